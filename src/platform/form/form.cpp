@@ -1,0 +1,181 @@
+#include "platform/form/form.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace form {
+
+Control::Control(Form& form, Control* parent, const ControlSpec& spec)
+    : form_(form),
+      parent_(parent),
+      spec_(spec),
+      name_(spec.name),
+      rect_(spec.rect),
+      visible_(spec.visible),
+      value_(spec.value),
+      caption_(spec.caption),
+      backStyle_(spec.backStyle) {}
+
+bool Control::focusable() const {
+  switch (kind()) {
+    case Kind::PictureBox:
+    case Kind::CheckBox:
+    case Kind::HScrollBar:
+    case Kind::ListBox:
+      return shown();
+    default:
+      return false;
+  }
+}
+
+void Control::notify(Property property) {
+  if (form_.onControlChanged) form_.onControlChanged(*this, property);
+}
+
+void Control::SetTop(int top) {
+  if (rect_.top == top) return;
+  rect_.top = top;
+  notify(Property::Position);
+}
+
+void Control::SetSize(int width, int height) {
+  if (rect_.width == width && rect_.height == height) return;
+  rect_.width = width;
+  rect_.height = height;
+  notify(Property::Size);
+}
+
+void Control::SetVisible(bool visible) {
+  if (visible_ == visible) return;
+  visible_ = visible;
+  // A control that disappears cannot keep the focus; it falls back to the first in tab order.
+  if (!visible && form_.focused_ && !form_.focused_->shown()) form_.focusFirst();
+  notify(Property::Visible);
+}
+
+bool Control::shown() const {
+  for (const Control* c = this; c; c = c->parent_) {
+    if (!c->visible_) return false;
+  }
+  return true;
+}
+
+void Control::SetValue(int value) {
+  if (kind() == Kind::HScrollBar) value = std::clamp(value, spec_.min, spec_.max);
+  if (value_ == value) return;
+  value_ = value;
+  notify(Property::Value);
+  if (kind() == Kind::CheckBox && Click) Click();
+  if (kind() == Kind::HScrollBar && Change) Change();
+}
+
+void Control::SetCaption(std::string caption) {
+  if (caption_ == caption) return;
+  caption_ = std::move(caption);
+  notify(Property::Caption);
+}
+
+void Control::SetBackStyle(int backStyle) {
+  if (backStyle_ == backStyle) return;
+  backStyle_ = backStyle;
+  notify(Property::BackStyle);
+}
+
+int Control::absoluteLeft() const { return rect_.left + (parent_ ? parent_->absoluteLeft() : 0); }
+int Control::absoluteTop() const { return rect_.top + (parent_ ? parent_->absoluteTop() : 0); }
+
+Form::Form(std::string caption, int clientWidth, int clientHeight)
+    : caption_(std::move(caption)), clientWidth_(clientWidth), clientHeight_(clientHeight) {}
+
+void Form::add(const ControlSpec& spec) {
+  if (find(spec.name)) throw std::logic_error("duplicate control " + std::string(spec.name));
+  Control* parent = spec.container.empty() ? nullptr : &control(spec.container);
+  auto& list = parent ? parent->children_ : controls_;
+  auto made = std::make_unique<Control>(*this, parent, spec);
+  // Windowed controls always lie above windowless ones; within each group the given order holds.
+  auto at = made->windowed()
+                ? std::find_if(list.begin(), list.end(), [](const auto& c) { return !c->windowed(); })
+                : list.end();
+  list.insert(at, std::move(made));
+}
+
+namespace {
+Control* findIn(const std::vector<std::unique_ptr<Control>>& list, std::string_view name) {
+  for (const auto& c : list) {
+    if (c->name() == name) return c.get();
+    if (Control* found = findIn(c->children(), name)) return found;
+  }
+  return nullptr;
+}
+}  // namespace
+
+Control* Form::find(std::string_view name) const { return findIn(controls_, name); }
+
+Control& Form::control(std::string_view name) const {
+  Control* c = find(name);
+  if (!c) throw std::logic_error("no control " + std::string(name));
+  return *c;
+}
+
+void Form::Move(std::int64_t left, std::int64_t top) {
+  if (left_ == left && top_ == top) return;
+  left_ = left;
+  top_ = top;
+  if (onMoved) onMoved();
+}
+
+void Form::placedAt(std::int64_t left, std::int64_t top) {
+  left_ = left;
+  top_ = top;
+}
+
+void Form::setWindowState(WindowState state) {
+  if (windowState_ == state) return;
+  windowState_ = state;
+  if (onWindowStateChanged) onWindowStateChanged();
+}
+
+Control* Form::hitIn(const std::vector<std::unique_ptr<Control>>& list, int x, int y) const {
+  for (const auto& c : list) {
+    if (!c->Visible() || !c->rect().contains(x, y)) continue;
+    if (Control* inner = hitIn(c->children(), x - c->Left(), y - c->Top())) return inner;
+    return c.get();
+  }
+  return nullptr;
+}
+
+Control* Form::hitTest(int x, int y) const {
+  if (x < 0 || y < 0 || x >= clientWidth_ || y >= clientHeight_) return nullptr;
+  return hitIn(controls_, x, y);
+}
+
+void Form::setTabOrder(std::vector<Control*> order) { tabOrder_ = std::move(order); }
+
+void Form::setFocus(Control* control) {
+  if (!control || control == focused_ || !control->focusable()) return;
+  focused_ = control;
+  if (onFocusChanged) onFocusChanged(*control);
+}
+
+void Form::focusFirst() {
+  auto first = std::find_if(tabOrder_.begin(), tabOrder_.end(), [](Control* c) { return c->focusable(); });
+  if (first != tabOrder_.end()) setFocus(*first);
+}
+
+Control* Form::nextInTabOrder(bool backwards) const {
+  const auto count = static_cast<std::ptrdiff_t>(tabOrder_.size());
+  if (count == 0) return focused_;
+  auto at = std::find(tabOrder_.begin(), tabOrder_.end(), focused_);
+  std::ptrdiff_t index = at == tabOrder_.end() ? (backwards ? 0 : -1) : at - tabOrder_.begin();
+  for (std::ptrdiff_t step = 1; step <= count; ++step) {
+    const std::ptrdiff_t next = ((index + (backwards ? -step : step)) % count + count) % count;
+    if (tabOrder_[static_cast<std::size_t>(next)]->focusable()) return tabOrder_[static_cast<std::size_t>(next)];
+  }
+  return focused_;
+}
+
+void Form::keyDown(int keyCode, int shift) {
+  if (focused_ && focused_->KeyDown) focused_->KeyDown(keyCode, shift);
+}
+
+}  // namespace form

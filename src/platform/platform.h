@@ -1,0 +1,89 @@
+// The services the program asks of the operating system, one narrow interface per kind.
+//
+// Operations carry the names of the user32 functions they stand for, so every call in the logic reads as its
+// Win32 meaning. The real implementation lives in platform/win32; unit tests use a fake that simulates the
+// window manager's rules.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+namespace platform {
+
+// A window handle. Win32 handles are 32-bit values (sign-extended on 64-bit Windows), so the portable code
+// holds them as a signed 32-bit integer; 0 means "no such window".
+using Hwnd = std::int32_t;
+
+// The few Win32 constants the logic passes through unchanged (named apart from <windows.h>'s macros).
+inline constexpr std::uint32_t kWmActivate = 0x0006;
+inline constexpr std::uint32_t kWmKeyDown = 0x0100;
+inline constexpr std::uint32_t kWmKeyUp = 0x0101;
+inline constexpr std::uintptr_t kWaActive = 1;
+inline constexpr int kVkControl = 17;
+inline constexpr int kVkS = 83;
+inline constexpr int kVkEscape = 27;
+inline constexpr int kVkF5 = 0x74;
+inline constexpr int kGwlExStyle = -20;
+inline constexpr std::int32_t kWsExLayered = 0x00080000;
+inline constexpr std::int32_t kWsExTopmost = 0x00000008;
+inline constexpr std::uint32_t kLwaAlpha = 2;
+inline constexpr Hwnd kHwndTopmost = -1;
+inline constexpr Hwnd kHwndNoTopmost = -2;
+inline constexpr std::uint32_t kSwpNoSize = 0x0001;
+inline constexpr std::uint32_t kSwpNoMove = 0x0002;
+
+class WindowManager {
+ public:
+  using TimerProc = std::function<void()>;
+
+  virtual ~WindowManager() = default;
+
+  // Title is always null: windows are found by class alone.
+  virtual Hwnd FindWindowA(const char* className) = 0;
+  virtual Hwnd GetDesktopWindow() = 0;
+  virtual Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className) = 0;
+  virtual bool PostMessageA(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+  virtual std::int16_t GetAsyncKeyState(int virtualKey) = 0;
+  // The callback runs on the user-interface thread until the timer is killed. Setting a timer that exists
+  // replaces it, as user32 does.
+  virtual bool SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) = 0;
+  virtual bool KillTimer(Hwnd hwnd, std::uintptr_t id) = 0;
+  virtual std::int32_t GetWindowLongA(Hwnd hwnd, int index) = 0;
+  virtual std::int32_t SetWindowLongA(Hwnd hwnd, int index, std::int32_t value) = 0;
+  virtual bool SetLayeredWindowAttributes(Hwnd hwnd, std::uint32_t colorKey, std::uint8_t alpha,
+                                          std::uint32_t flags) = 0;
+  virtual bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy, std::uint32_t flags) = 0;
+};
+
+// Per-user settings addressed by application, section and key; values are UTF-8 text.
+class SettingsStore {
+ public:
+  virtual ~SettingsStore() = default;
+  // The stored text, or the empty text when it is absent or cannot be read as text.
+  virtual std::string GetSetting(std::string_view app, std::string_view section, std::string_view key) = 0;
+  // Replaces the stored text. Failures are not reported.
+  virtual void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
+                           std::string_view value) = 0;
+};
+
+class ProcessServices {
+ public:
+  virtual ~ProcessServices() = default;
+  // True when another copy of the program is already running.
+  virtual bool PrevInstance() = 0;
+  // A modal message box with one OK button; returns when the user closes it.
+  virtual void MsgBox(std::string_view text) = 0;
+  // Ends the program at once. The real one does not return; callers return straight after it anyway.
+  virtual void End() = 0;
+};
+
+// Everything the program's logic needs from the platform, handed around by reference.
+struct Platform {
+  WindowManager& wm;
+  SettingsStore& settings;
+  ProcessServices& process;
+};
+
+}  // namespace platform

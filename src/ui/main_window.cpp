@@ -1,0 +1,289 @@
+#include "ui/main_window.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <utility>
+
+#include "appearance/opacity.h"
+#include "appearance/topmost.h"
+#include "refresh/browser_lookup.h"
+#include "ui/layout.h"
+
+namespace ui {
+
+namespace {
+
+constexpr std::string_view kOperaNotSupported = ":( 暂不支持 Opera 浏览器";
+
+// Alpha set on the program's own window by the digit keys; top-row 7 sits between 6 and 8.
+constexpr std::array<std::pair<int, int>, 20> kDigitAlpha = {{
+    {48, 255}, {49, 40},  {50, 80},  {51, 120}, {52, 140}, {53, 160}, {54, 180},  {55, 190},  {56, 200},  {57, 220},
+    {96, 255}, {97, 25},  {98, 50},  {99, 75},  {100, 100}, {101, 125}, {102, 150}, {103, 175}, {104, 200}, {105, 225},
+}};
+
+// Nearest whole number, halves to the even neighbour.
+std::int64_t roundHalfEven(double value) {
+  const double floor = std::floor(value);
+  const double diff = value - floor;
+  auto result = static_cast<std::int64_t>(floor);
+  if (diff > 0.5 || (diff == 0.5 && result % 2 != 0)) ++result;
+  return result;
+}
+
+}  // namespace
+
+Main::Main(platform::Platform& platform)
+    : platform_(platform),
+      form_("Vask F5", kClientWidth, kClientHeight),
+      watcher_(platform.wm, [this] { sendF5(); }),
+      MainBg((buildLayout(form_), form_.control("MainBg"))),
+      handle_lbl(form_.control("handle_lbl")),
+      setting_frame(form_.control("setting_frame")),
+      ie_chk(form_.control("ie_chk")),
+      chrome_chk(form_.control("chrome_chk")),
+      firefox_chk(form_.control("firefox_chk")),
+      opera_chk(form_.control("opera_chk")),
+      auto_chk(form_.control("auto_chk")),
+      ie_checked(form_.control("ie_checked")),
+      chrome_checked(form_.control("chrome_checked")),
+      firefox_checked(form_.control("firefox_checked")),
+      opera_checked(form_.control("opera_checked")),
+      auto_check(form_.control("auto_check")) {
+  bindEvents();
+  form_.focusFirst();
+}
+
+void Main::bindEvents() {
+  auto click = [this](std::string_view name, void (Main::*handler)()) {
+    form_.control(name).Click = [this, handler] { (this->*handler)(); };
+  };
+  click("close_lnk", &Main::close_lnk_Click);
+  click("exit_lnk", &Main::exit_lnk_Click);
+  click("ie_check", &Main::ie_check_Click);
+  click("ie_checked", &Main::ie_checked_Click);
+  click("chrome_check", &Main::chrome_check_Click);
+  click("chrome_checked", &Main::chrome_checked_Click);
+  click("firefox_check", &Main::firefox_check_Click);
+  click("firefox_checked", &Main::firefox_checked_Click);
+  click("opera_check", &Main::opera_check_Click);
+  click("opera_checked", &Main::opera_checked_Click);
+  click("opera_chk", &Main::opera_chk_Click);
+  click("auto_lbl", &Main::auto_lbl_Click);
+  click("auto_check", &Main::auto_check_Click);
+  click("min_lnk", &Main::min_lnk_Click);
+  click("setting_btn", &Main::setting_btn_Click);
+  click("close_setting_btn", &Main::close_setting_btn_Click);
+  click("IETopmostChk", &Main::IETopmostChk_Click);
+  click("CHTopmostChk", &Main::CHTopmostChk_Click);
+  click("FFTopmostChk", &Main::FFTopmostChk_Click);
+
+  form_.control("IEHScroll").Change = [this] { IEHScroll_Change(); };
+  form_.control("CHHScroll").Change = [this] { CHHScroll_Change(); };
+  form_.control("FFHScroll").Change = [this] { FFHScroll_Change(); };
+
+  MainBg.KeyDown = [this](int keyCode, int shift) { MainBg_KeyDown(keyCode, shift); };
+  MainBg.MouseDown = [this](const form::MouseEvent& e) { MainBg_MouseDown(e); };
+  MainBg.MouseMove = [this](const form::MouseEvent& e) { MainBg_MouseMove(e); };
+  MainBg.MouseUp = [this](const form::MouseEvent& e) { MainBg_MouseUp(e); };
+  setting_frame.MouseDown = [this](const form::MouseEvent& e) { setting_frame_MouseDown(e); };
+  setting_frame.MouseMove = [this](const form::MouseEvent& e) { setting_frame_MouseMove(e); };
+  setting_frame.MouseUp = [this](const form::MouseEvent& e) { setting_frame_MouseUp(e); };
+}
+
+// ---- Start-up and shutdown ----
+
+void Main::Form_Load() {
+  if (platform_.process.PrevInstance()) {
+    endProgram();
+    return;
+  }
+  ModMain::setTopMost(platform_.wm, form_.hWnd);
+  for (std::string_view tileName : {"chrome_check", "ie_check", "firefox_check", "opera_check"}) {
+    form_.control(tileName).SetBackStyle(0);
+  }
+  if (!getSettings().empty()) {
+    loadSetting();
+  } else {
+    // First start: Chrome is the usual browser. The default is not stored until the user changes something.
+    chrome_chk.SetValue(1);
+    chrome_checked.SetVisible(true);
+  }
+  if (auto_chk.Value() == 1) watcher_.start(form_.hWnd);
+}
+
+void Main::Form_Unload() { watcher_.stop(form_.hWnd); }
+
+void Main::endProgram() { platform_.process.End(); }
+
+void Main::close_lnk_Click() {
+  watcher_.stop(form_.hWnd);
+  endProgram();
+}
+
+void Main::exit_lnk_Click() { close_lnk_Click(); }
+
+void Main::MainBg_KeyDown(int keyCode, int /*shift*/) {
+  if (keyCode == platform::kVkEscape) {
+    endProgram();
+    return;
+  }
+  const auto row = std::find_if(kDigitAlpha.begin(), kDigitAlpha.end(),
+                                [keyCode](const auto& entry) { return entry.first == keyCode; });
+  if (row != kDigitAlpha.end()) setOpacity(form_.hWnd, row->second);
+}
+
+// ---- Refresh ----
+
+refresh::BrowserTicks Main::browserTicks() const {
+  return {ie_chk.Value(), chrome_chk.Value(), firefox_chk.Value(), opera_chk.Value()};
+}
+
+void Main::sendF5() {
+  refresh::sendF5(platform_.wm, browserTicks(),
+                  [this](std::string_view status) { handle_lbl.SetCaption(std::string(status)); });
+}
+
+void Main::sendF5Key(platform::Hwnd hwnd) { refresh::sendF5Key(platform_.wm, hwnd); }
+
+// ---- Stored selection ----
+
+settings::Ticks Main::selectionTicks() const {
+  return {ie_chk.Value(), chrome_chk.Value(), firefox_chk.Value(), opera_chk.Value(), auto_chk.Value()};
+}
+
+std::string Main::getSettings() { return settings::getSettings(platform_.settings); }
+
+void Main::saveSettings() { settings::saveSettings(platform_.settings, selectionTicks()); }
+
+void Main::loadSetting() {
+  const std::vector<settings::Token> tokens = settings::parseSelectionList(getSettings());
+  if (tokens.empty()) return;
+  // Automatic refresh is restored first, so that the browser clicks below store the user's own choice of it
+  // rather than the laid-out default.
+  const bool autoStored = std::find(tokens.begin(), tokens.end(), settings::Token::AutoRefresh) != tokens.end();
+  auto_chk.SetValue(autoStored ? 1 : 0);
+  auto_check.SetVisible(autoStored);
+  for (settings::Token token : tokens) {
+    switch (token) {
+      case settings::Token::IE:
+        ie_check_Click();
+        break;
+      case settings::Token::Chrome:
+        chrome_check_Click();
+        break;
+      case settings::Token::Firefox:
+        firefox_check_Click();
+        break;
+      case settings::Token::Opera:
+        opera_check_Click();
+        break;
+      case settings::Token::AutoRefresh:
+        break;
+    }
+  }
+}
+
+// ---- Selection toggles ----
+
+void Main::setChoice(form::Control& box, form::Control& tick, int value) {
+  box.SetValue(value);
+  tick.SetVisible(value == 1);
+  saveSettings();
+}
+
+void Main::ie_check_Click() { setChoice(ie_chk, ie_checked, 1); }
+void Main::ie_checked_Click() { setChoice(ie_chk, ie_checked, 0); }
+void Main::chrome_check_Click() { setChoice(chrome_chk, chrome_checked, 1); }
+void Main::chrome_checked_Click() { setChoice(chrome_chk, chrome_checked, 0); }
+void Main::firefox_check_Click() { setChoice(firefox_chk, firefox_checked, 1); }
+void Main::firefox_checked_Click() { setChoice(firefox_chk, firefox_checked, 0); }
+void Main::opera_check_Click() { setChoice(opera_chk, opera_checked, 1); }
+void Main::opera_checked_Click() { setChoice(opera_chk, opera_checked, 0); }
+
+void Main::opera_chk_Click() { platform_.process.MsgBox(kOperaNotSupported); }
+
+void Main::auto_lbl_Click() {
+  if (auto_chk.Value() == 1) {
+    watcher_.stop(form_.hWnd);
+    setChoice(auto_chk, auto_check, 0);
+  } else {
+    setChoice(auto_chk, auto_check, 1);
+    watcher_.start(form_.hWnd);
+  }
+}
+
+void Main::auto_check_Click() {
+  watcher_.stop(form_.hWnd);
+  setChoice(auto_chk, auto_check, 0);
+}
+
+// ---- Moving, minimising and the settings panel ----
+
+void Main::MainBg_MouseDown(const form::MouseEvent& e) {
+  if (e.button != 1) return;
+  isDragging_ = true;
+  downX_ = roundHalfEven(e.x);
+  downY_ = roundHalfEven(e.y);
+}
+
+void Main::MainBg_MouseMove(const form::MouseEvent& e) {
+  form_.MousePointer = form::Pointer::Default;
+  if (!isDragging_) return;
+  newLeft_ = roundHalfEven(static_cast<double>(form_.Left() - downX_) + e.x);
+  newTop_ = roundHalfEven(static_cast<double>(form_.Top() - downY_) + e.y);
+  form_.Move(newLeft_, newTop_);
+}
+
+void Main::MainBg_MouseUp(const form::MouseEvent& /*e*/) { isDragging_ = false; }
+
+void Main::setting_frame_MouseDown(const form::MouseEvent& e) { MainBg_MouseDown(e); }
+void Main::setting_frame_MouseMove(const form::MouseEvent& e) { MainBg_MouseMove(e); }
+void Main::setting_frame_MouseUp(const form::MouseEvent& e) { MainBg_MouseUp(e); }
+
+void Main::min_lnk_Click() { form_.setWindowState(form::WindowState::Minimized); }
+
+void Main::setting_btn_Click() {
+  setting_frame.SetTop(kPanelOpenTop);
+  setting_frame.SetVisible(true);
+}
+
+void Main::close_setting_btn_Click() { setting_frame.SetVisible(false); }
+
+// ---- Window appearance ----
+
+void Main::setOpacity(platform::Hwnd getLng, int num) {
+  appearance::setOpacity(platform_.wm, getLng != 0 ? getLng : form_.hWnd, num);
+}
+
+// A slider acts on its browser's window, or on the program's own window when that browser is not running.
+void Main::sliderChanged(BrowserKind browser, form::Control& slider) {
+  setOpacity(IELong::lookup(platform_.wm, browser), slider.Value());
+}
+
+void Main::IEHScroll_Change() { sliderChanged(BrowserKind::IE, form_.control("IEHScroll")); }
+void Main::CHHScroll_Change() { sliderChanged(BrowserKind::Chrome, form_.control("CHHScroll")); }
+void Main::FFHScroll_Change() { sliderChanged(BrowserKind::Firefox, form_.control("FFHScroll")); }
+
+void Main::setAllTopMost() {
+  const std::array<std::pair<std::string_view, BrowserKind>, 3> rows = {{
+      {"IETopmostChk", BrowserKind::IE},
+      {"CHTopmostChk", BrowserKind::Chrome},
+      {"FFTopmostChk", BrowserKind::Firefox},
+  }};
+  for (const auto& [box, browser] : rows) {
+    const int value = form_.control(box).Value();
+    const platform::Hwnd hwnd = IELong::lookup(platform_.wm, browser);
+    if (value == 1) {
+      ModMain::setTopMost(platform_.wm, hwnd);
+    } else {
+      ModMain::setNoTopMost(platform_.wm, hwnd);
+    }
+  }
+}
+
+void Main::IETopmostChk_Click() { setAllTopMost(); }
+void Main::CHTopmostChk_Click() { setAllTopMost(); }
+void Main::FFTopmostChk_Click() { setAllTopMost(); }
+
+}  // namespace ui

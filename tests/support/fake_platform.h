@@ -1,0 +1,120 @@
+// A fake platform that simulates the window manager's rules instead of replaying scripted answers:
+// top-level windows with classes in front-to-back order, a message queue per window, a keyboard whose key
+// state has the down bit and the pressed-since-last-query bit, timers the test ticks, extended styles and
+// layered alpha that read back, and a settings map.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace fake {
+
+struct Posted {
+  std::uint64_t sequence;  // global posting order, across all windows
+  std::uint32_t msg;
+  std::uintptr_t wParam;
+  std::intptr_t lParam;
+};
+
+struct Window {
+  platform::Hwnd hwnd = 0;
+  std::string className;
+  std::int32_t exStyle = 0;
+  std::optional<std::uint8_t> alpha;  // set by SetLayeredWindowAttributes with LWA_ALPHA
+  std::vector<Posted> queue;
+};
+
+class WindowManager : public platform::WindowManager {
+ public:
+  static constexpr platform::Hwnd kDesktop = 0x10010;
+
+  // Creates a top-level window in front of all others, as a newly created window is.
+  platform::Hwnd createWindow(const std::string& className);
+  void destroyWindow(platform::Hwnd hwnd);
+  void bringToFront(platform::Hwnd hwnd);
+  Window* window(platform::Hwnd hwnd);
+  // The messages posted to a window, in order.
+  const std::vector<Posted>& posted(platform::Hwnd hwnd);
+  std::size_t totalPosted() const;
+
+  // Keyboard.
+  void press(int vk);
+  void release(int vk);
+  int keyQueries() const { return keyQueries_; }
+
+  // Runs every live timer's callback once, as one period of the window manager's timer.
+  void tick();
+  void tick(int times) {
+    for (int i = 0; i < times; ++i) tick();
+  }
+  bool timerRunning(platform::Hwnd hwnd, std::uintptr_t id) const { return timers_.count({hwnd, id}) != 0; }
+
+  platform::Hwnd FindWindowA(const char* className) override;
+  platform::Hwnd GetDesktopWindow() override { return kDesktop; }
+  platform::Hwnd FindWindowExA(platform::Hwnd parent, platform::Hwnd childAfter, const char* className) override;
+  bool PostMessageA(platform::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  std::int16_t GetAsyncKeyState(int virtualKey) override;
+  bool SetTimer(platform::Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) override;
+  bool KillTimer(platform::Hwnd hwnd, std::uintptr_t id) override;
+  std::int32_t GetWindowLongA(platform::Hwnd hwnd, int index) override;
+  std::int32_t SetWindowLongA(platform::Hwnd hwnd, int index, std::int32_t value) override;
+  bool SetLayeredWindowAttributes(platform::Hwnd hwnd, std::uint32_t colorKey, std::uint8_t alpha,
+                                  std::uint32_t flags) override;
+  bool SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx, int cy,
+                    std::uint32_t flags) override;
+
+ private:
+  struct Key {
+    bool down = false;
+    bool pressedSinceQuery = false;
+  };
+  std::vector<Window> windows_;  // front to back
+  platform::Hwnd nextHandle_ = 0x20000;
+  std::uint64_t nextSequence_ = 0;
+  std::map<int, Key> keys_;
+  int keyQueries_ = 0;
+  std::map<std::tuple<platform::Hwnd, std::uintptr_t>, TimerProc> timers_;
+};
+
+class SettingsStore : public platform::SettingsStore {
+ public:
+  std::string GetSetting(std::string_view app, std::string_view section, std::string_view key) override;
+  void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
+                   std::string_view value) override;
+
+  // The stored value of the program's selection, if any.
+  std::optional<std::string> apps() const;
+  void setApps(std::string value);
+  int writes = 0;
+  bool refuseWrites = false;
+
+ private:
+  std::map<std::string, std::string> values_;
+};
+
+class ProcessServices : public platform::ProcessServices {
+ public:
+  bool PrevInstance() override { return anotherCopyRunning; }
+  void MsgBox(std::string_view text) override { messages.emplace_back(text); }
+  void End() override { ended = true; }
+
+  bool anotherCopyRunning = false;
+  std::vector<std::string> messages;
+  bool ended = false;
+};
+
+// The three fakes together, with the main window already created as a real window of the fake.
+struct Platform {
+  WindowManager wm;
+  SettingsStore settings;
+  ProcessServices process;
+  platform::Platform services{wm, settings, process};
+};
+
+}  // namespace fake

@@ -1,0 +1,92 @@
+#include <gtest/gtest.h>
+
+#include "app_fixture.h"
+
+namespace {
+
+using testing_app::App;
+
+class Appearance : public App {
+ protected:
+  std::optional<std::uint8_t> alpha(platform::Hwnd hwnd) { return p.wm.window(hwnd)->alpha; }
+  bool pinned(platform::Hwnd hwnd) { return p.wm.window(hwnd)->exStyle & platform::kWsExTopmost; }
+};
+
+TEST_F(Appearance, DigitKeysSetTheProgramsOwnOpacityFromBothRows) {
+  const std::vector<std::pair<int, int>> table = {
+      {48, 255}, {49, 40},  {50, 80},  {51, 120},  {52, 140},  {53, 160},  {54, 180},  {55, 190},  {56, 200},
+      {57, 220}, {96, 255}, {97, 25},  {98, 50},   {99, 75},   {100, 100}, {101, 125}, {102, 150}, {103, 175},
+      {104, 200}, {105, 225}};
+  for (auto [key, expected] : table) {
+    main.MainBg_KeyDown(key, 0);
+    EXPECT_EQ(alpha(form.hWnd), expected) << "key " << key;
+  }
+  for (int key : {65, 106, 112, 13}) {
+    main.MainBg_KeyDown(key, 1);
+    EXPECT_EQ(alpha(form.hWnd), 225) << "key " << key << " changes nothing";
+  }
+  EXPECT_FALSE(p.process.ended);
+}
+
+TEST_F(Appearance, LayeredStyleIsAddedOnceAndKeptWhenOpaqueAgain) {
+  p.wm.window(form.hWnd)->exStyle = 0x100;
+  main.setOpacity(0, 40);
+  main.setOpacity(0, 255);
+  EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0x100 | platform::kWsExLayered);
+  EXPECT_EQ(alpha(form.hWnd), 255);
+  main.setOpacity(0, 300);
+  EXPECT_EQ(alpha(form.hWnd), 255) << "out of range is clamped";
+  main.setOpacity(0, -5);
+  EXPECT_EQ(alpha(form.hWnd), 0);
+}
+
+TEST_F(Appearance, SlidersActOnTheirBrowserOrFallBackToTheProgramsWindow) {
+  const auto ie = p.wm.createWindow("IEFrame");
+  const auto chromeOnly = p.wm.createWindow("Chrome_WidgetWin_1");
+  const auto firefox = p.wm.createWindow("MozillaWindowClass");
+  main.control("IEHScroll").SetValue(100);
+  EXPECT_EQ(alpha(ie), 100);
+  main.control("FFHScroll").SetValue(254);
+  EXPECT_EQ(alpha(firefox), 254);
+  main.control("CHHScroll").SetValue(7);
+  EXPECT_EQ(alpha(form.hWnd), 7) << "a single Chrome window is never the browser frame";
+  EXPECT_FALSE(alpha(chromeOnly).has_value());
+
+  p.wm.destroyWindow(firefox);
+  main.control("FFHScroll").SetValue(60);
+  EXPECT_EQ(alpha(form.hWnd), 60) << "Firefox closed: the program's own window";
+
+  const auto chrome = p.wm.createWindow("Chrome_WidgetWin_1");
+  p.wm.bringToFront(chromeOnly);
+  main.control("CHHScroll").SetValue(8);
+  EXPECT_EQ(alpha(chrome), 8) << "looked up afresh at each change";
+}
+
+TEST_F(Appearance, PinBoxesReapplyAllThreeInOrderPinningAndReleasing) {
+  const auto ie = p.wm.createWindow("IEFrame");
+  p.wm.createWindow("Chrome_WidgetWin_1");
+  const auto chrome = p.wm.createWindow("Chrome_WidgetWin_1");
+  p.wm.bringToFront(p.wm.FindWindowExA(p.wm.GetDesktopWindow(), chrome, "Chrome_WidgetWin_1"));
+  const auto firefox = p.wm.createWindow("MozillaWindowClass");
+  p.wm.SetWindowPos(ie, platform::kHwndTopmost, 0, 0, 0, 0, 3);  // pinned by somebody else
+
+  main.control("CHTopmostChk").SetValue(1);
+  EXPECT_TRUE(pinned(chrome));
+  EXPECT_FALSE(pinned(ie)) << "a clear box releases its browser";
+  EXPECT_FALSE(pinned(firefox));
+
+  main.control("FFTopmostChk").SetValue(1);
+  main.control("CHTopmostChk").SetValue(0);
+  EXPECT_TRUE(pinned(firefox));
+  EXPECT_FALSE(pinned(chrome));
+
+  p.wm.destroyWindow(firefox);
+  main.control("IETopmostChk").SetValue(1);  // Firefox gone: its call goes to handle 0 and is ignored
+  EXPECT_TRUE(pinned(ie));
+  const auto late = p.wm.createWindow("MozillaWindowClass");
+  EXPECT_FALSE(pinned(late)) << "a browser started later waits for the next click";
+  main.setAllTopMost();
+  EXPECT_TRUE(pinned(late));
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+#include "refresh/dispatch.h"
+
+#include <gtest/gtest.h>
+
+#include "support/fake_platform.h"
+
+namespace {
+
+using platform::Hwnd;
+
+struct Browsers {
+  fake::WindowManager wm;
+  Hwnd ie = wm.createWindow("IEFrame");
+  Hwnd chromeHelper = wm.createWindow("Chrome_WidgetWin_1");
+  Hwnd chrome = 0;
+  Hwnd firefox = wm.createWindow("MozillaWindowClass");
+  Hwnd opera = wm.createWindow("OperaWindowClass");
+  std::vector<std::string> statuses;
+
+  Browsers() {
+    // The frame is the second Chrome window from the front: create it first, so the helper lies in front.
+    chrome = chromeHelper;
+    chromeHelper = wm.createWindow("Chrome_WidgetWin_1");
+  }
+  void send(const refresh::BrowserTicks& ticks) {
+    refresh::sendF5(wm, ticks, [this](std::string_view s) { statuses.emplace_back(s); });
+  }
+};
+
+void expectRefreshSequence(const std::vector<fake::Posted>& posted) {
+  ASSERT_EQ(posted.size(), 3u);
+  EXPECT_EQ(posted[0].msg, platform::kWmActivate);
+  EXPECT_EQ(posted[0].wParam, platform::kWaActive);
+  EXPECT_EQ(posted[1].msg, platform::kWmKeyDown);
+  EXPECT_EQ(posted[1].wParam, static_cast<std::uintptr_t>(platform::kVkF5));
+  EXPECT_EQ(posted[2].msg, platform::kWmKeyUp);
+  EXPECT_EQ(posted[2].wParam, static_cast<std::uintptr_t>(platform::kVkF5));
+  for (const fake::Posted& p : posted) EXPECT_EQ(p.lParam, 0);
+}
+
+TEST(Dispatch, TargetListHasOneEntryPerSelectedBrowserInFixedOrder) {
+  Browsers b;
+  EXPECT_EQ(refresh::getTargetHandles(b.wm, {0, 0, 0, 0}), "");
+  EXPECT_EQ(refresh::getTargetHandles(b.wm, {1, 1, 0, 0}),
+            std::to_string(b.ie) + "," + std::to_string(b.chrome) + ",");
+  EXPECT_EQ(refresh::getTargetHandles(b.wm, {0, 0, 1, 1}),
+            std::to_string(b.firefox) + "," + std::to_string(b.opera) + ",");
+  b.wm.destroyWindow(b.ie);
+  EXPECT_EQ(refresh::getTargetHandles(b.wm, {1, 0, 0, 0}), "0,") << "a browser that is not running gives 0";
+  EXPECT_EQ(refresh::getTargetHandles(b.wm, {2, 2, 2, 2}), "") << "a greyed box (2) is not a tick";
+}
+
+TEST(Dispatch, EverySelectedBrowserGetsActivateF5DownF5UpInBrowserOrder) {
+  Browsers b;
+  b.send({1, 1, 1, 1});
+  const Hwnd order[] = {b.ie, b.chrome, b.firefox, b.opera};
+  std::uint64_t last = 0;
+  for (Hwnd hwnd : order) {
+    const auto& posted = b.wm.posted(hwnd);
+    expectRefreshSequence(posted);
+    if (!posted.empty()) {
+      EXPECT_GE(posted.front().sequence, last) << "each browser is done before the next starts";
+      last = posted.back().sequence;
+    }
+  }
+  EXPECT_TRUE(b.wm.posted(b.chromeHelper).empty()) << "the frontmost Chrome window is never refreshed";
+  EXPECT_EQ(b.statuses.back(), "#" + std::to_string(b.opera));
+}
+
+TEST(Dispatch, StatusIsClearedThenShowsEachHandleIncludingZero) {
+  Browsers b;
+  b.wm.destroyWindow(b.firefox);
+  b.send({1, 0, 1, 0});
+  EXPECT_EQ(b.statuses, (std::vector<std::string>{"", "#" + std::to_string(b.ie), "#0"}));
+  expectRefreshSequence(b.wm.posted(b.ie));
+  EXPECT_EQ(b.wm.totalPosted(), 3u) << "nothing is posted for a browser that is not running";
+
+  b.statuses.clear();
+  b.send({0, 0, 0, 0});
+  EXPECT_EQ(b.statuses, std::vector<std::string>{""}) << "no selection: the status is just cleared";
+  EXPECT_EQ(b.wm.totalPosted(), 3u);
+}
+
+TEST(Dispatch, OnlyChromeWithASingleWindowShowsZeroAndPostsNothing) {
+  fake::WindowManager wm;
+  wm.createWindow("Chrome_WidgetWin_1");
+  std::vector<std::string> statuses;
+  refresh::sendF5(wm, {0, 1, 0, 0}, [&](std::string_view s) { statuses.emplace_back(s); });
+  EXPECT_EQ(statuses.back(), "#0");
+  EXPECT_EQ(wm.totalPosted(), 0u);
+}
+
+TEST(Dispatch, SendF5KeyIgnoresZeroAndVanishedWindows) {
+  fake::WindowManager wm;
+  const Hwnd gone = wm.createWindow("IEFrame");
+  wm.destroyWindow(gone);
+  refresh::sendF5Key(wm, 0);
+  refresh::sendF5Key(wm, gone);
+  EXPECT_EQ(wm.totalPosted(), 0u);
+}
+
+}  // namespace

@@ -1,0 +1,99 @@
+#include <gtest/gtest.h>
+
+#include "app_fixture.h"
+#include "ui/layout.h"
+
+namespace {
+
+using testing_app::App;
+
+// Middle of each tile, in twips.
+constexpr int kTileY = 1600;
+constexpr int kChromeX = 1040, kIEX = 2400, kFirefoxX = 3780, kOperaX = 5150;
+
+class Layout : public App {};
+
+TEST_F(Layout, ContainersKeepWindowedControlsAboveWindowlessOnesInLaidOutOrder) {
+  std::vector<std::string> names;
+  for (const auto& c : main.control("MainBg").children()) names.push_back(c->name());
+  const std::vector<std::string> expected = {
+      "setting_frame", "setting_btn",   "min_lnk",        "handle_lbl",   "opera_checked",  "firefox_checked",
+      "ie_checked",    "chrome_checked", "auto_check",    "opera_check",  "firefox_check",  "ie_check",
+      "chrome_check",  "auto_lbl",       "Label1",        "exit_lnk",     "close_lnk"};
+  EXPECT_EQ(names, expected);
+  names.clear();
+  for (const auto& c : main.control("setting_frame").children()) names.push_back(c->name());
+  EXPECT_EQ(names.front(), "FFHScroll");
+  EXPECT_EQ(names[5], "IETopmostChk");
+  EXPECT_EQ(names[6], "close_setting_btn") << "the windowless controls follow the windowed ones";
+}
+
+TEST_F(Layout, HiddenValueBoxesAndParkedPanelLieOutsideTheClientArea) {
+  EXPECT_EQ(value("auto_chk"), 1);
+  for (auto name : {"ie_chk", "chrome_chk", "firefox_chk", "opera_chk"}) EXPECT_EQ(value(name), 0) << name;
+  const auto& frame1 = main.control("Frame1");
+  EXPECT_FALSE(frame1.Visible());
+  EXPECT_GE(frame1.Top(), form.ScaleHeight());
+  EXPECT_GE(main.control("List1").Top(), form.ScaleHeight());
+  const auto& panel = main.control("setting_frame");
+  EXPECT_FALSE(panel.Visible());
+  EXPECT_GE(panel.Top(), form.ScaleHeight());
+  for (auto slider : {"IEHScroll", "CHHScroll", "FFHScroll"}) EXPECT_EQ(value(slider), 255) << slider;
+  EXPECT_EQ(form.hitTest(500, 3300), nullptr) << "below the client area nothing takes a press";
+}
+
+TEST_F(Layout, AVisibleTickTakesTheClickAndAHiddenOneLetsTheTileLabelTakeIt) {
+  load();  // first start: Chrome ticked
+  EXPECT_EQ(form.hitTest(kChromeX, kTileY)->name(), "chrome_checked");
+  EXPECT_EQ(form.hitTest(kIEX, kTileY)->name(), "ie_check");
+  EXPECT_EQ(form.hitTest(kFirefoxX, kTileY)->name(), "firefox_check");
+  EXPECT_EQ(form.hitTest(kOperaX, kTileY)->name(), "opera_check");
+  EXPECT_EQ(form.hitTest(680, 2730)->name(), "auto_check") << "the small tick lies above its label";
+  EXPECT_EQ(form.hitTest(1500, 2700)->name(), "auto_lbl");
+  EXPECT_EQ(form.hitTest(100, 100)->name(), "MainBg");
+  EXPECT_EQ(form.hitTest(5900, 300)->name(), "close_lnk");
+  EXPECT_EQ(form.hitTest(5500, 300)->name(), "min_lnk");
+  EXPECT_EQ(form.hitTest(5250, 330)->name(), "setting_btn");
+  EXPECT_EQ(form.hitTest(5900, 2900)->name(), "exit_lnk");
+}
+
+TEST_F(Layout, TheOpenPanelLiesAboveEverythingOnTheBackground) {
+  main.setting_btn_Click();
+  EXPECT_EQ(form.hitTest(1440, 1930)->name(), "setting_frame") << "over the Chrome tile";
+  EXPECT_EQ(form.hitTest(240 + 5500, 130 + 350)->name(), "close_setting_btn") << "it lies above the X label";
+  EXPECT_EQ(form.hitTest(240 + 1400, 130 + 900)->name(), "CHTopmostChk");
+  EXPECT_EQ(form.hitTest(240 + 3500, 130 + 450)->name(), "IEHScroll");
+  EXPECT_EQ(main.control("setting_frame").Top() + main.control("setting_frame").Height(), 3030);
+  EXPECT_EQ(form.hitTest(100, 3100)->name(), "MainBg") << "below the panel the skin shows";
+}
+
+TEST_F(Layout, TabMovesFromTheBackgroundToTheUnseenListAndIntoTheOpenPanel) {
+  ASSERT_EQ(form.focused()->name(), "MainBg");
+  auto tab = [this](bool back = false) {
+    form.setFocus(form.nextInTabOrder(back));
+    return form.focused()->name();
+  };
+  EXPECT_EQ(tab(), "List1");
+  EXPECT_EQ(tab(), "MainBg") << "with the panel closed only two controls take the focus";
+  main.setting_btn_Click();
+  EXPECT_EQ(tab(), "List1");
+  for (auto next : {"IETopmostChk", "IEHScroll", "CHTopmostChk", "FFTopmostChk", "CHHScroll", "FFHScroll"}) {
+    EXPECT_EQ(tab(), next);
+  }
+  EXPECT_EQ(tab(), "MainBg");
+  EXPECT_EQ(tab(true), "FFHScroll");
+  main.close_setting_btn_Click();
+  EXPECT_EQ(form.focused()->name(), "MainBg") << "closing the panel gives the focus back to the first control";
+}
+
+TEST_F(Layout, KeysReachTheBackgroundOnlyWhileItHasTheFocus) {
+  load();
+  form.setFocus(form.nextInTabOrder(false));  // List1
+  form.keyDown(27, 0);
+  EXPECT_FALSE(p.process.ended);
+  form.setFocus(form.nextInTabOrder(false));  // back to MainBg
+  form.keyDown(27, 0);
+  EXPECT_TRUE(p.process.ended);
+}
+
+}  // namespace

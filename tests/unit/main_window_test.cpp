@@ -1,0 +1,244 @@
+#include <gtest/gtest.h>
+
+#include "app_fixture.h"
+
+namespace {
+
+using testing_app::App;
+
+constexpr std::string_view kOperaMessage = ":( 暂不支持 Opera 浏览器";
+
+class StartUp : public App {};
+
+TEST_F(StartUp, FirstStartTicksChromeRunsTheWatcherPinsTheWindowAndStoresNothing) {
+  load();
+  EXPECT_EQ(value("chrome_chk"), 1);
+  EXPECT_TRUE(visible("chrome_checked"));
+  EXPECT_EQ(value("auto_chk"), 1);
+  EXPECT_TRUE(visible("auto_check"));
+  EXPECT_TRUE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_TRUE(p.wm.window(form.hWnd)->exStyle & platform::kWsExTopmost);
+  for (auto tile : {"chrome_check", "ie_check", "firefox_check", "opera_check"}) {
+    EXPECT_EQ(main.control(tile).BackStyle(), 0) << tile << " is made transparent";
+  }
+  EXPECT_FALSE(p.settings.apps().has_value());
+  EXPECT_EQ(p.settings.writes, 0);
+}
+
+TEST_F(StartUp, ASecondCopyEndsAtOnceAndTouchesNothing) {
+  p.process.anotherCopyRunning = true;
+  p.settings.setApps("ie,");
+  load();
+  EXPECT_TRUE(p.process.ended);
+  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_EQ(value("ie_chk"), 0);
+  EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0);
+}
+
+TEST_F(StartUp, StoredSelectionIsRestoredInOrderAndRewrittenAsItGoes) {
+  p.settings.setApps("ie,firefox,autorefresh,");
+  load();
+  EXPECT_EQ(value("ie_chk"), 1);
+  EXPECT_EQ(value("firefox_chk"), 1);
+  EXPECT_EQ(value("chrome_chk"), 0) << "a stored selection replaces the Chrome default";
+  EXPECT_FALSE(visible("chrome_checked"));
+  EXPECT_TRUE(visible("ie_checked"));
+  EXPECT_TRUE(visible("firefox_checked"));
+  EXPECT_EQ(p.settings.writes, 2) << "each restored browser stores the selection";
+  EXPECT_EQ(p.settings.apps(), "ie,firefox,autorefresh,");
+  EXPECT_TRUE(p.wm.timerRunning(form.hWnd, 0));
+}
+
+// Automatic refresh turned off in an earlier run stays off: it is restored before the browser ticks store
+// the selection, and the watcher is not started.
+TEST_F(StartUp, AutomaticRefreshTurnedOffIsRemembered) {
+  p.settings.setApps("ie,");
+  load();
+  EXPECT_EQ(value("auto_chk"), 0);
+  EXPECT_FALSE(visible("auto_check"));
+  EXPECT_EQ(p.settings.apps(), "ie,");
+  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+  p.wm.createWindow("IEFrame");
+  saveChord();
+  EXPECT_EQ(p.wm.totalPosted(), 0u);
+}
+
+TEST_F(StartUp, UnrecognisedStoredTextTicksNothingAndKeepsTheWatcher) {
+  for (const char* stored : {"Chrome,IE,", "xyz", ",,,", "chrome;ie"}) {
+    SCOPED_TRACE(stored);
+    fake::Platform q;
+    ui::Main other(q.services);
+    other.form().hWnd = q.wm.createWindow("VaskF5Main");
+    q.settings.setApps(stored);
+    other.Form_Load();
+    for (auto box : {"ie_chk", "chrome_chk", "firefox_chk", "opera_chk"}) EXPECT_EQ(other.control(box).Value(), 0);
+    EXPECT_EQ(other.control("auto_chk").Value(), 1);
+    EXPECT_TRUE(q.wm.timerRunning(other.form().hWnd, 0));
+    EXPECT_EQ(q.settings.apps(), stored) << "nothing is written while loading garbage";
+  }
+}
+
+TEST_F(StartUp, StoredOperaRaisesTheMessageOnceEvenWhenDuplicated) {
+  p.settings.setApps("opera,opera,autorefresh,");
+  load();
+  EXPECT_EQ(value("opera_chk"), 1);
+  EXPECT_EQ(p.process.messages, std::vector<std::string>{std::string(kOperaMessage)});
+}
+
+class Toggles : public App {
+ protected:
+  void SetUp() override {
+    App::SetUp();
+    load();
+  }
+};
+
+TEST_F(Toggles, ClickingATileTicksItAndClickingAgainUnticksItStoringEachTime) {
+  EXPECT_EQ(clickAt(2400, 1600), "ie_check");
+  EXPECT_EQ(value("ie_chk"), 1);
+  EXPECT_EQ(p.settings.apps(), "ie,chrome,autorefresh,");
+  EXPECT_EQ(clickAt(2400, 1600), "ie_checked");
+  EXPECT_EQ(value("ie_chk"), 0);
+  EXPECT_FALSE(visible("ie_checked"));
+  EXPECT_EQ(p.settings.apps(), "chrome,autorefresh,");
+  EXPECT_EQ(clickAt(1040, 1600), "chrome_checked");
+  EXPECT_EQ(p.settings.apps(), "autorefresh,");
+}
+
+TEST_F(Toggles, TickingAnAlreadyTickedBrowserKeepsItAndStoresAgain) {
+  main.chrome_check_Click();
+  EXPECT_EQ(value("chrome_chk"), 1);
+  EXPECT_EQ(p.settings.writes, 1);
+}
+
+TEST_F(Toggles, OperaShowsItsMessageOnEveryChangeAndIsStillStoredAndRefreshed) {
+  clickAt(5150, 1600);
+  EXPECT_EQ(p.process.messages.size(), 1u);
+  EXPECT_EQ(p.process.messages[0], kOperaMessage);
+  EXPECT_EQ(p.settings.apps(), "chrome,opera,autorefresh,");
+  const auto opera = p.wm.createWindow("OperaWindowClass");
+  saveChord();
+  EXPECT_EQ(p.wm.posted(opera).size(), 3u);
+  clickAt(5150, 1600);
+  EXPECT_EQ(p.process.messages.size(), 2u) << "unticking shows it again";
+}
+
+TEST_F(Toggles, AutomaticRefreshLabelTogglesAndTheWatcherFollowsAtOnce) {
+  const auto chromeHelper = p.wm.createWindow("Chrome_WidgetWin_1");
+  const auto chrome = p.wm.createWindow("Chrome_WidgetWin_1");
+  p.wm.bringToFront(chromeHelper);
+  EXPECT_EQ(clickAt(1500, 2700), "auto_lbl");
+  EXPECT_EQ(value("auto_chk"), 0);
+  EXPECT_FALSE(visible("auto_check"));
+  EXPECT_EQ(p.settings.apps(), "chrome,");
+  saveChord();
+  EXPECT_EQ(p.wm.totalPosted(), 0u) << "turned off: Ctrl then S no longer refreshes";
+
+  EXPECT_EQ(clickAt(1500, 2700), "auto_lbl");
+  EXPECT_EQ(p.settings.apps(), "chrome,autorefresh,");
+  saveChord();
+  EXPECT_EQ(p.wm.posted(chrome).size(), 3u) << "turned back on: the watcher runs again";
+  EXPECT_EQ(main.control("handle_lbl").Caption(), "#" + std::to_string(chrome));
+
+  EXPECT_EQ(clickAt(680, 2730), "auto_check");
+  EXPECT_EQ(value("auto_chk"), 0);
+  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0)) << "unticking the small tick stops the watcher too";
+  EXPECT_EQ(p.settings.apps(), "chrome,");
+}
+
+TEST_F(Toggles, EverythingOffStoresTheEmptyText) {
+  clickAt(1040, 1600);
+  clickAt(680, 2730);
+  EXPECT_EQ(p.settings.apps(), "");
+}
+
+TEST_F(Toggles, ARefusedStoreWriteLeavesTheWindowsOwnState) {
+  p.settings.refuseWrites = true;
+  clickAt(3780, 1600);
+  EXPECT_EQ(value("firefox_chk"), 1);
+  EXPECT_TRUE(visible("firefox_checked"));
+  EXPECT_FALSE(p.settings.apps().has_value());
+}
+
+class Ending : public App {
+ protected:
+  void SetUp() override {
+    App::SetUp();
+    load();
+  }
+};
+
+TEST_F(Ending, CloseAndExitLinksStopTheWatcherAndEnd) {
+  for (auto [x, y] : {std::pair{5900, 300}, std::pair{5900, 2900}}) {
+    main.watcher().start(form.hWnd);
+    p.process.ended = false;
+    clickAt(x, y);
+    EXPECT_TRUE(p.process.ended);
+    EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+  }
+}
+
+TEST_F(Ending, EscEndsAndUnloadStopsTheWatcher) {
+  main.MainBg_KeyDown(27, 0);
+  EXPECT_TRUE(p.process.ended);
+  main.Form_Unload();
+  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+}
+
+class Moving : public App {};
+
+TEST_F(Moving, LeftDragMovesTheWindowByTheDraggedDistanceRoundingHalvesToEven) {
+  form.placedAt(1500, 3000);
+  main.MainBg_MouseDown({1, 0, 100.5f, 200.5f});  // rounds to 100 and 200
+  main.MainBg_MouseMove({1, 0, 160.f, 230.f});
+  EXPECT_EQ(form.Left(), 1560);
+  EXPECT_EQ(form.Top(), 3030);
+  main.MainBg_MouseMove({1, 0, 101.5f, 200.f});  // 1560 - 100 + 101.5 = 1561.5 -> 1562
+  EXPECT_EQ(form.Left(), 1562);
+  main.MainBg_MouseUp({1, 0, 0, 0});
+  main.MainBg_MouseMove({0, 0, 900.f, 900.f});
+  EXPECT_EQ(form.Left(), 1562) << "released: moving no longer drags";
+}
+
+TEST_F(Moving, OnlyTheLeftButtonAloneStartsADrag) {
+  for (int button : {2, 4, 3}) {
+    main.MainBg_MouseDown({button, 0, 10.f, 10.f});
+    EXPECT_FALSE(main.isDragging()) << button;
+  }
+}
+
+TEST_F(Moving, ThePanelDragsTheWindowExactlyAsTheBackgroundDoes) {
+  form.placedAt(0, 0);
+  main.setting_frame_MouseDown({1, 0, 50.f, 50.f});
+  main.setting_frame_MouseMove({1, 0, 350.f, 20.f});
+  EXPECT_EQ(form.Left(), 300);
+  EXPECT_EQ(form.Top(), -30);
+  main.setting_frame_MouseUp({1, 0, 0, 0});
+  EXPECT_FALSE(main.isDragging());
+}
+
+TEST_F(Moving, DraggingFarBeyondSixteenBitsNeitherWrapsNorFails) {
+  form.placedAt(32000, -32000);
+  main.MainBg_MouseDown({1, 0, 0.f, 0.f});
+  main.MainBg_MouseMove({1, 0, 5000.f, -5000.f});
+  EXPECT_EQ(form.Left(), 37000);
+  EXPECT_EQ(form.Top(), -37000);
+}
+
+TEST_F(Moving, PanelOpensAndClosesIdempotentlyAndMinimisingKeepsIt) {
+  auto& panel = main.control("setting_frame");
+  main.setting_btn_Click();
+  main.setting_btn_Click();
+  EXPECT_TRUE(panel.Visible());
+  EXPECT_EQ(panel.Top(), 130);
+  main.min_lnk_Click();
+  EXPECT_EQ(form.windowState(), form::WindowState::Minimized);
+  form.setWindowState(form::WindowState::Normal);
+  EXPECT_TRUE(panel.Visible()) << "restored with the panel as it was";
+  main.close_setting_btn_Click();
+  main.close_setting_btn_Click();
+  EXPECT_FALSE(panel.Visible());
+  EXPECT_EQ(panel.Top(), 130) << "closed, the panel is not parked again";
+}
+
+}  // namespace
