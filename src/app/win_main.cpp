@@ -1,0 +1,37 @@
+// VaskF5.exe: builds the Win32 platform, creates the main window and runs it.
+#include <windows.h>
+#include <objbase.h>
+
+#include "platform/win32/form_host.h"
+#include "platform/win32/process_services.h"
+#include "platform/win32/registry_store.h"
+#include "platform/win32/window_manager.h"
+#include "ui/main_window.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  win32::ProcessServices process;
+  // A second copy leaves before it has created a single window; the first is left alone.
+  if (process.PrevInstance()) return 0;
+
+  // Pictures are decoded through WIC.
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+
+  win32::WindowManager windowManager;
+  win32::RegistryStore settings;
+  platform::Platform platform{windowManager, settings, process};
+  ui::Main main(platform);
+
+  int exitCode = 1;
+  {
+    win32::FormHost host(instance, main.form());
+    if (host.create()) {
+      host.onUnload = [&main] { main.Form_Unload(); };
+      process.owner = host.hwnd();
+      main.Form_Load();
+      host.show();
+      exitCode = host.run();
+    }
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return exitCode;
+}

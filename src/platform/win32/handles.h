@@ -1,0 +1,99 @@
+// One move-only owner per kind of Win32 handle, so that no logic ever calls DeleteObject or RegCloseKey itself.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace win32 {
+
+template <typename Handle, typename Traits>
+class Unique {
+ public:
+  Unique() = default;
+  explicit Unique(Handle handle) : handle_(handle) {}
+  Unique(const Unique&) = delete;
+  Unique& operator=(const Unique&) = delete;
+  Unique(Unique&& other) noexcept : handle_(std::exchange(other.handle_, Traits::invalid())) {}
+  Unique& operator=(Unique&& other) noexcept {
+    if (this != &other) reset(std::exchange(other.handle_, Traits::invalid()));
+    return *this;
+  }
+  ~Unique() { reset(); }
+
+  Handle get() const { return handle_; }
+  explicit operator bool() const { return handle_ != Traits::invalid(); }
+  void reset(Handle handle = Traits::invalid()) {
+    if (handle_ != Traits::invalid()) Traits::close(handle_);
+    handle_ = handle;
+  }
+  Handle release() { return std::exchange(handle_, Traits::invalid()); }
+
+ private:
+  Handle handle_ = Traits::invalid();
+};
+
+struct KernelTraits {
+  static HANDLE invalid() { return nullptr; }
+  static void close(HANDLE h) { CloseHandle(h); }
+};
+struct RegKeyTraits {
+  static HKEY invalid() { return nullptr; }
+  static void close(HKEY h) { RegCloseKey(h); }
+};
+struct WindowTraits {
+  static HWND invalid() { return nullptr; }
+  static void close(HWND h) { DestroyWindow(h); }
+};
+template <typename Gdi>
+struct GdiTraits {
+  static Gdi invalid() { return nullptr; }
+  static void close(Gdi h) { DeleteObject(h); }
+};
+struct MemoryDcTraits {
+  static HDC invalid() { return nullptr; }
+  static void close(HDC h) { DeleteDC(h); }
+};
+struct IconTraits {
+  static HICON invalid() { return nullptr; }
+  static void close(HICON h) { DestroyIcon(h); }
+};
+
+using UniqueHandle = Unique<HANDLE, KernelTraits>;
+using UniqueKey = Unique<HKEY, RegKeyTraits>;
+using UniqueWindow = Unique<HWND, WindowTraits>;
+using UniqueBitmap = Unique<HBITMAP, GdiTraits<HBITMAP>>;
+using UniqueFont = Unique<HFONT, GdiTraits<HFONT>>;
+using UniqueBrush = Unique<HBRUSH, GdiTraits<HBRUSH>>;
+using UniqueMemoryDc = Unique<HDC, MemoryDcTraits>;
+using UniqueIcon = Unique<HICON, IconTraits>;
+
+// Selects a GDI object into a DC for one scope and puts the previous one back.
+class SelectedObject {
+ public:
+  SelectedObject(HDC dc, HGDIOBJ object) : dc_(dc), previous_(SelectObject(dc, object)) {}
+  SelectedObject(const SelectedObject&) = delete;
+  SelectedObject& operator=(const SelectedObject&) = delete;
+  ~SelectedObject() { SelectObject(dc_, previous_); }
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+// BeginPaint/EndPaint for one WM_PAINT.
+class PaintScope {
+ public:
+  explicit PaintScope(HWND hwnd) : hwnd_(hwnd) { dc_ = BeginPaint(hwnd, &ps_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  ~PaintScope() { EndPaint(hwnd_, &ps_); }
+  HDC dc() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  PAINTSTRUCT ps_{};
+  HDC dc_;
+};
+
+}  // namespace win32

@@ -1,0 +1,149 @@
+#include "platform/win32/pictures.h"
+
+#include <wincodec.h>
+
+#include <cstring>
+
+namespace win32 {
+
+namespace {
+
+// Just enough of a COM smart pointer for the decoder's few interfaces.
+template <typename T>
+class Com {
+ public:
+  Com() = default;
+  Com(const Com&) = delete;
+  Com& operator=(const Com&) = delete;
+  ~Com() {
+    if (p_) p_->Release();
+  }
+  T** put() { return &p_; }
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
+const wchar_t* resourceName(form::Picture picture, bool doubleSize) {
+  switch (picture) {
+    case form::Picture::Skin:
+      return doubleSize ? L"SKIN_2X" : L"SKIN";
+    case form::Picture::TickOverlay:
+      return doubleSize ? L"TICK_2X" : L"TICK";
+    case form::Picture::AutoTick:
+      return doubleSize ? L"AUTOTICK_2X" : L"AUTOTICK";
+    case form::Picture::Settings:
+      return doubleSize ? L"SETTING_2X" : L"SETTING";
+    case form::Picture::None:
+      break;
+  }
+  return nullptr;
+}
+
+Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t* name) {
+  Bitmap out;
+  HRSRC found = FindResourceW(instance, name, MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  if (!found) return out;
+  HGLOBAL loaded = LoadResource(instance, found);
+  const DWORD size = SizeofResource(instance, found);
+  auto* bytes = static_cast<BYTE*>(LockResource(loaded));
+  if (!bytes || size == 0) return out;
+
+  Com<IWICStream> stream;
+  Com<IWICBitmapDecoder> decoder;
+  Com<IWICBitmapFrameDecode> frame;
+  Com<IWICFormatConverter> converter;
+  if (FAILED(factory->CreateStream(stream.put())) || FAILED(stream->InitializeFromMemory(bytes, size)) ||
+      FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
+                                              decoder.put())) ||
+      FAILED(decoder->GetFrame(0, frame.put())) || FAILED(factory->CreateFormatConverter(converter.put())) ||
+      FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
+                                   0.0, WICBitmapPaletteTypeCustom))) {
+    return out;
+  }
+  UINT width = 0, height = 0;
+  converter->GetSize(&width, &height);
+  BITMAPINFO info{};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = static_cast<LONG>(width);
+  info.bmiHeader.biHeight = -static_cast<LONG>(height);  // top-down, as WIC hands the rows over
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 32;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* pixels = nullptr;
+  UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
+  if (!bitmap || FAILED(converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(pixels)))) {
+    return out;
+  }
+  out.bitmap = std::move(bitmap);
+  out.width = static_cast<int>(width);
+  out.height = static_cast<int>(height);
+  return out;
+}
+
+}  // namespace
+
+Pictures::Pictures(HINSTANCE instance) {
+  Com<IWICImagingFactory> factory;
+  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(factory.put())))) {
+    return;
+  }
+  for (auto picture : {form::Picture::Skin, form::Picture::TickOverlay, form::Picture::AutoTick,
+                       form::Picture::Settings}) {
+    for (int scale = 0; scale < 2; ++scale) {
+      bitmaps_[static_cast<std::size_t>(picture)][static_cast<std::size_t>(scale)] =
+          decodePng(factory.get(), instance, resourceName(picture, scale == 1));
+    }
+  }
+}
+
+SIZE Pictures::naturalSize(form::Picture picture) {
+  switch (picture) {
+    case form::Picture::Skin:
+      return {416, 217};
+    case form::Picture::TickOverlay:
+      return {68, 68};
+    case form::Picture::AutoTick:
+      return {11, 11};
+    case form::Picture::Settings:
+      return {13, 13};
+    case form::Picture::None:
+      break;
+  }
+  return {0, 0};
+}
+
+const Bitmap& Pictures::pick(form::Picture picture, UINT dpi) const {
+  const auto& pair = bitmaps_[static_cast<std::size_t>(picture)];
+  const bool wantDouble = dpi * 100 > 96 * 125;
+  if (wantDouble && pair[1].bitmap) return pair[1];
+  if (pair[0].bitmap) return pair[0];
+  return pair[1];
+}
+
+bool Pictures::has(form::Picture picture) const {
+  return picture != form::Picture::None && static_cast<bool>(pick(picture, 96).bitmap);
+}
+
+void Pictures::draw(HDC dc, form::Picture picture, int x, int y, UINT dpi) const {
+  const SIZE size = naturalSize(picture);
+  const RECT rect{x, y, x + MulDiv(size.cx, static_cast<int>(dpi), 96), y + MulDiv(size.cy, static_cast<int>(dpi), 96)};
+  drawInto(dc, picture, rect, dpi);
+}
+
+void Pictures::drawInto(HDC dc, form::Picture picture, const RECT& rect, UINT dpi) const {
+  if (picture == form::Picture::None) return;
+  const Bitmap& bitmap = pick(picture, dpi);
+  if (!bitmap.bitmap) return;
+  UniqueMemoryDc source(CreateCompatibleDC(dc));
+  const SelectedObject selected(source.get(), bitmap.bitmap.get());
+  const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};
+  AlphaBlend(dc, rect.left, rect.top, rect.right - rect.left, rect.bottom - rect.top, source.get(), 0, 0,
+             bitmap.width, bitmap.height, blend);
+}
+
+}  // namespace win32

@@ -1,0 +1,42 @@
+// The program's pictures, decoded once from PNG resources into premultiplied 32-bit bitmaps and drawn with
+// per-pixel alpha. Each picture exists at 1x and 2x; the 2x one is used where the display scale exceeds 1.25.
+#pragma once
+
+#include <windows.h>
+
+#include <array>
+
+#include "platform/form/form.h"
+#include "platform/win32/handles.h"
+
+namespace win32 {
+
+struct Bitmap {
+  UniqueBitmap bitmap;
+  int width = 0;
+  int height = 0;
+};
+
+class Pictures {
+ public:
+  // Decodes every picture from the module's resources; a picture that fails to decode stays empty and is not
+  // drawn.
+  explicit Pictures(HINSTANCE instance);
+
+  // The picture's natural size in pixels at 96 dpi.
+  static SIZE naturalSize(form::Picture picture);
+
+  // Draws the picture at its natural size scaled to the dpi, top-left at (x, y).
+  void draw(HDC dc, form::Picture picture, int x, int y, UINT dpi) const;
+  // Draws the picture stretched over a rectangle.
+  void drawInto(HDC dc, form::Picture picture, const RECT& rect, UINT dpi) const;
+  bool has(form::Picture picture) const;
+
+ private:
+  const Bitmap& pick(form::Picture picture, UINT dpi) const;
+
+  // Indexed by picture, then 0 for 1x and 1 for 2x.
+  std::array<std::array<Bitmap, 2>, 5> bitmaps_;
+};
+
+}  // namespace win32

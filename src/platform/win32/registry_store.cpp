@@ -1,0 +1,57 @@
+#include "platform/win32/registry_store.h"
+
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/handles.h"
+#include "platform/win32/text.h"
+
+namespace win32 {
+
+namespace {
+std::wstring subKey(std::string_view app, std::string_view section) {
+  return L"Software\\" + widen(app) + L"\\" + widen(section);
+}
+}  // namespace
+
+std::string RegistryStore::GetSetting(std::string_view app, std::string_view section, std::string_view key) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey(app, section).c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) {
+    return {};
+  }
+  const UniqueKey opened(raw);
+  const std::wstring name = widen(key);
+  DWORD type = 0;
+  DWORD bytes = 0;
+  if (RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return {};
+  // Only text written as REG_SZ is a stored selection; any other type, or an over-long value, is ignored and
+  // replaced by the next change the user makes.
+  if (type != REG_SZ || bytes > (kMaxValueChars + 1) * sizeof(wchar_t)) return {};
+  std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
+  DWORD size = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
+  if (RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                       &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return {};
+  }
+  // The value may or may not carry its terminator, and may hide more after an embedded NUL: the text ends at
+  // the first NUL.
+  const std::wstring_view text(buffer.data(), std::min<std::size_t>(size / sizeof(wchar_t), buffer.size()));
+  return narrow(text.substr(0, text.find(L'\0')));
+}
+
+void RegistryStore::SaveSetting(std::string_view app, std::string_view section, std::string_view key,
+                                std::string_view value) {
+  HKEY raw = nullptr;
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, subKey(app, section).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+    return;
+  }
+  const UniqueKey opened(raw);
+  const std::wstring text = widen(value);
+  const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
+  RegSetValueExW(opened.get(), widen(key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+}
+
+}  // namespace win32

@@ -1,0 +1,81 @@
+#include "platform/win32/window_manager.h"
+
+namespace win32 {
+
+namespace {
+// The thunk that user32 calls has no room for a context pointer; timers run on the single UI thread.
+WindowManager* g_timerOwner = nullptr;
+}  // namespace
+
+WindowManager::~WindowManager() {
+  for (const auto& [key, proc] : timers_) ::KillTimer(key.first, key.second);
+  if (g_timerOwner == this) g_timerOwner = nullptr;
+}
+
+platform::Hwnd WindowManager::FindWindowA(const char* className) {
+  return fromHwnd(::FindWindowA(className, nullptr));
+}
+
+platform::Hwnd WindowManager::GetDesktopWindow() { return fromHwnd(::GetDesktopWindow()); }
+
+platform::Hwnd WindowManager::FindWindowExA(platform::Hwnd parent, platform::Hwnd childAfter,
+                                            const char* className) {
+  return fromHwnd(::FindWindowExA(toHwnd(parent), toHwnd(childAfter), className, nullptr));
+}
+
+bool WindowManager::PostMessageA(platform::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                                 std::intptr_t lParam) {
+  return ::PostMessageA(toHwnd(hwnd), msg, wParam, lParam) != FALSE;
+}
+
+std::int16_t WindowManager::GetAsyncKeyState(int virtualKey) { return ::GetAsyncKeyState(virtualKey); }
+
+bool WindowManager::SetTimer(platform::Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) {
+  const HWND window = toHwnd(hwnd);
+  g_timerOwner = this;
+  timers_[{window, id}] = std::move(proc);
+  if (::SetTimer(window, id, elapseMs, &WindowManager::timerThunk) == 0) {
+    timers_.erase({window, id});
+    return false;
+  }
+  return true;
+}
+
+bool WindowManager::KillTimer(platform::Hwnd hwnd, std::uintptr_t id) {
+  const HWND window = toHwnd(hwnd);
+  timers_.erase({window, id});
+  return ::KillTimer(window, id) != FALSE;
+}
+
+void CALLBACK WindowManager::timerThunk(HWND hwnd, UINT, UINT_PTR id, DWORD) noexcept {
+  if (!g_timerOwner) return;
+  auto it = g_timerOwner->timers_.find({hwnd, id});
+  if (it == g_timerOwner->timers_.end()) return;
+  // Copy: the callback may kill its own timer.
+  const TimerProc proc = it->second;
+  try {
+    proc();
+  } catch (...) {
+    // Nothing may unwind through user32; a failed tick is simply skipped.
+  }
+}
+
+std::int32_t WindowManager::GetWindowLongA(platform::Hwnd hwnd, int index) {
+  return ::GetWindowLongA(toHwnd(hwnd), index);
+}
+
+std::int32_t WindowManager::SetWindowLongA(platform::Hwnd hwnd, int index, std::int32_t value) {
+  return ::SetWindowLongA(toHwnd(hwnd), index, value);
+}
+
+bool WindowManager::SetLayeredWindowAttributes(platform::Hwnd hwnd, std::uint32_t colorKey, std::uint8_t alpha,
+                                               std::uint32_t flags) {
+  return ::SetLayeredWindowAttributes(toHwnd(hwnd), colorKey, alpha, flags) != FALSE;
+}
+
+bool WindowManager::SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx, int cy,
+                                 std::uint32_t flags) {
+  return ::SetWindowPos(toHwnd(hwnd), toHwnd(insertAfter), x, y, cx, cy, flags) != FALSE;
+}
+
+}  // namespace win32
