@@ -15,6 +15,7 @@ namespace {
 
 constexpr wchar_t kSurfaceClass[] = L"VaskF5Surface";
 constexpr UINT_PTR kChildSubclassId = 1;
+constexpr UINT kApplyWindowState = WM_APP + 1;
 // Window coordinates far beyond any screen upset some window managers; a drag is clamped well inside them.
 constexpr std::int64_t kMaxCoordinate = 30000;
 
@@ -331,25 +332,26 @@ void FormHost::giveTaskbarButton(bool give) {
   const LONG_PTR ex = GetWindowLongPtrW(top_.get(), GWL_EXSTYLE);
   const LONG_PTR wanted = give ? (ex & ~WS_EX_TOOLWINDOW) | WS_EX_APPWINDOW : (ex & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW;
   if (wanted == ex) return;
-  // The shell looks at these styles only when a window is shown.
+  // The shell looks at these styles only when a window is shown, so the window is hidden around the change.
   const bool wasVisible = IsWindowVisible(top_.get());
-  minimizing_ = true;
   if (wasVisible) ShowWindow(top_.get(), SW_HIDE);
   SetWindowLongPtrW(top_.get(), GWL_EXSTYLE, wanted);
-  if (wasVisible && !give) ShowWindow(top_.get(), SW_SHOW);
-  minimizing_ = false;
+  if (wasVisible) ShowWindow(top_.get(), give ? SW_SHOWMINNOACTIVE : SW_SHOW);
 }
 
+// Applied from the message loop rather than inside the click that asked for it: hiding a window while its
+// own mouse message is still being handled leaves the window manager half way.
 void FormHost::onWindowStateChanged() {
-  const bool minimize = form_.windowState() == form::WindowState::Minimized;
   hideToolTip();
-  giveTaskbarButton(minimize);
+  PostMessageW(top_.get(), kApplyWindowState, 0, 0);
+}
+
+void FormHost::applyWindowState() {
+  const bool minimize = form_.windowState() == form::WindowState::Minimized;
   minimizing_ = true;
-  if (minimize) {
-    ShowWindow(top_.get(), SW_SHOWMINNOACTIVE);
-  } else if (IsIconic(top_.get())) {
-    ShowWindow(top_.get(), SW_RESTORE);
-  }
+  giveTaskbarButton(minimize);
+  if (minimize && !IsIconic(top_.get())) ShowWindow(top_.get(), SW_SHOWMINNOACTIVE);
+  if (!minimize && IsIconic(top_.get())) ShowWindow(top_.get(), SW_RESTORE);
   minimizing_ = false;
 }
 
@@ -576,6 +578,9 @@ LRESULT FormHost::handleTop(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_MOVE:
       syncPosition();
+      return 0;
+    case kApplyWindowState:
+      applyWindowState();
       return 0;
     case WM_SIZE:
       if (!minimizing_) {

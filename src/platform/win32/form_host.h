@@ -76,6 +76,7 @@ class FormHost {
   void scroll(form::Control& bar, WPARAM wParam);
   void tabFrom(HWND hwnd, bool backwards);
   void giveTaskbarButton(bool give);
+  void applyWindowState();
   void syncPosition();
 
   int px(int twips) const { return MulDiv(twips, static_cast<int>(dpi_), 1440); }
