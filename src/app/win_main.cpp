@@ -1,6 +1,6 @@
 // VaskF5.exe: builds the Win32 platform, creates the main window and runs it.
-#include <windows.h>
 #include <objbase.h>
+#include <windows.h>
 
 #include "platform/win32/form_host.h"
 #include "platform/win32/process_services.h"

@@ -54,7 +54,8 @@ class WindowManager {
   virtual std::int32_t SetWindowLongA(Hwnd hwnd, int index, std::int32_t value) = 0;
   virtual bool SetLayeredWindowAttributes(Hwnd hwnd, std::uint32_t colorKey, std::uint8_t alpha,
                                           std::uint32_t flags) = 0;
-  virtual bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy, std::uint32_t flags) = 0;
+  virtual bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy,
+                            std::uint32_t flags) = 0;
 };
 
 // Per-user settings addressed by application, section and key; values are UTF-8 text.

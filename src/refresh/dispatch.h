@@ -15,7 +15,8 @@ namespace refresh {
 using BrowserTicks = std::array<int, kBrowserOrder.size()>;
 
 // The handle of every selected browser in decimal, each followed by a comma, in the order IE, Chrome,
-// Firefox, Opera; "0" stands for a selected browser that is not running. Only selected browsers are looked up.
+// Firefox, Opera; "0" stands for a selected browser that is not running. Only selected browsers are looked
+// up.
 std::string getTargetHandles(platform::WindowManager& wm, const BrowserTicks& ticks);
 
 // Posts the refresh sequence to one window; does nothing for handle 0. Posting never waits for the window.

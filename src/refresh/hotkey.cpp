@@ -5,7 +5,8 @@
 namespace hotkey {
 
 namespace {
-constexpr int kFirstScannedKey = platform::kVkControl;  // keys below Ctrl (mouse, Tab, Enter, Shift) are ignored
+constexpr int kFirstScannedKey =
+    platform::kVkControl;  // keys below Ctrl (mouse, Tab, Enter, Shift) are ignored
 constexpr int kLastScannedKey = 128;
 constexpr std::uintptr_t kTimerId = 0;
 constexpr std::uint32_t kPeriodMs = 1;  // the window manager raises it to its own minimum

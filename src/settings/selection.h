@@ -18,7 +18,8 @@ inline constexpr std::string_view kKey = "Apps";
 
 // The five choices in their stored order.
 enum class Token : std::uint8_t { IE, Chrome, Firefox, Opera, AutoRefresh };
-inline constexpr std::array<std::string_view, 5> kTokenText = {"ie", "chrome", "firefox", "opera", "autorefresh"};
+inline constexpr std::array<std::string_view, 5> kTokenText = {"ie", "chrome", "firefox", "opera",
+                                                               "autorefresh"};
 
 // Tick values indexed by Token; only exactly 1 counts as ticked.
 using Ticks = std::array<int, kTokenText.size()>;

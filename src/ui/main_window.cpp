@@ -18,8 +18,9 @@ constexpr std::string_view kOperaNotSupported = ":( 暂不支持 Opera 浏览器
 
 // Alpha set on the program's own window by the digit keys; top-row 7 sits between 6 and 8.
 constexpr std::array<std::pair<int, int>, 20> kDigitAlpha = {{
-    {48, 255}, {49, 40},  {50, 80},  {51, 120}, {52, 140}, {53, 160}, {54, 180},  {55, 190},  {56, 200},  {57, 220},
-    {96, 255}, {97, 25},  {98, 50},  {99, 75},  {100, 100}, {101, 125}, {102, 150}, {103, 175}, {104, 200}, {105, 225},
+    {48, 255},  {49, 40},   {50, 80},   {51, 120},  {52, 140},  {53, 160},  {54, 180},
+    {55, 190},  {56, 200},  {57, 220},  {96, 255},  {97, 25},   {98, 50},   {99, 75},
+    {100, 100}, {101, 125}, {102, 150}, {103, 175}, {104, 200}, {105, 225},
 }};
 
 // Nearest whole number, halves to the even neighbour.
@@ -161,7 +162,8 @@ void Main::loadSetting() {
   if (tokens.empty()) return;
   // Automatic refresh is restored first, so that the browser clicks below store the user's own choice of it
   // rather than the laid-out default.
-  const bool autoStored = std::find(tokens.begin(), tokens.end(), settings::Token::AutoRefresh) != tokens.end();
+  const bool autoStored =
+      std::find(tokens.begin(), tokens.end(), settings::Token::AutoRefresh) != tokens.end();
   auto_chk.SetValue(autoStored ? 1 : 0);
   auto_check.SetVisible(autoStored);
   for (settings::Token token : tokens) {
@@ -257,7 +259,7 @@ void Main::setOpacity(platform::Hwnd getLng, int num) {
 }
 
 // A slider acts on its browser's window, or on the program's own window when that browser is not running.
-void Main::sliderChanged(BrowserKind browser, form::Control& slider) {
+void Main::sliderChanged(BrowserKind browser, const form::Control& slider) {
   setOpacity(IELong::lookup(platform_.wm, browser), slider.Value());
 }
 

@@ -79,7 +79,7 @@ class Main {
   void endProgram();
   // Ticks or unticks one choice: its value box, its tick picture, then the store.
   void setChoice(form::Control& box, form::Control& tick, int value);
-  void sliderChanged(BrowserKind browser, form::Control& slider);
+  void sliderChanged(BrowserKind browser, const form::Control& slider);
   refresh::BrowserTicks browserTicks() const;
   settings::Ticks selectionTicks() const;
 

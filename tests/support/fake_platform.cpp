@@ -34,12 +34,14 @@ void WindowManager::destroyWindow(platform::Hwnd hwnd) {
 }
 
 void WindowManager::bringToFront(platform::Hwnd hwnd) {
-  auto it = std::find_if(windows_.begin(), windows_.end(), [hwnd](const Window& w) { return w.hwnd == hwnd; });
+  auto it =
+      std::find_if(windows_.begin(), windows_.end(), [hwnd](const Window& w) { return w.hwnd == hwnd; });
   if (it != windows_.end()) std::rotate(windows_.begin(), it, it + 1);
 }
 
 Window* WindowManager::window(platform::Hwnd hwnd) {
-  auto it = std::find_if(windows_.begin(), windows_.end(), [hwnd](const Window& w) { return w.hwnd == hwnd; });
+  auto it =
+      std::find_if(windows_.begin(), windows_.end(), [hwnd](const Window& w) { return w.hwnd == hwnd; });
   return it == windows_.end() ? nullptr : &*it;
 }
 
@@ -82,7 +84,8 @@ platform::Hwnd WindowManager::FindWindowExA(platform::Hwnd parent, platform::Hwn
   if (parent != kDesktop && parent != 0) return 0;
   auto it = windows_.begin();
   if (childAfter != 0) {
-    it = std::find_if(windows_.begin(), windows_.end(), [&](const Window& w) { return w.hwnd == childAfter; });
+    it =
+        std::find_if(windows_.begin(), windows_.end(), [&](const Window& w) { return w.hwnd == childAfter; });
     if (it == windows_.end()) return 0;
     ++it;
   }
@@ -116,7 +119,9 @@ bool WindowManager::SetTimer(platform::Hwnd hwnd, std::uintptr_t id, std::uint32
   return true;
 }
 
-bool WindowManager::KillTimer(platform::Hwnd hwnd, std::uintptr_t id) { return timers_.erase({hwnd, id}) != 0; }
+bool WindowManager::KillTimer(platform::Hwnd hwnd, std::uintptr_t id) {
+  return timers_.erase({hwnd, id}) != 0;
+}
 
 std::int32_t WindowManager::GetWindowLongA(platform::Hwnd hwnd, int index) {
   Window* w = window(hwnd);

@@ -13,10 +13,10 @@ class Appearance : public App {
 };
 
 TEST_F(Appearance, DigitKeysSetTheProgramsOwnOpacityFromBothRows) {
-  const std::vector<std::pair<int, int>> table = {
-      {48, 255}, {49, 40},  {50, 80},  {51, 120},  {52, 140},  {53, 160},  {54, 180},  {55, 190},  {56, 200},
-      {57, 220}, {96, 255}, {97, 25},  {98, 50},   {99, 75},   {100, 100}, {101, 125}, {102, 150}, {103, 175},
-      {104, 200}, {105, 225}};
+  const std::vector<std::pair<int, int>> table = {{48, 255},  {49, 40},   {50, 80},   {51, 120},  {52, 140},
+                                                  {53, 160},  {54, 180},  {55, 190},  {56, 200},  {57, 220},
+                                                  {96, 255},  {97, 25},   {98, 50},   {99, 75},   {100, 100},
+                                                  {101, 125}, {102, 150}, {103, 175}, {104, 200}, {105, 225}};
   for (auto [key, expected] : table) {
     main.MainBg_KeyDown(key, 0);
     EXPECT_EQ(alpha(form.hWnd), expected) << "key " << key;

@@ -17,9 +17,9 @@ TEST_F(Layout, ContainersKeepWindowedControlsAboveWindowlessOnesInLaidOutOrder) 
   std::vector<std::string> names;
   for (const auto& c : main.control("MainBg").children()) names.push_back(c->name());
   const std::vector<std::string> expected = {
-      "setting_frame", "setting_btn",   "min_lnk",        "handle_lbl",   "opera_checked",  "firefox_checked",
-      "ie_checked",    "chrome_checked", "auto_check",    "opera_check",  "firefox_check",  "ie_check",
-      "chrome_check",  "auto_lbl",       "Label1",        "exit_lnk",     "close_lnk"};
+      "setting_frame", "setting_btn",    "min_lnk",    "handle_lbl",  "opera_checked", "firefox_checked",
+      "ie_checked",    "chrome_checked", "auto_check", "opera_check", "firefox_check", "ie_check",
+      "chrome_check",  "auto_lbl",       "Label1",     "exit_lnk",    "close_lnk"};
   EXPECT_EQ(names, expected);
   names.clear();
   for (const auto& c : main.control("setting_frame").children()) names.push_back(c->name());
@@ -83,7 +83,8 @@ TEST_F(Layout, TabMovesFromTheBackgroundToTheUnseenListAndIntoTheOpenPanel) {
   EXPECT_EQ(tab(), "MainBg");
   EXPECT_EQ(tab(true), "FFHScroll");
   main.close_setting_btn_Click();
-  EXPECT_EQ(form.focused()->name(), "MainBg") << "closing the panel gives the focus back to the first control";
+  EXPECT_EQ(form.focused()->name(), "MainBg")
+      << "closing the panel gives the focus back to the first control";
 }
 
 TEST_F(Layout, KeysReachTheBackgroundOnlyWhileItHasTheFocus) {

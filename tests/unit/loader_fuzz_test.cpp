@@ -10,7 +10,8 @@
 namespace {
 
 constexpr std::array<std::string_view, 5> kTokens = {"ie", "chrome", "firefox", "opera", "autorefresh"};
-constexpr std::array<std::string_view, 5> kBoxes = {"ie_chk", "chrome_chk", "firefox_chk", "opera_chk", "auto_chk"};
+constexpr std::array<std::string_view, 5> kBoxes = {"ie_chk", "chrome_chk", "firefox_chk", "opera_chk",
+                                                    "auto_chk"};
 
 std::string randomStored(std::mt19937& random) {
   std::string text;
@@ -60,7 +61,8 @@ TEST(StoredSelectionFuzz, OnlyExactTokensEverTick) {
       EXPECT_EQ(main.control(kBoxes[i]).Value(), present[i] || firstStartChrome ? 1 : 0)
           << "round " << round << " box " << kBoxes[i];
     }
-    // Automatic refresh follows the stored choice when the text is a selection at all, and stays on otherwise.
+    // Automatic refresh follows the stored choice when the text is a selection at all, and stays on
+    // otherwise.
     EXPECT_EQ(main.control("auto_chk").Value(), !anyToken || present[4] ? 1 : 0) << "round " << round;
     EXPECT_EQ(p.wm.timerRunning(main.form().hWnd, 0), main.control("auto_chk").Value() == 1);
   }

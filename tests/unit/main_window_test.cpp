@@ -71,7 +71,8 @@ TEST_F(StartUp, UnrecognisedStoredTextTicksNothingAndKeepsTheWatcher) {
     other.form().hWnd = q.wm.createWindow("VaskF5Main");
     q.settings.setApps(stored);
     other.Form_Load();
-    for (auto box : {"ie_chk", "chrome_chk", "firefox_chk", "opera_chk"}) EXPECT_EQ(other.control(box).Value(), 0);
+    for (auto box : {"ie_chk", "chrome_chk", "firefox_chk", "opera_chk"})
+      EXPECT_EQ(other.control(box).Value(), 0);
     EXPECT_EQ(other.control("auto_chk").Value(), 1);
     EXPECT_TRUE(q.wm.timerRunning(other.form().hWnd, 0));
     EXPECT_EQ(q.settings.apps(), stored) << "nothing is written while loading garbage";

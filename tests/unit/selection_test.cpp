@@ -21,11 +21,12 @@ TEST(SelectionList, ParsingKeepsOnlyExactTokensInTheirStoredOrder) {
   EXPECT_EQ(settings::parseSelectionList("opera"), std::vector<Token>{Token::Opera}) << "last comma missing";
   EXPECT_TRUE(settings::parseSelectionList("Chrome,IE,AUTOREFRESH,").empty());
   EXPECT_TRUE(settings::parseSelectionList(" ie, chrome ,ie;,,,,").empty());
-  EXPECT_TRUE(settings::parseSelectionList(std::string("ie\0,", 4)).empty()) << "an embedded NUL spoils a token";
+  EXPECT_TRUE(settings::parseSelectionList(std::string("ie\0,", 4)).empty())
+      << "an embedded NUL spoils a token";
 }
 
-// Whatever the store holds, parsing never fails and every token it returns stands, exactly and between commas,
-// in the text; a list the program wrote comes back as it was.
+// Whatever the store holds, parsing never fails and every token it returns stands, exactly and between
+// commas, in the text; a list the program wrote comes back as it was.
 TEST(SelectionList, ArbitraryTextOnlyEverYieldsTokensThatStandInIt) {
   std::mt19937 random(20261207);
   const std::string alphabet = std::string("iechromfxpautsAEIO,; \0\xff", 24);

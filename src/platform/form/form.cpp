@@ -169,7 +169,8 @@ Control* Form::nextInTabOrder(bool backwards) const {
   std::ptrdiff_t index = at == tabOrder_.end() ? (backwards ? 0 : -1) : at - tabOrder_.begin();
   for (std::ptrdiff_t step = 1; step <= count; ++step) {
     const std::ptrdiff_t next = ((index + (backwards ? -step : step)) % count + count) % count;
-    if (tabOrder_[static_cast<std::size_t>(next)]->focusable()) return tabOrder_[static_cast<std::size_t>(next)];
+    if (tabOrder_[static_cast<std::size_t>(next)]->focusable())
+      return tabOrder_[static_cast<std::size_t>(next)];
   }
   return focused_;
 }

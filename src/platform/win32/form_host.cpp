@@ -74,7 +74,8 @@ void FormHost::registerClasses() {
   top.hCursor = LoadCursorW(nullptr, IDC_ARROW);
   top.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   top.lpszClassName = kWindowClass;
-  top.hIcon = static_cast<HICON>(LoadImageW(instance_, L"APPICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+  top.hIcon =
+      static_cast<HICON>(LoadImageW(instance_, L"APPICON", IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
   RegisterClassExW(&top);
 
   WNDCLASSEXW surface{};
@@ -92,21 +93,23 @@ bool FormHost::create() {
 
   // A borderless pop-up with no taskbar button; start-up pins it above other windows.
   top_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, kWindowClass, widen(form_.Caption()).c_str(),
-                             WS_POPUP | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr,
-                             nullptr, instance_, nullptr));
+                             WS_POPUP | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
+                             nullptr, nullptr, instance_, nullptr));
   if (!top_) return false;
   SetWindowLongPtrW(top_.get(), GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
   form_.hWnd = fromHwnd(top_.get());
 
-  hand_ = static_cast<HCURSOR>(LoadImageW(instance_, L"HAND", IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+  hand_ =
+      static_cast<HCURSOR>(LoadImageW(instance_, L"HAND", IMAGE_CURSOR, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
   if (!hand_) hand_ = LoadCursorW(nullptr, IDC_HAND);
 
   dpi_ = GetDpiForWindow(top_.get());
   if (dpi_ == 0) dpi_ = 96;
   for (const auto& control : form_.controls()) createChildren(*control, top_.get());
 
-  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
-                                 0, 0, 0, 0, top_.get(), nullptr, instance_, nullptr));
+  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, top_.get(), nullptr,
+                                 instance_, nullptr));
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof(tool);
   tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
@@ -132,25 +135,27 @@ void FormHost::createChildren(form::Control& control, HWND parent) {
   switch (control.kind()) {
     case form::Kind::PictureBox:
     case form::Kind::Frame:
-      made = CreateWindowExW(0, kSurfaceClass, caption.c_str(), WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | visible,
-                             0, 0, 0, 0, parent, nullptr, instance_, nullptr);
+      made = CreateWindowExW(0, kSurfaceClass, caption.c_str(),
+                             WS_CHILD | WS_CLIPCHILDREN | WS_CLIPSIBLINGS | visible, 0, 0, 0, 0, parent,
+                             nullptr, instance_, nullptr);
       break;
     case form::Kind::CheckBox:
-      made = CreateWindowExW(0, WC_BUTTONW, caption.c_str(),
-                             WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX | (control.spec().flat ? BS_FLAT : 0) | visible,
-                             0, 0, 0, 0, parent, nullptr, instance_, nullptr);
+      made = CreateWindowExW(
+          0, WC_BUTTONW, caption.c_str(),
+          WS_CHILD | WS_TABSTOP | BS_AUTOCHECKBOX | (control.spec().flat ? BS_FLAT : 0) | visible, 0, 0, 0, 0,
+          parent, nullptr, instance_, nullptr);
       SendMessageW(made, BM_SETCHECK, control.Value() == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
       break;
     case form::Kind::HScrollBar:
-      made = CreateWindowExW(0, WC_SCROLLBARW, nullptr, WS_CHILD | WS_TABSTOP | SBS_HORZ | visible, 0, 0, 0, 0,
-                             parent, nullptr, instance_, nullptr);
+      made = CreateWindowExW(0, WC_SCROLLBARW, nullptr, WS_CHILD | WS_TABSTOP | SBS_HORZ | visible, 0, 0, 0,
+                             0, parent, nullptr, instance_, nullptr);
       SetScrollRange(made, SB_CTL, control.spec().min, control.spec().max, FALSE);
       SetScrollPos(made, SB_CTL, control.Value(), FALSE);
       break;
     case form::Kind::ListBox:
       made = CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTBOXW, nullptr,
-                             WS_CHILD | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | visible, 0, 0, 0, 0, parent, nullptr,
-                             instance_, nullptr);
+                             WS_CHILD | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | visible, 0, 0, 0, 0, parent,
+                             nullptr, instance_, nullptr);
       break;
     default:
       return;
@@ -159,7 +164,8 @@ void FormHost::createChildren(form::Control& control, HWND parent) {
   SetWindowLongPtrW(made, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(&control));
   windows_[&control] = made;
   if (control.kind() != form::Kind::PictureBox && control.kind() != form::Kind::Frame) {
-    SetWindowSubclass(made, &FormHost::childSubclassProc, kChildSubclassId, reinterpret_cast<DWORD_PTR>(this));
+    SetWindowSubclass(made, &FormHost::childSubclassProc, kChildSubclassId,
+                      reinterpret_cast<DWORD_PTR>(this));
   }
   for (const auto& child : control.children()) createChildren(*child, made);
   stackChildren(control);
@@ -194,7 +200,7 @@ HFONT FormHost::font(const form::Font& face) {
   lf.lfCharSet = GB2312_CHARSET;
   lf.lfQuality = CLEARTYPE_QUALITY;
   const std::wstring name = widen(face.face);
-  wcsncpy(lf.lfFaceName, name.c_str(), LF_FACESIZE - 1);
+  name.copy(lf.lfFaceName, LF_FACESIZE - 1);
   return fonts_.emplace(key, UniqueFont(CreateFontIndirectW(&lf))).first->second.get();
 }
 
@@ -330,7 +336,8 @@ void FormHost::syncPosition() {
 // minimised; clicking that button restores the window, which then drops the button again.
 void FormHost::giveTaskbarButton(bool give) {
   const LONG_PTR ex = GetWindowLongPtrW(top_.get(), GWL_EXSTYLE);
-  const LONG_PTR wanted = give ? (ex & ~WS_EX_TOOLWINDOW) | WS_EX_APPWINDOW : (ex & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW;
+  const LONG_PTR wanted =
+      give ? (ex & ~WS_EX_TOOLWINDOW) | WS_EX_APPWINDOW : (ex & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW;
   if (wanted == ex) return;
   // The shell looks at these styles only when a window is shown, so the window is hidden around the change.
   const bool wasVisible = IsWindowVisible(top_.get());
@@ -434,7 +441,8 @@ form::MouseEvent FormHost::mouseEvent(const form::Control& target, HWND surfaceW
   POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
   MapWindowPoints(surfaceWindow, top_.get(), &point, 1);
   const float scale = 1440.0f / static_cast<float>(dpi_);
-  return {buttonsOf(wParam), shiftState(), static_cast<float>(point.x) * scale - static_cast<float>(target.absoluteLeft()),
+  return {buttonsOf(wParam), shiftState(),
+          static_cast<float>(point.x) * scale - static_cast<float>(target.absoluteLeft()),
           static_cast<float>(point.y) * scale - static_cast<float>(target.absoluteTop())};
 }
 
@@ -572,8 +580,8 @@ LRESULT FormHost::handleTop(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_DPICHANGED: {
       applyDpi(HIWORD(wParam));
       const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, px(form_.ScaleWidth()), px(form_.ScaleHeight()),
-                   SWP_NOZORDER | SWP_NOACTIVATE);
+      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, px(form_.ScaleWidth()),
+                   px(form_.ScaleHeight()), SWP_NOZORDER | SWP_NOACTIVATE);
       return 0;
     }
     case WM_MOVE:
@@ -666,7 +674,8 @@ LRESULT FormHost::handleSurface(form::Control& surface, HWND hwnd, UINT msg, WPA
         GetCursorPos(&cursor);
         ScreenToClient(top_.get(), &cursor);
         const form::Control* under = controlAt(surface, cursor);
-        SetCursor(under && under->MousePointer() == form::Pointer::Hand ? hand_ : LoadCursorW(nullptr, IDC_ARROW));
+        SetCursor(under && under->MousePointer() == form::Pointer::Hand ? hand_
+                                                                        : LoadCursorW(nullptr, IDC_ARROW));
         return TRUE;
       }
       break;
@@ -685,7 +694,8 @@ LRESULT FormHost::handleSurface(form::Control& surface, HWND hwnd, UINT msg, WPA
     case WM_COMMAND:
       if (HIWORD(wParam) == BN_CLICKED) {
         if (form::Control* box = controlOf(reinterpret_cast<HWND>(lParam))) {
-          box->SetValue(SendMessageW(reinterpret_cast<HWND>(lParam), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1 : 0);
+          box->SetValue(SendMessageW(reinterpret_cast<HWND>(lParam), BM_GETCHECK, 0, 0) == BST_CHECKED ? 1
+                                                                                                       : 0);
         }
       }
       return 0;

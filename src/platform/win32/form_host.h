@@ -66,7 +66,8 @@ class FormHost {
 
   // Mouse on a painted surface: which control takes it, dragging, clicks, the pointer and the tool tip.
   form::Control* controlAt(const form::Control& surface, POINT pixel) const;
-  form::MouseEvent mouseEvent(const form::Control& target, HWND surfaceWindow, WPARAM wParam, LPARAM lParam) const;
+  form::MouseEvent mouseEvent(const form::Control& target, HWND surfaceWindow, WPARAM wParam,
+                              LPARAM lParam) const;
   void mouseDown(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM lParam, int button);
   void mouseMove(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM lParam);
   void mouseUp(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM lParam, int button);

@@ -1,4 +1,5 @@
-// One move-only owner per kind of Win32 handle, so that no logic ever calls DeleteObject or RegCloseKey itself.
+// One move-only owner per kind of Win32 handle, so that no logic ever calls DeleteObject or RegCloseKey
+// itself.
 #pragma once
 
 #include <windows.h>

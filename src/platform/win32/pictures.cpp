@@ -60,8 +60,8 @@ Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t*
       FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                               decoder.put())) ||
       FAILED(decoder->GetFrame(0, frame.put())) || FAILED(factory->CreateFormatConverter(converter.put())) ||
-      FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr,
-                                   0.0, WICBitmapPaletteTypeCustom))) {
+      FAILED(converter->Initialize(frame.get(), GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                   nullptr, 0.0, WICBitmapPaletteTypeCustom))) {
     return out;
   }
   UINT width = 0, height = 0;
@@ -75,7 +75,8 @@ Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t*
   info.bmiHeader.biCompression = BI_RGB;
   void* pixels = nullptr;
   UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
-  if (!bitmap || FAILED(converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(pixels)))) {
+  if (!bitmap ||
+      FAILED(converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(pixels)))) {
     return out;
   }
   out.bitmap = std::move(bitmap);
@@ -92,8 +93,8 @@ Pictures::Pictures(HINSTANCE instance) {
                               IID_PPV_ARGS(factory.put())))) {
     return;
   }
-  for (auto picture : {form::Picture::Skin, form::Picture::TickOverlay, form::Picture::AutoTick,
-                       form::Picture::Settings}) {
+  for (auto picture :
+       {form::Picture::Skin, form::Picture::TickOverlay, form::Picture::AutoTick, form::Picture::Settings}) {
     for (int scale = 0; scale < 2; ++scale) {
       bitmaps_[static_cast<std::size_t>(picture)][static_cast<std::size_t>(scale)] =
           decodePng(factory.get(), instance, resourceName(picture, scale == 1));
@@ -131,7 +132,8 @@ bool Pictures::has(form::Picture picture) const {
 
 void Pictures::draw(HDC dc, form::Picture picture, int x, int y, UINT dpi) const {
   const SIZE size = naturalSize(picture);
-  const RECT rect{x, y, x + MulDiv(size.cx, static_cast<int>(dpi), 96), y + MulDiv(size.cy, static_cast<int>(dpi), 96)};
+  const RECT rect{x, y, x + MulDiv(size.cx, static_cast<int>(dpi), 96),
+                  y + MulDiv(size.cy, static_cast<int>(dpi), 96)};
   drawInto(dc, picture, rect, dpi);
 }
 

@@ -17,14 +17,16 @@ std::wstring subKey(std::string_view app, std::string_view section) {
 
 std::string RegistryStore::GetSetting(std::string_view app, std::string_view section, std::string_view key) {
   HKEY raw = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey(app, section).c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey(app, section).c_str(), 0, KEY_QUERY_VALUE, &raw) !=
+      ERROR_SUCCESS) {
     return {};
   }
   const UniqueKey opened(raw);
   const std::wstring name = widen(key);
   DWORD type = 0;
   DWORD bytes = 0;
-  if (RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS) return {};
+  if (RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
+    return {};
   // Only text written as REG_SZ is a stored selection; any other type, or an over-long value, is ignored and
   // replaced by the next change the user makes.
   if (type != REG_SZ || bytes > (kMaxValueChars + 1) * sizeof(wchar_t)) return {};
@@ -51,7 +53,8 @@ void RegistryStore::SaveSetting(std::string_view app, std::string_view section, 
   const UniqueKey opened(raw);
   const std::wstring text = widen(value);
   const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-  RegSetValueExW(opened.get(), widen(key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+  RegSetValueExW(opened.get(), widen(key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                 bytes);
 }
 
 }  // namespace win32

@@ -68,13 +68,13 @@ std::int32_t WindowManager::SetWindowLongA(platform::Hwnd hwnd, int index, std::
   return ::SetWindowLongA(toHwnd(hwnd), index, value);
 }
 
-bool WindowManager::SetLayeredWindowAttributes(platform::Hwnd hwnd, std::uint32_t colorKey, std::uint8_t alpha,
-                                               std::uint32_t flags) {
+bool WindowManager::SetLayeredWindowAttributes(platform::Hwnd hwnd, std::uint32_t colorKey,
+                                               std::uint8_t alpha, std::uint32_t flags) {
   return ::SetLayeredWindowAttributes(toHwnd(hwnd), colorKey, alpha, flags) != FALSE;
 }
 
-bool WindowManager::SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx, int cy,
-                                 std::uint32_t flags) {
+bool WindowManager::SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx,
+                                 int cy, std::uint32_t flags) {
   return ::SetWindowPos(toHwnd(hwnd), toHwnd(insertAfter), x, y, cx, cy, flags) != FALSE;
 }
 

@@ -22,8 +22,10 @@ class WindowManager final : public platform::WindowManager {
 
   platform::Hwnd FindWindowA(const char* className) override;
   platform::Hwnd GetDesktopWindow() override;
-  platform::Hwnd FindWindowExA(platform::Hwnd parent, platform::Hwnd childAfter, const char* className) override;
-  bool PostMessageA(platform::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  platform::Hwnd FindWindowExA(platform::Hwnd parent, platform::Hwnd childAfter,
+                               const char* className) override;
+  bool PostMessageA(platform::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
+                    std::intptr_t lParam) override;
   std::int16_t GetAsyncKeyState(int virtualKey) override;
   bool SetTimer(platform::Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) override;
   bool KillTimer(platform::Hwnd hwnd, std::uintptr_t id) override;
