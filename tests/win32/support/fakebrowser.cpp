@@ -12,9 +12,10 @@
 // sender arrive (and are logged) in posting order. --count applies to the --class just before it (given before any
 // --class it sets the default). Windows are created one after another, so the last one created is the frontmost.
 //
-// Log line: <microseconds> <window index> <hwnd> <ACTIVATE|KEYDOWN|KEYUP|SYSKEYDOWN|SYSKEYUP|CHAR|MARK> <wParam>
-// <lParam>, numbers after the name in hex. The index counts all windows of this process in creation order. MARK is
-// WM_APP+1, which the tests post themselves as a "you have seen everything before this" marker.
+// Log line: <microseconds> <window index> <hwnd> <name> <wParam> <lParam>, the last two in hex, for ACTIVATE,
+// KEYDOWN, KEYUP, SYSKEYDOWN, SYSKEYUP, CHAR, LBUTTONDOWN, LBUTTONUP (client coordinates in lParam) and MARK. The
+// index counts all windows of this process in creation order. MARK is WM_APP+1, which the tests post themselves as
+// a "you have seen everything before this" marker.
 //
 // The ready file gets one line per window, "<hwnd> <class>", in creation order, written only after every window
 // exists and is shown (written to a temporary name first, then renamed, so a reader never sees half of it).
@@ -73,6 +74,8 @@ const char* messageName(UINT message) {
     case WM_SYSKEYDOWN: return "SYSKEYDOWN";
     case WM_SYSKEYUP: return "SYSKEYUP";
     case WM_CHAR: return "CHAR";
+    case WM_LBUTTONDOWN: return "LBUTTONDOWN";
+    case WM_LBUTTONUP: return "LBUTTONUP";
     case kMarkMessage: return "MARK";
     default: return nullptr;
     }

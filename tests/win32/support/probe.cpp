@@ -3,10 +3,13 @@
 // A console program: one command per run, results on stdout (UTF-8), exit code 0 on success, 1 when the window or
 // condition was not found, 2 on a usage error. Window handles are printed and read as 32-bit signed decimals
 // (HandleToLong / LongToHandle), the same form Vask F5 itself uses. A class or title given as "*" matches any.
+// Process ids are Windows process ids, which under Wine are not the Linux ones; where a command takes a process,
+// an image name such as VaskF5.exe may be given instead and stands for every process of that name.
 //
 // Run without arguments for the list of commands.
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,22 +30,26 @@ const wchar_t* const kUsage =
     L"  list                              every top-level window: hwnd pid visible class \"title\"\n"
     L"  children <hwnd>                   child windows: hwnd class \"text\"\n"
     L"  alpha <hwnd>                      layered alpha, or 'none'\n"
+    L"  set-alpha <hwnd> <0-255>          makes the window layered with that constant alpha\n"
     L"  exstyle <hwnd> | style <hwnd>     GWL_EXSTYLE / GWL_STYLE in hex\n"
     L"  topmost | iconic | visible <hwnd> 1 or 0\n"
     L"  exists <hwnd>                     1 or 0 (exit code 1 when 0)\n"
     L"  rect <hwnd>                       x y w h client-w client-h\n"
     L"  pin | unpin | raise <hwnd>        SetWindowPos TOPMOST / NOTOPMOST / TOP, no move, size or activation\n"
-    L"  pid <hwnd>                        owning process id\n"
+    L"  pid <hwnd>                        owning (Windows) process id\n"
+    L"  pids <name.exe>                   Windows process ids of the processes with that image name\n"
     L"  class <hwnd> | text <hwnd>        class name / window text (never sends a message)\n"
     L"  gettext <hwnd>                    WM_GETTEXT with a timeout (reads an edit control's contents)\n"
     L"  xid <hwnd>                        X11 window id of a top-level window\n"
     L"  foreground                        GetForegroundWindow\n"
+    L"  activate <hwnd>                   SetForegroundWindow (Wine lets any process do it)\n"
     L"  post <hwnd> <msg> <wparam> <lparam>   PostMessage (numbers decimal or 0x hex)\n"
     L"  mark <hwnd>                       posts WM_APP+1, which the fake browser logs as MARK\n"
     L"  close <hwnd>                      posts WM_CLOSE\n"
-    L"  dialogs <pid>                     #32770 dialogs of that process, front to back\n"
-    L"  close-dialogs <pid>               posts IDOK to each #32770 dialog of that process; prints how many\n"
-    L"  keydown <vk> <ms>                 until GetAsyncKeyState(vk) reports the key (down or pressed)\n"
+    L"  dialogs <pid|name.exe>            #32770 dialogs of that process, front to back\n"
+    L"  close-dialogs <pid|name.exe>      posts IDOK to each #32770 dialog of that process; prints how many\n"
+    L"  keydown <vk> <ms>                 prints 'watching', then waits until GetAsyncKeyState(vk) reports the\n"
+    L"                                    key (down or pressed since) and prints the state in hex\n"
     L"  reg-read <subkey> <value>         HKCU value: '<TYPE> <data>' (text as UTF-8, other types in hex)\n";
 
 void writeOut(const std::wstring& text) {
@@ -115,10 +122,38 @@ DWORD windowPid(HWND hwnd) {
     return pid;
 }
 
-std::vector<HWND> dialogsOf(DWORD pid) {
+std::vector<DWORD> pidsOfImage(const wchar_t* image) {
+    std::vector<DWORD> pids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return pids;
+    PROCESSENTRY32W entry{};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, image) == 0) pids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return pids;
+}
+
+// "1234" is a process id, "name.exe" every process with that image name.
+bool parseProcesses(const wchar_t* text, std::vector<DWORD>& pids) {
+    const size_t length = std::wcslen(text);
+    if (length > 4 && _wcsicmp(text + length - 4, L".exe") == 0) {
+        pids = pidsOfImage(text);
+        return true;
+    }
+    long long pid = 0;
+    if (!parseNumber(text, pid)) return false;
+    pids.assign(1, static_cast<DWORD>(pid));
+    return true;
+}
+
+std::vector<HWND> dialogsOf(const std::vector<DWORD>& pids) {
     std::vector<HWND> dialogs;
     for (HWND hwnd : findAll(L"#32770", nullptr)) {
-        if (windowPid(hwnd) == pid) dialogs.push_back(hwnd);
+        for (DWORD pid : pids) {
+            if (windowPid(hwnd) == pid) dialogs.push_back(hwnd);
+        }
     }
     return dialogs;
 }
@@ -254,8 +289,8 @@ int commandPost(int argc, wchar_t** argv) {
                : 1;
 }
 
-int commandDialogs(DWORD pid, bool close) {
-    const std::vector<HWND> dialogs = dialogsOf(pid);
+int commandDialogs(const std::vector<DWORD>& pids, bool close) {
+    const std::vector<HWND> dialogs = dialogsOf(pids);
     std::wstring out;
     for (HWND dialog : dialogs) {
         if (close) {
@@ -276,6 +311,8 @@ int commandKeyDown(int argc, wchar_t** argv) {
     if (argc < 4 || !parseNumber(argv[2], vk) || !parseNumber(argv[3], timeout)) return usage();
     const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout);
     GetAsyncKeyState(static_cast<int>(vk));  // forget a press that happened before we started looking
+    // The caller reads this line before it presses the key, so the press cannot slip in before we look.
+    writeOut(L"watching\n");
     for (;;) {
         const SHORT state = GetAsyncKeyState(static_cast<int>(vk));
         if (state != 0) {
@@ -344,9 +381,17 @@ int run(int argc, wchar_t** argv) {
     if (command == L"reg-read") return commandRegRead(argc, argv);
     if (command == L"post") return commandPost(argc, argv);
     if (command == L"dialogs" || command == L"close-dialogs") {
-        long long pid = 0;
-        if (argc < 3 || !parseNumber(argv[2], pid)) return usage();
-        return commandDialogs(static_cast<DWORD>(pid), command == L"close-dialogs");
+        std::vector<DWORD> pids;
+        if (argc < 3 || !parseProcesses(argv[2], pids)) return usage();
+        return commandDialogs(pids, command == L"close-dialogs");
+    }
+    if (command == L"pids") {
+        if (argc < 3) return usage();
+        std::wstring out;
+        const std::vector<DWORD> pids = pidsOfImage(argv[2]);
+        for (DWORD pid : pids) out += number(pid) + L"\n";
+        writeOut(out);
+        return pids.empty() ? 1 : 0;
     }
 
     // Everything else takes one window handle.
@@ -389,6 +434,13 @@ int run(int argc, wchar_t** argv) {
     }
     if (command == L"gettext") return commandGetText(hwnd);
     if (command == L"xid") return commandXid(hwnd);
+    if (command == L"set-alpha") {
+        long long alpha = 0;
+        if (argc < 4 || !parseNumber(argv[3], alpha) || alpha < 0 || alpha > 255) return usage();
+        SetWindowLongA(hwnd, GWL_EXSTYLE, GetWindowLongA(hwnd, GWL_EXSTYLE) | WS_EX_LAYERED);
+        return SetLayeredWindowAttributes(hwnd, 0, static_cast<BYTE>(alpha), LWA_ALPHA) ? 0 : 1;
+    }
+    if (command == L"activate") return SetForegroundWindow(hwnd) ? 0 : 1;
     if (command == L"mark") return PostMessageW(hwnd, kMarkMessage, 0, 0) ? 0 : 1;
     if (command == L"close") return PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
     return usage();

@@ -3,11 +3,13 @@
 // Wine's notepad answers Ctrl+S with a Save dialog; this window has an edit control and no menu, so the save chord
 // reaches the system-wide key state and nothing else happens.
 //
-//   typepad.exe [--title T] [--x X --y Y] [--popup]
+//   typepad.exe [--title T] [--x X --y Y] [--popup] [--message TEXT]
 //
 // Default title "typepad", at 600,400 (clear of the corner where Vask F5 appears), 400x300. --popup makes it a
 // borderless, always-on-top tool window without a system menu, shaped like Vask F5's own window, so the tests can
-// check what the keyboard (Esc, Alt+F4) does to such a window under this Wine and X server.
+// check what the keyboard (Esc, Alt+F4) does to such a window under this Wine and X server. --message shows a modal
+// message box with that text and one OK button before the window is created, the way a program may greet the user
+// during its start-up; the tests use it to prove that they can find, read and dismiss such a box.
 
 #include <windows.h>
 
@@ -51,6 +53,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     int x = 600;
     int y = 400;
     bool popup = false;
+    std::wstring message;
     for (int i = 1; argv && i < argc; ++i) {
         const std::wstring arg = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -62,11 +65,16 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             y = std::wcstol(argv[++i], nullptr, 10);
         } else if (arg == L"--popup") {
             popup = true;
+        } else if (arg == L"--message" && hasValue) {
+            message = argv[++i];
         } else {
-            MessageBoxW(nullptr, L"usage: typepad [--title T] [--x X --y Y] [--popup]", L"typepad", MB_OK);
+            MessageBoxW(nullptr, L"usage: typepad [--title T] [--x X --y Y] [--popup] [--message TEXT]", L"typepad",
+                        MB_OK);
             return 2;
         }
     }
+
+    if (!message.empty()) MessageBoxW(nullptr, message.c_str(), L"typepad", MB_OK);
 
     WNDCLASSEXW wc{};
     wc.cbSize = sizeof wc;
