@@ -16,6 +16,8 @@ namespace {
 constexpr wchar_t kSurfaceClass[] = L"VaskF5Surface";
 constexpr UINT_PTR kChildSubclassId = 1;
 constexpr UINT kApplyWindowState = WM_APP + 1;
+// Tool tips speak Chinese; the default tool-tip font may have no CJK glyphs, so they use the program's own face.
+constexpr form::Font kToolTipFont{"微软雅黑", 9};
 // Window coordinates far beyond any screen upset some window managers; a drag is clamped well inside them.
 constexpr std::int64_t kMaxCoordinate = 30000;
 
@@ -222,6 +224,7 @@ void FormHost::applyDpi(UINT dpi) {
     placeChild(*const_cast<form::Control*>(control));
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font(control->spec().font)), FALSE);
   }
+  SendMessageW(toolTip_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font(kToolTipFont)), FALSE);
   InvalidateRect(top_.get(), nullptr, TRUE);
 }
 
