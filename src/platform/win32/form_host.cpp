@@ -238,7 +238,8 @@ void FormHost::placeChild(form::Control& control) {
 // Labels that size themselves take exactly their caption's size in their font; the others grow when a
 // substitute font makes their caption wider than laid out, so no text is cut.
 void FormHost::fitLabels() {
-  HDC dc = GetDC(top_.get());
+  const WindowDc windowDc(top_.get());
+  const HDC dc = windowDc.get();
   std::function<void(const form::Control&)> fit = [&](const form::Control& container) {
     for (const auto& child : container.children()) {
       fit(*child);
@@ -259,7 +260,6 @@ void FormHost::fitLabels() {
     }
   };
   for (const auto& control : form_.controls()) fit(*control);
-  ReleaseDC(top_.get(), dc);
 }
 
 void FormHost::show() {

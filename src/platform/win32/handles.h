@@ -82,6 +82,20 @@ class SelectedObject {
   HGDIOBJ previous_;
 };
 
+// GetDC/ReleaseDC for one scope.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND hwnd) : hwnd_(hwnd), dc_(GetDC(hwnd)) {}
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  ~WindowDc() { ReleaseDC(hwnd_, dc_); }
+  HDC get() const { return dc_; }
+
+ private:
+  HWND hwnd_;
+  HDC dc_;
+};
+
 // BeginPaint/EndPaint for one WM_PAINT.
 class PaintScope {
  public:
