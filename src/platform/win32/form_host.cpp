@@ -16,7 +16,8 @@ namespace {
 constexpr wchar_t kSurfaceClass[] = L"VaskF5Surface";
 constexpr UINT_PTR kChildSubclassId = 1;
 constexpr UINT kApplyWindowState = WM_APP + 1;
-// Tool tips speak Chinese; the default tool-tip font may have no CJK glyphs, so they use the program's own face.
+// Tool tips speak Chinese; the default tool-tip font may have no CJK glyphs, so they use the program's own
+// face.
 constexpr form::Font kToolTipFont{"微软雅黑", 9};
 // Window coordinates far beyond any screen upset some window managers; a drag is clamped well inside them.
 constexpr std::int64_t kMaxCoordinate = 30000;
@@ -131,6 +132,9 @@ bool FormHost::create() {
 
 void FormHost::createChildren(form::Control& control, HWND parent) {
   if (!control.windowed()) return;
+  // A hidden frame (the settings panel, the value boxes) gets its windows when it is first shown, if ever: a
+  // start-up pays only for what it shows.
+  if (control.kind() == form::Kind::Frame && !control.Visible()) return;
   const DWORD visible = control.Visible() ? WS_VISIBLE : 0;
   const std::wstring caption = widen(control.Caption());
   HWND made = nullptr;
@@ -220,12 +224,33 @@ void FormHost::applyDpi(UINT dpi) {
   fitLabels();
   SetWindowPos(top_.get(), nullptr, 0, 0, px(form_.ScaleWidth()), px(form_.ScaleHeight()),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  for (const auto& [control, window] : windows_) {
-    placeChild(*const_cast<form::Control*>(control));
-    SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font(control->spec().font)), FALSE);
-  }
+  for (const auto& control : form_.controls()) layoutWindows(*control);
   SendMessageW(toolTip_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font(kToolTipFont)), FALSE);
   InvalidateRect(top_.get(), nullptr, TRUE);
+}
+
+// Creates the windows of a frame shown for the first time, in its place in the stacking order, at the current
+// dpi.
+void FormHost::realize(form::Control& control) {
+  HWND parent = top_.get();
+  for (const form::Control* c = control.parent(); c; c = c->parent()) {
+    auto it = windows_.find(c);
+    if (it != windows_.end()) {
+      parent = it->second;
+      break;
+    }
+  }
+  createChildren(control, parent);
+  if (control.parent()) stackChildren(*control.parent());
+  layoutWindows(control);
+}
+
+void FormHost::layoutWindows(form::Control& control) {
+  auto it = windows_.find(&control);
+  if (it == windows_.end()) return;
+  placeChild(control);
+  SendMessageW(it->second, WM_SETFONT, reinterpret_cast<WPARAM>(font(control.spec().font)), FALSE);
+  for (const auto& child : control.children()) layoutWindows(*child);
 }
 
 void FormHost::placeChild(form::Control& control) {
@@ -293,7 +318,11 @@ void FormHost::onControlChanged(form::Control& control, form::Property property)
   auto it = windows_.find(&control);
   const HWND window = it == windows_.end() ? nullptr : it->second;
   if (!window) {
-    invalidate(control);
+    if (property == form::Property::Visible && control.windowed() && control.Visible()) {
+      realize(control);
+    } else {
+      invalidate(control);
+    }
     return;
   }
   switch (property) {
@@ -423,7 +452,7 @@ void FormHost::paintSurface(form::Control& surface, HDC dc, const RECT& client) 
     paintFrame(surface, dc, client);
   } else {
     fillRect(dc, client, RGB(255, 255, 255));
-    if (pictures_.has(surface.spec().picture)) {
+    if (pictures_.has(surface.spec().picture, dpi_)) {
       pictures_.drawInto(dc, surface.spec().picture, client, dpi_);
     } else {
       UniqueBrush frame(CreateSolidBrush(RGB(100, 100, 100)));

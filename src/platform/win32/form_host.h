@@ -51,6 +51,8 @@ class FormHost {
   void stackChildren(const form::Control& container);
   void applyDpi(UINT dpi);
   void placeChild(form::Control& control);
+  void realize(form::Control& control);
+  void layoutWindows(form::Control& control);
   void fitLabels();
   HFONT font(const form::Font& face);
 

@@ -69,6 +69,33 @@ using UniqueBrush = Unique<HBRUSH, GdiTraits<HBRUSH>>;
 using UniqueMemoryDc = Unique<HDC, MemoryDcTraits>;
 using UniqueIcon = Unique<HICON, IconTraits>;
 
+// Owns one reference to a COM interface.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      if (p_) p_->Release();
+      p_ = std::exchange(other.p_, nullptr);
+    }
+    return *this;
+  }
+  ~ComPtr() {
+    if (p_) p_->Release();
+  }
+  T** put() { return &p_; }
+  T* operator->() const { return p_; }
+  T* get() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+
+ private:
+  T* p_ = nullptr;
+};
+
 // Selects a GDI object into a DC for one scope and puts the previous one back.
 class SelectedObject {
  public:

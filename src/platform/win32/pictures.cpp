@@ -8,25 +8,6 @@ namespace win32 {
 
 namespace {
 
-// Just enough of a COM smart pointer for the decoder's few interfaces.
-template <typename T>
-class Com {
- public:
-  Com() = default;
-  Com(const Com&) = delete;
-  Com& operator=(const Com&) = delete;
-  ~Com() {
-    if (p_) p_->Release();
-  }
-  T** put() { return &p_; }
-  T* operator->() const { return p_; }
-  T* get() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-
- private:
-  T* p_ = nullptr;
-};
-
 const wchar_t* resourceName(form::Picture picture, bool doubleSize) {
   switch (picture) {
     case form::Picture::Skin:
@@ -52,10 +33,10 @@ Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t*
   auto* bytes = static_cast<BYTE*>(LockResource(loaded));
   if (!bytes || size == 0) return out;
 
-  Com<IWICStream> stream;
-  Com<IWICBitmapDecoder> decoder;
-  Com<IWICBitmapFrameDecode> frame;
-  Com<IWICFormatConverter> converter;
+  ComPtr<IWICStream> stream;
+  ComPtr<IWICBitmapDecoder> decoder;
+  ComPtr<IWICBitmapFrameDecode> frame;
+  ComPtr<IWICFormatConverter> converter;
   if (FAILED(factory->CreateStream(stream.put())) || FAILED(stream->InitializeFromMemory(bytes, size)) ||
       FAILED(factory->CreateDecoderFromStream(stream.get(), nullptr, WICDecodeMetadataCacheOnDemand,
                                               decoder.put())) ||
@@ -87,19 +68,17 @@ Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t*
 
 }  // namespace
 
-Pictures::Pictures(HINSTANCE instance) {
-  Com<IWICImagingFactory> factory;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(factory.put())))) {
-    return;
+const Bitmap& Pictures::decoded(form::Picture picture, bool doubleSize) {
+  Bitmap& slot = bitmaps_[static_cast<std::size_t>(picture)][doubleSize ? 1 : 0];
+  if (slot.decoded) return slot;
+  slot.decoded = true;
+  if (!factory_ && FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                           IID_PPV_ARGS(factory_.put())))) {
+    return slot;
   }
-  for (auto picture :
-       {form::Picture::Skin, form::Picture::TickOverlay, form::Picture::AutoTick, form::Picture::Settings}) {
-    for (int scale = 0; scale < 2; ++scale) {
-      bitmaps_[static_cast<std::size_t>(picture)][static_cast<std::size_t>(scale)] =
-          decodePng(factory.get(), instance, resourceName(picture, scale == 1));
-    }
-  }
+  slot = decodePng(factory_.get(), instance_, resourceName(picture, doubleSize));
+  slot.decoded = true;
+  return slot;
 }
 
 SIZE Pictures::naturalSize(form::Picture picture) {
@@ -118,26 +97,24 @@ SIZE Pictures::naturalSize(form::Picture picture) {
   return {0, 0};
 }
 
-const Bitmap& Pictures::pick(form::Picture picture, UINT dpi) const {
-  const auto& pair = bitmaps_[static_cast<std::size_t>(picture)];
+const Bitmap& Pictures::pick(form::Picture picture, UINT dpi) {
   const bool wantDouble = dpi * 100 > 96 * 125;
-  if (wantDouble && pair[1].bitmap) return pair[1];
-  if (pair[0].bitmap) return pair[0];
-  return pair[1];
+  const Bitmap& preferred = decoded(picture, wantDouble);
+  return preferred.bitmap ? preferred : decoded(picture, !wantDouble);
 }
 
-bool Pictures::has(form::Picture picture) const {
-  return picture != form::Picture::None && static_cast<bool>(pick(picture, 96).bitmap);
+bool Pictures::has(form::Picture picture, UINT dpi) {
+  return picture != form::Picture::None && static_cast<bool>(pick(picture, dpi).bitmap);
 }
 
-void Pictures::draw(HDC dc, form::Picture picture, int x, int y, UINT dpi) const {
+void Pictures::draw(HDC dc, form::Picture picture, int x, int y, UINT dpi) {
   const SIZE size = naturalSize(picture);
   const RECT rect{x, y, x + MulDiv(size.cx, static_cast<int>(dpi), 96),
                   y + MulDiv(size.cy, static_cast<int>(dpi), 96)};
   drawInto(dc, picture, rect, dpi);
 }
 
-void Pictures::drawInto(HDC dc, form::Picture picture, const RECT& rect, UINT dpi) const {
+void Pictures::drawInto(HDC dc, form::Picture picture, const RECT& rect, UINT dpi) {
   if (picture == form::Picture::None) return;
   const Bitmap& bitmap = pick(picture, dpi);
   if (!bitmap.bitmap) return;

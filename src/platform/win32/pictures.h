@@ -1,7 +1,9 @@
-// The program's pictures, decoded once from PNG resources into premultiplied 32-bit bitmaps and drawn with
-// per-pixel alpha. Each picture exists at 1x and 2x; the 2x one is used where the display scale exceeds 1.25.
+// The program's pictures, decoded from PNG resources into premultiplied 32-bit bitmaps the first time they
+// are drawn, and drawn with per-pixel alpha. Each picture exists at 1x and 2x; the 2x one is used where the
+// display scale exceeds 1.25, so a 100 % display never decodes it.
 #pragma once
 
+#include <wincodec.h>
 #include <windows.h>
 
 #include <array>
@@ -15,25 +17,29 @@ struct Bitmap {
   UniqueBitmap bitmap;
   int width = 0;
   int height = 0;
+  bool decoded = false;  // tried once, whether or not it worked
 };
 
 class Pictures {
  public:
-  // Decodes every picture from the module's resources; a picture that fails to decode stays empty and is not
-  // drawn.
-  explicit Pictures(HINSTANCE instance);
+  // A picture that fails to decode stays empty and is not drawn.
+  explicit Pictures(HINSTANCE instance) : instance_(instance) {}
 
   // The picture's natural size in pixels at 96 dpi.
   static SIZE naturalSize(form::Picture picture);
 
   // Draws the picture at its natural size scaled to the dpi, top-left at (x, y).
-  void draw(HDC dc, form::Picture picture, int x, int y, UINT dpi) const;
+  void draw(HDC dc, form::Picture picture, int x, int y, UINT dpi);
   // Draws the picture stretched over a rectangle.
-  void drawInto(HDC dc, form::Picture picture, const RECT& rect, UINT dpi) const;
-  bool has(form::Picture picture) const;
+  void drawInto(HDC dc, form::Picture picture, const RECT& rect, UINT dpi);
+  bool has(form::Picture picture, UINT dpi);
 
  private:
-  const Bitmap& pick(form::Picture picture, UINT dpi) const;
+  const Bitmap& pick(form::Picture picture, UINT dpi);
+  const Bitmap& decoded(form::Picture picture, bool doubleSize);
+
+  HINSTANCE instance_;
+  ComPtr<IWICImagingFactory> factory_;
 
   // Indexed by picture, then 0 for 1x and 1 for 2x.
   std::array<std::array<Bitmap, 2>, 5> bitmaps_;
