@@ -1,0 +1,73 @@
+// Micro-benchmarks of the portable code on the host, against the fake window manager of the unit tests.
+//
+// They time the program's own logic (the scan loop, the key-code text, the lookups and the posting sequence);
+// the fake answers from a small map, so the cost of the real user32 calls is not in these figures. The Windows
+// program tick_cost measures the watcher on the real user32 under Wine.
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "refresh/dispatch.h"
+#include "refresh/hotkey.h"
+#include "support/fake_platform.h"
+
+namespace {
+
+// One poll with nothing pressed: all 112 keys are queried.
+void WatcherTickIdle(benchmark::State& state) {
+  fake::WindowManager wm;
+  const platform::Hwnd main = wm.createWindow("VaskF5Main");
+  int refreshes = 0;
+  hotkey::Watcher watcher(wm, [&refreshes] { ++refreshes; });
+  watcher.start(main);
+  for (auto _ : state) {
+    watcher.watchTimerProc();
+    benchmark::DoNotOptimize(watcher.curKey().data());
+  }
+  if (refreshes != 0 || watcher.curKey() != "0") state.SkipWithError("a key was seen although none is pressed");
+  state.counters["queries/tick"] = benchmark::Counter(static_cast<double>(wm.keyQueries()),
+                                                      benchmark::Counter::kAvgIterations);
+}
+BENCHMARK(WatcherTickIdle);
+
+// One poll while Ctrl is held: the scan stops at the first key.
+void WatcherTickCtrlHeld(benchmark::State& state) {
+  fake::WindowManager wm;
+  const platform::Hwnd main = wm.createWindow("VaskF5Main");
+  hotkey::Watcher watcher(wm, [] {});
+  watcher.start(main);
+  wm.press(platform::kVkControl);
+  for (auto _ : state) {
+    watcher.watchTimerProc();
+    benchmark::DoNotOptimize(watcher.curKey().data());
+  }
+  if (watcher.curKey() != "17") state.SkipWithError("the held Ctrl was not seen");
+}
+BENCHMARK(WatcherTickCtrlHeld);
+
+// One refresh: the selected browsers are looked up and each is posted activate, F5 down, F5 up.
+void RefreshDispatch(benchmark::State& state, refresh::BrowserTicks ticks) {
+  fake::WindowManager wm;
+  // A few unrelated windows in front, as on a real desktop, then the browsers (Chrome with its helper window).
+  for (int i = 0; i < 8; ++i) wm.createWindow("Shell_TrayWnd" + std::to_string(i));
+  const platform::Hwnd ie = wm.createWindow("IEFrame");
+  const platform::Hwnd chrome = wm.createWindow("Chrome_WidgetWin_1");
+  wm.createWindow("Chrome_WidgetWin_1");
+  const platform::Hwnd firefox = wm.createWindow("MozillaWindowClass");
+  const platform::Hwnd opera = wm.createWindow("OperaWindowClass");
+  std::string status;
+  for (auto _ : state) {
+    refresh::sendF5(wm, ticks, [&status](std::string_view text) { status.assign(text); });
+    benchmark::DoNotOptimize(status.data());
+    // The fake keeps every posted message; empty the queues so that memory stays flat.
+    for (platform::Hwnd hwnd : {ie, chrome, firefox, opera}) wm.window(hwnd)->queue.clear();
+  }
+  if (status.empty() || status == "#0") state.SkipWithError("nothing was refreshed");
+}
+BENCHMARK_CAPTURE(RefreshDispatch, chrome_only, refresh::BrowserTicks{0, 1, 0, 0});
+BENCHMARK_CAPTURE(RefreshDispatch, all_four, refresh::BrowserTicks{1, 1, 1, 1});
+
+}  // namespace
+
+BENCHMARK_MAIN();
