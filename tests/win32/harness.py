@@ -470,6 +470,69 @@ class WineEnv:
         if result.returncode != 0 and b"Unable to find" not in result.stdout:
             raise HarnessError(f"wine reg delete {key} failed: {result.stdout!r} {result.stderr!r}")
 
+    def reg_delete_value(self, key: str, name: str) -> None:
+        """Removes one value of a key; nothing happens when it is absent."""
+        result = self.run_wine(["reg", "delete", key, "/v", name, "/f"])
+        if result.returncode != 0 and b"Unable to find" not in result.stdout:
+            raise HarnessError(f"wine reg delete {key} /v {name} failed: {result.stdout!r} {result.stderr!r}")
+
+    # -- more about windows, pointer and keyboard -----------------------------------------------------------------
+
+    def wait_xid(self, hwnd: int, timeout: float = START_TIMEOUT) -> int:
+        """The X window of a top-level window, waiting for it: a window can be visible to Windows a moment before
+        its X window is recorded."""
+
+        def x_window():
+            code, out = self.probe("xid", hwnd)
+            return int(out.split()[0]) if code == 0 and out.strip() else 0
+
+        return wait_until(x_window, timeout, f"the X window of window {hwnd}")
+
+    def exstyle(self, hwnd: int) -> int:
+        """GWL_EXSTYLE of a window, as a number."""
+        return int(self.probe_value("exstyle", hwnd), 16)
+
+    def drag_on_screen(self, start: tuple[int, int], end: tuple[int, int], button: int = 1, steps: int = 8) -> None:
+        """A button pressed at ``start``, moved in a few steps to ``end`` and released; points on the screen.
+
+        Unlike ``drag``, the points do not follow a window that moves under the pointer, so the pointer travels
+        exactly from ``start`` to ``end`` even when the drag moves the window it began on."""
+        args: list = ["mousemove", start[0], start[1], "sleep", HOLD, "mousedown", button]
+        for step in range(1, steps + 1):
+            x = start[0] + (end[0] - start[0]) * step // steps
+            y = start[1] + (end[1] - start[1]) * step // steps
+            args += ["sleep", 0.03, "mousemove", x, y]
+        args += ["sleep", HOLD, "mouseup", button]
+        self.xdotool(*args)
+
+    def numlock_on(self) -> bool:
+        """Whether NumLock is locked on in this display's keyboard (XKB locked modifiers, through libX11)."""
+        return _numlock_locked(self.display)
+
+    def turn_numlock_on(self) -> None:
+        """Locks NumLock on (numeric-pad keys then arrive as digits) and waits until the X server agrees."""
+        if not self.numlock_on():
+            self.press("Num_Lock")
+        wait_until(self.numlock_on, EVENT_TIMEOUT, "NumLock to be on")
+
+    def screenshot_region(self, path: Path, x: int, y: int, width: int, height: int) -> Path:
+        """A screenshot of one rectangle of the screen, without metadata, so equal pictures give equal files."""
+        path.parent.mkdir(parents=True, exist_ok=True)
+        with tempfile.TemporaryDirectory() as folder:
+            whole = self.screenshot(Path(folder) / "screen.png")
+            subprocess.run(["convert", str(whole), "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-strip",
+                            str(path)], check=True, timeout=60, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL)
+        return path
+
+    def grab(self, x: int, y: int, width: int, height: int, keep: Path | None = None,
+             origin: tuple[int, int] | None = None) -> "Region":
+        """The pixels of one rectangle of the screen as it is now, addressed from ``origin`` (default: screen
+        coordinates); ``keep`` also saves the whole screen there."""
+        with tempfile.TemporaryDirectory() as folder:
+            image = self.screenshot(keep if keep is not None else Path(folder) / "screen.png")
+            return read_region(image, x, y, width, height, origin)
+
 
 def _lock_owner(number: int) -> int | None:
     try:
@@ -844,3 +907,80 @@ class WineTestCase(unittest.TestCase):
             return process.wait(timeout=timeout)
         except subprocess.TimeoutExpired:
             self.fail(f"{getattr(process, 'name', 'process')} still running {timeout:.0f} s later")
+
+
+# --------------------------------------------------------------------------------------------------------------------
+# Pixels and keyboard state
+
+
+class Region:
+    """RGB pixels of a rectangle of a picture, addressed by the picture's own coordinates."""
+
+    def __init__(self, x: int, y: int, width: int, height: int, data: bytes):
+        if len(data) != width * height * 3:
+            raise HarnessError(f"expected {width * height * 3} bytes of pixels, got {len(data)}")
+        self.x, self.y, self.width, self.height = x, y, width, height
+        self._data = data
+
+    def at(self, x: int, y: int) -> tuple[int, int, int]:
+        if not (self.x <= x < self.x + self.width and self.y <= y < self.y + self.height):
+            raise IndexError(f"pixel {x},{y} lies outside the region {self.x},{self.y} {self.width}x{self.height}")
+        i = ((y - self.y) * self.width + (x - self.x)) * 3
+        return self._data[i], self._data[i + 1], self._data[i + 2]
+
+    def count(self, points, color: tuple[int, int, int]) -> int:
+        """How many of the points have exactly this colour."""
+        return sum(1 for point in points if self.at(*point) == color)
+
+
+def read_region(image: Path, x: int, y: int, width: int, height: int,
+                origin: tuple[int, int] | None = None) -> Region:
+    """Reads a rectangle of an image file as 8-bit RGB (one ``convert`` run for the whole rectangle).
+
+    The pixels keep the image's coordinates, or are addressed from ``origin`` when given: (0, 0) for a window's
+    client area read at the window's place on the screen."""
+    result = subprocess.run(["convert", str(image), "-crop", f"{width}x{height}+{x}+{y}", "+repage", "-depth", "8",
+                             "rgb:-"], capture_output=True, check=True, timeout=60)
+    left, top = origin if origin is not None else (x, y)
+    return Region(left, top, width, height, result.stdout)
+
+
+def _numlock_locked(display: str) -> bool:
+    """NumLock's modifier among the X keyboard's locked modifiers, asked through libX11's XKB calls.
+
+    Asked from this process because no command-line tool in the test set-up reports it. The display must have
+    another client connected (Wine is): an Xvfb with none left resets its keyboard state."""
+    import ctypes
+    import ctypes.util
+
+    class XkbState(ctypes.Structure):
+        _fields_ = [("group", ctypes.c_ubyte), ("locked_group", ctypes.c_ubyte), ("base_group", ctypes.c_ushort),
+                    ("latched_group", ctypes.c_ushort), ("mods", ctypes.c_ubyte), ("base_mods", ctypes.c_ubyte),
+                    ("latched_mods", ctypes.c_ubyte), ("locked_mods", ctypes.c_ubyte),
+                    ("compat_state", ctypes.c_ubyte), ("grab_mods", ctypes.c_ubyte),
+                    ("compat_grab_mods", ctypes.c_ubyte), ("lookup_mods", ctypes.c_ubyte),
+                    ("compat_lookup_mods", ctypes.c_ubyte), ("ptr_buttons", ctypes.c_ushort)]
+
+    x11 = ctypes.CDLL(ctypes.util.find_library("X11") or "libX11.so.6")
+    x11.XOpenDisplay.restype = ctypes.c_void_p
+    x11.XOpenDisplay.argtypes = [ctypes.c_char_p]
+    x11.XCloseDisplay.argtypes = [ctypes.c_void_p]
+    x11.XkbGetState.argtypes = [ctypes.c_void_p, ctypes.c_uint, ctypes.POINTER(XkbState)]
+    x11.XkbKeysymToModifiers.argtypes = [ctypes.c_void_p, ctypes.c_ulong]
+    x11.XkbKeysymToModifiers.restype = ctypes.c_uint
+    connection = x11.XOpenDisplay(display.encode())
+    if not connection:
+        raise HarnessError(f"could not open X display {display}")
+    try:
+        state = XkbState()
+        xkb_use_core_kbd = 0x100
+        if x11.XkbGetState(connection, xkb_use_core_kbd, ctypes.byref(state)) != 0:
+            raise HarnessError("XkbGetState failed")
+        num_lock_keysym = 0xFF7F
+        mask = x11.XkbKeysymToModifiers(connection, num_lock_keysym)
+        if not mask:
+            raise HarnessError("the keyboard map binds Num_Lock to no modifier")
+        return bool(state.locked_mods & mask)
+    finally:
+        x11.XCloseDisplay(connection)
+

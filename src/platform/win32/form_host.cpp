@@ -110,17 +110,6 @@ bool FormHost::create() {
   if (dpi_ == 0) dpi_ = 96;
   for (const auto& control : form_.controls()) createChildren(*control, top_.get());
 
-  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, top_.get(), nullptr,
-                                 instance_, nullptr));
-  TTTOOLINFOW tool{};
-  tool.cbSize = sizeof(tool);
-  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
-  tool.hwnd = top_.get();
-  tool.uId = 1;
-  tool.lpszText = const_cast<wchar_t*>(L"");
-  SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
-
   applyDpi(dpi_);
   form_.onControlChanged = [this](form::Control& c, form::Property p) { onControlChanged(c, p); };
   form_.onMoved = [this] { onMoved(); };
@@ -225,7 +214,7 @@ void FormHost::applyDpi(UINT dpi) {
   SetWindowPos(top_.get(), nullptr, 0, 0, px(form_.ScaleWidth()), px(form_.ScaleHeight()),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   for (const auto& control : form_.controls()) layoutWindows(*control);
-  SendMessageW(toolTip_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font(kToolTipFont)), FALSE);
+  if (toolTip_) SendMessageW(toolTip_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font(kToolTipFont)), FALSE);
   InvalidateRect(top_.get(), nullptr, TRUE);
 }
 
@@ -526,12 +515,28 @@ void FormHost::mouseUp(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM 
   if (button == 1 && target->Click && controlAt(surface, point) == target) target->Click();
 }
 
+// The tool tip is an owned, topmost pop-up. It is made on the first hover, long after start-up has pinned the
+// main window: an owned topmost pop-up that already exists keeps Wine from putting its owner in the topmost band.
+void FormHost::createToolTip() {
+  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0,
+                                 0, 0, 0, top_.get(), nullptr, instance_, nullptr));
+  TTTOOLINFOW tool{};
+  tool.cbSize = sizeof(tool);
+  tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
+  tool.hwnd = top_.get();
+  tool.uId = 1;
+  tool.lpszText = const_cast<wchar_t*>(L"");
+  SendMessageW(toolTip_.get(), TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+  SendMessageW(toolTip_.get(), WM_SETFONT, reinterpret_cast<WPARAM>(font(kToolTipFont)), FALSE);
+}
+
 void FormHost::hover(form::Control& surface, HWND hwnd, LPARAM lParam) {
   POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
   MapWindowPoints(hwnd, top_.get(), &point, 1);
   form::Control* under = controlAt(surface, point);
   hovered_ = under;
   if (!under || under->ToolTipText().empty() || pressed_) return;
+  if (!toolTip_) createToolTip();
   toolTipText_ = widen(under->ToolTipText());
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof(tool);

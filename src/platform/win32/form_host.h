@@ -75,6 +75,7 @@ class FormHost {
   void mouseUp(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM lParam, int button);
   void hover(form::Control& surface, HWND hwnd, LPARAM lParam);
   void hideToolTip();
+  void createToolTip();
 
   void scroll(form::Control& bar, WPARAM wParam);
   void tabFrom(HWND hwnd, bool backwards);
