@@ -24,7 +24,9 @@ const wchar_t* resourceName(form::Picture picture, bool doubleSize) {
   return nullptr;
 }
 
-Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t* name) {
+// Decodes a PNG resource to premultiplied BGRA, resampled to the given size when it is not zero.
+Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t* name, UINT toWidth = 0,
+                 UINT toHeight = 0) {
   Bitmap out;
   HRSRC found = FindResourceW(instance, name, MAKEINTRESOURCEW(10) /* RT_RCDATA */);
   if (!found) return out;
@@ -45,8 +47,17 @@ Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t*
                                    nullptr, 0.0, WICBitmapPaletteTypeCustom))) {
     return out;
   }
+  IWICBitmapSource* source = converter.get();
+  ComPtr<IWICBitmapScaler> scaler;
+  if (toWidth != 0 && toHeight != 0) {
+    if (FAILED(factory->CreateBitmapScaler(scaler.put())) ||
+        FAILED(scaler->Initialize(converter.get(), toWidth, toHeight, WICBitmapInterpolationModeFant))) {
+      return out;
+    }
+    source = scaler.get();
+  }
   UINT width = 0, height = 0;
-  converter->GetSize(&width, &height);
+  source->GetSize(&width, &height);
   BITMAPINFO info{};
   info.bmiHeader.biSize = sizeof(info.bmiHeader);
   info.bmiHeader.biWidth = static_cast<LONG>(width);
@@ -57,7 +68,7 @@ Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t*
   void* pixels = nullptr;
   UniqueBitmap bitmap(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pixels, nullptr, 0));
   if (!bitmap ||
-      FAILED(converter->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(pixels)))) {
+      FAILED(source->CopyPixels(nullptr, width * 4, width * height * 4, static_cast<BYTE*>(pixels)))) {
     return out;
   }
   out.bitmap = std::move(bitmap);
@@ -68,14 +79,28 @@ Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t*
 
 }  // namespace
 
+bool Pictures::haveFactory() {
+  return factory_ || SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
+                                                IID_PPV_ARGS(factory_.put())));
+}
+
+// Scales other than 1x and 2x (125 %, 150 %, 175 % ...) get the picture resampled once to the exact size
+// drawn, from the larger source, so edges stay smooth and no row or column of the skin is dropped.
+const Bitmap& Pictures::resampled(form::Picture picture, int width, int height) {
+  Bitmap& slot = resampled_[{picture, width, height}];
+  if (slot.decoded || !haveFactory()) return slot;
+  const bool fromDouble = width > naturalSize(picture).cx;
+  slot = decodePng(factory_.get(), instance_, resourceName(picture, fromDouble), static_cast<UINT>(width),
+                   static_cast<UINT>(height));
+  slot.decoded = true;
+  return slot;
+}
+
 const Bitmap& Pictures::decoded(form::Picture picture, bool doubleSize) {
   Bitmap& slot = bitmaps_[static_cast<std::size_t>(picture)][doubleSize ? 1 : 0];
   if (slot.decoded) return slot;
   slot.decoded = true;
-  if (!factory_ && FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                           IID_PPV_ARGS(factory_.put())))) {
-    return slot;
-  }
+  if (!haveFactory()) return slot;
   slot = decodePng(factory_.get(), instance_, resourceName(picture, doubleSize));
   slot.decoded = true;
   return slot;
@@ -116,8 +141,16 @@ void Pictures::draw(HDC dc, form::Picture picture, int x, int y, UINT dpi) {
 
 void Pictures::drawInto(HDC dc, form::Picture picture, const RECT& rect, UINT dpi) {
   if (picture == form::Picture::None) return;
-  const Bitmap& bitmap = pick(picture, dpi);
-  if (!bitmap.bitmap) return;
+  const Bitmap& picked = pick(picture, dpi);
+  if (!picked.bitmap) return;
+  const int width = rect.right - rect.left;
+  const int height = rect.bottom - rect.top;
+  const Bitmap* chosen = &picked;
+  if (picked.width != width || picked.height != height) {
+    const Bitmap& exact = resampled(picture, width, height);
+    if (exact.bitmap) chosen = &exact;
+  }
+  const Bitmap& bitmap = *chosen;
   UniqueMemoryDc source(CreateCompatibleDC(dc));
   const SelectedObject selected(source.get(), bitmap.bitmap.get());
   const BLENDFUNCTION blend{AC_SRC_OVER, 0, 255, AC_SRC_ALPHA};

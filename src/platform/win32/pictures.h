@@ -7,6 +7,8 @@
 #include <windows.h>
 
 #include <array>
+#include <map>
+#include <tuple>
 
 #include "platform/form/form.h"
 #include "platform/win32/handles.h"
@@ -37,12 +39,15 @@ class Pictures {
  private:
   const Bitmap& pick(form::Picture picture, UINT dpi);
   const Bitmap& decoded(form::Picture picture, bool doubleSize);
+  const Bitmap& resampled(form::Picture picture, int width, int height);
+  bool haveFactory();
 
   HINSTANCE instance_;
   ComPtr<IWICImagingFactory> factory_;
 
   // Indexed by picture, then 0 for 1x and 1 for 2x.
   std::array<std::array<Bitmap, 2>, 5> bitmaps_;
+  std::map<std::tuple<form::Picture, int, int>, Bitmap> resampled_;
 };
 
 }  // namespace win32
