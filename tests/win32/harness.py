@@ -285,8 +285,16 @@ class WineEnv:
             self.processes.remove(process)
 
     def run_wine(self, args: list, timeout: float = 60.0) -> subprocess.CompletedProcess:
-        """Runs a Windows program to its end and returns its output."""
-        return run_to_end(["wine"] + [str(a) for a in args], self.env, timeout)
+        """Runs a Windows program to its end and returns its output.
+
+        Now and then, on a busy machine, Wine's launcher fails before the program has even started ("Application
+        could not be started ... ShellExecuteEx failed"); the program never ran, so it is simply started again."""
+        for attempt in range(3):
+            result = run_to_end(["wine"] + [str(a) for a in args], self.env, timeout)
+            if b"could not be started" not in result.stdout + result.stderr:
+                break
+            time.sleep(0.2 * (attempt + 1))
+        return result
 
     # -- probe ----------------------------------------------------------------------------------------------------
 
