@@ -52,6 +52,20 @@ int buttonsOf(WPARAM wParam) {
   return ((wParam & MK_LBUTTON) ? 1 : 0) | ((wParam & MK_RBUTTON) ? 2 : 0) | ((wParam & MK_MBUTTON) ? 4 : 0);
 }
 
+// The button a press or release message is about: 1 left, 2 right, 4 middle.
+int buttonOfMessage(UINT msg) {
+  switch (msg) {
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONUP:
+      return 2;
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONUP:
+      return 4;
+    default:
+      return 1;
+  }
+}
+
 void fillRect(HDC dc, const RECT& rect, COLORREF color) {
   UniqueBrush brush(CreateSolidBrush(color));
   FillRect(dc, &rect, brush.get());
@@ -453,14 +467,19 @@ void FormHost::paintSurface(form::Control& surface, HDC dc, const RECT& client) 
 
 // ---- Mouse ----
 
+POINT FormHost::topClientPoint(HWND surfaceWindow, LPARAM lParam) const {
+  POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  MapWindowPoints(surfaceWindow, top_.get(), &point, 1);
+  return point;
+}
+
 form::Control* FormHost::controlAt(const form::Control&, POINT pixel) const {
   return form_.hitTest(twips(pixel.x), twips(pixel.y));
 }
 
 form::MouseEvent FormHost::mouseEvent(const form::Control& target, HWND surfaceWindow, WPARAM wParam,
                                       LPARAM lParam) const {
-  POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-  MapWindowPoints(surfaceWindow, top_.get(), &point, 1);
+  const POINT point = topClientPoint(surfaceWindow, lParam);
   const float scale = 1440.0f / static_cast<float>(dpi_);
   return {buttonsOf(wParam), shiftState(),
           static_cast<float>(point.x) * scale - static_cast<float>(target.absoluteLeft()),
@@ -469,8 +488,7 @@ form::MouseEvent FormHost::mouseEvent(const form::Control& target, HWND surfaceW
 
 void FormHost::mouseDown(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM lParam, int button) {
   hideToolTip();
-  POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-  MapWindowPoints(hwnd, top_.get(), &point, 1);
+  const POINT point = topClientPoint(hwnd, lParam);
   form::Control* target = controlAt(surface, point);
   if (!target) return;
   if (surface.focusable()) form_.setFocus(&surface);
@@ -484,8 +502,7 @@ void FormHost::mouseDown(form::Control& surface, HWND hwnd, WPARAM wParam, LPARA
 }
 
 void FormHost::mouseMove(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM lParam) {
-  POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-  MapWindowPoints(hwnd, top_.get(), &point, 1);
+  const POINT point = topClientPoint(hwnd, lParam);
   // While a button is held the control that took the press keeps getting the moves.
   form::Control* target = pressed_ ? pressed_ : controlAt(surface, point);
   if (target && target->MouseMove) target->MouseMove(mouseEvent(*target, hwnd, wParam, lParam));
@@ -509,17 +526,18 @@ void FormHost::mouseUp(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM 
     e.button = button;
     target->MouseUp(e);
   }
-  POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-  MapWindowPoints(hwnd, top_.get(), &point, 1);
+  const POINT point = topClientPoint(hwnd, lParam);
   // A click is a left press and release on the same control.
   if (button == 1 && target->Click && controlAt(surface, point) == target) target->Click();
 }
 
 // The tool tip is an owned, topmost pop-up. It is made on the first hover, long after start-up has pinned the
-// main window: an owned topmost pop-up that already exists keeps Wine from putting its owner in the topmost band.
+// main window: an owned topmost pop-up that already exists keeps Wine from putting its owner in the topmost
+// band.
 void FormHost::createToolTip() {
-  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0,
-                                 0, 0, 0, top_.get(), nullptr, instance_, nullptr));
+  toolTip_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                                 WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, 0, 0, 0, 0, top_.get(), nullptr,
+                                 instance_, nullptr));
   TTTOOLINFOW tool{};
   tool.cbSize = sizeof(tool);
   tool.uFlags = TTF_TRACK | TTF_ABSOLUTE;
@@ -531,8 +549,7 @@ void FormHost::createToolTip() {
 }
 
 void FormHost::hover(form::Control& surface, HWND hwnd, LPARAM lParam) {
-  POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
-  MapWindowPoints(hwnd, top_.get(), &point, 1);
+  const POINT point = topClientPoint(hwnd, lParam);
   form::Control* under = controlAt(surface, point);
   hovered_ = under;
   if (!under || under->ToolTipText().empty() || pressed_) return;
@@ -675,22 +692,14 @@ LRESULT FormHost::handleSurface(form::Control& surface, HWND hwnd, UINT msg, WPA
       return 0;
     }
     case WM_LBUTTONDOWN:
-      mouseDown(surface, hwnd, wParam, lParam, 1);
-      return 0;
     case WM_RBUTTONDOWN:
-      mouseDown(surface, hwnd, wParam, lParam, 2);
-      return 0;
     case WM_MBUTTONDOWN:
-      mouseDown(surface, hwnd, wParam, lParam, 4);
+      mouseDown(surface, hwnd, wParam, lParam, buttonOfMessage(msg));
       return 0;
     case WM_LBUTTONUP:
-      mouseUp(surface, hwnd, wParam, lParam, 1);
-      return 0;
     case WM_RBUTTONUP:
-      mouseUp(surface, hwnd, wParam, lParam, 2);
-      return 0;
     case WM_MBUTTONUP:
-      mouseUp(surface, hwnd, wParam, lParam, 4);
+      mouseUp(surface, hwnd, wParam, lParam, buttonOfMessage(msg));
       return 0;
     case WM_CAPTURECHANGED:
       pressed_ = nullptr;

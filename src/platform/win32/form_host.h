@@ -67,6 +67,8 @@ class FormHost {
   void invalidate(const form::Control& control);
 
   // Mouse on a painted surface: which control takes it, dragging, clicks, the pointer and the tool tip.
+  // A mouse message's point, in the top-level window's client pixels.
+  POINT topClientPoint(HWND surfaceWindow, LPARAM lParam) const;
   form::Control* controlAt(const form::Control& surface, POINT pixel) const;
   form::MouseEvent mouseEvent(const form::Control& target, HWND surfaceWindow, WPARAM wParam,
                               LPARAM lParam) const;
