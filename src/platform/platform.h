@@ -5,6 +5,7 @@
 // window manager's rules.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -33,6 +34,46 @@ inline constexpr Hwnd kHwndTopmost = -1;
 inline constexpr Hwnd kHwndNoTopmost = -2;
 inline constexpr std::uint32_t kSwpNoSize = 0x0001;
 inline constexpr std::uint32_t kSwpNoMove = 0x0002;
+
+// The browsers the program knows, in the fixed order in which they are listed, refreshed and stored.
+enum class BrowserKind : std::uint8_t { IE, Chrome, Firefox, Opera };
+inline constexpr std::array<BrowserKind, 4> kBrowserOrder = {BrowserKind::IE, BrowserKind::Chrome,
+                                                             BrowserKind::Firefox, BrowserKind::Opera};
+
+// The refresh side of the platform, in terms any window system can provide. A window system brings its own
+// table of how each browser's windows are recognised; the portable logic only asks for "the browser's window".
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // The browser's frontmost top-level window by this window system's lookup rule, or 0 when it has none.
+  virtual Hwnd findBrowserWindow(BrowserKind kind) = 0;
+  // Asks the window to act as if F5 were pressed, without waiting for it; 0 is ignored.
+  virtual void deliverRefresh(Hwnd window) = 0;
+  // The window's constant opacity, 0 (invisible) to 255 (opaque); 0 as window is ignored.
+  virtual void setOpacity(Hwnd window, std::uint8_t alpha) = 0;
+  // Puts the window into the always-on-top band or takes it out; 0 is ignored.
+  virtual void setAbove(Hwnd window, bool above) = 0;
+};
+
+// One system-wide key press or release, as a Windows virtual-key code (other window systems map theirs).
+struct KeyEvent {
+  int virtualKey = 0;
+  bool down = false;
+  // The right Alt key acting as AltGr: it types characters, so a Ctrl seen with it is not a shortcut.
+  bool altGr = false;
+};
+
+// Watches the keyboard of the whole desktop without hooking or consuming anything.
+class KeyboardWatch {
+ public:
+  using KeyHandler = std::function<void(const KeyEvent&)>;
+  virtual ~KeyboardWatch() = default;
+  // Starts delivering every key event to the handler, on the user-interface thread. False when it cannot.
+  virtual bool startWatching(KeyHandler onKey) = 0;
+  virtual void stopWatching() = 0;
+  // Whether the key is down right now, as the system sees it.
+  virtual bool isKeyDown(int virtualKey) = 0;
+};
 
 class WindowManager {
  public:

@@ -7,11 +7,8 @@
 
 #include "platform/platform.h"
 
-enum class BrowserKind : std::uint8_t { IE, Chrome, Firefox, Opera };
-
-// The fixed order in which browsers are listed, refreshed and stored.
-inline constexpr std::array<BrowserKind, 4> kBrowserOrder = {BrowserKind::IE, BrowserKind::Chrome,
-                                                             BrowserKind::Firefox, BrowserKind::Opera};
+using platform::BrowserKind;
+using platform::kBrowserOrder;
 
 namespace IELong {
 
