@@ -8,6 +8,7 @@
 #include <array>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -41,7 +42,8 @@ inline constexpr std::array<BrowserKind, 4> kBrowserOrder = {BrowserKind::IE, Br
                                                              BrowserKind::Firefox, BrowserKind::Opera};
 
 // The refresh side of the platform, in terms any window system can provide. A window system brings its own
-// table of how each browser's windows are recognised; the portable logic only asks for "the browser's window".
+// table of how each browser's windows are recognised; the portable logic only asks for "the browser's
+// window".
 class Desktop {
  public:
   virtual ~Desktop() = default;
@@ -103,8 +105,10 @@ class WindowManager {
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
-  // The stored text, or the empty text when it is absent or cannot be read as text.
-  virtual std::string GetSetting(std::string_view app, std::string_view section, std::string_view key) = 0;
+  // The stored text; nullopt when it is absent, unreadable, over-long or not text. An empty stored text is a
+  // value like any other.
+  virtual std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
+                                                std::string_view key) = 0;
   // Replaces the stored text. Failures are not reported.
   virtual void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
                            std::string_view value) = 0;

@@ -152,9 +152,11 @@ bool WindowManager::SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter
   return true;
 }
 
-std::string SettingsStore::GetSetting(std::string_view app, std::string_view section, std::string_view key) {
+std::optional<std::string> SettingsStore::GetSetting(std::string_view app, std::string_view section,
+                                                     std::string_view key) {
   auto it = values_.find(settingKey(app, section, key));
-  return it == values_.end() ? std::string() : it->second;
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
 }
 
 void SettingsStore::SaveSetting(std::string_view app, std::string_view section, std::string_view key,

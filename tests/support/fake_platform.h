@@ -86,7 +86,8 @@ class WindowManager : public platform::WindowManager {
 
 class SettingsStore : public platform::SettingsStore {
  public:
-  std::string GetSetting(std::string_view app, std::string_view section, std::string_view key) override;
+  std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
+                                        std::string_view key) override;
   void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
                    std::string_view value) override;
 

@@ -1,0 +1,99 @@
+// The GTK 3 host of the form model: a borderless, fixed-size top-level window that paints the skin and every
+// windowless control with cairo and Pango, makes real GTK widgets of the settings panel's check boxes and
+// scroll bars, and turns pointer, keyboard and window-manager events into calls on the model.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <functional>
+#include <map>
+
+#include "platform/form/form.h"
+#include "platform/gtk/gobject_ptr.h"
+#include "platform/gtk/pictures.h"
+
+namespace gtk {
+
+class FormHost {
+ public:
+  explicit FormHost(form::Form& form);
+  FormHost(const FormHost&) = delete;
+  FormHost& operator=(const FormHost&) = delete;
+  ~FormHost();
+
+  // Creates every widget, hidden, and hands the window's X id to the form. False when that fails.
+  bool create();
+  // Shows the window for the first time.
+  void show();
+  // Runs the main loop until the window is gone or the program ends.
+  void run();
+
+  GtkWindow* window() const { return GTK_WINDOW(window_); }
+
+  // Runs when the window is closed by other means than the program's own links (the window manager).
+  std::function<void()> onUnload;
+
+ private:
+  // C callbacks: each forwards to the host and lets no exception through.
+  static gboolean onDraw(GtkWidget* widget, cairo_t* cr, gpointer host) noexcept;
+  static gboolean onButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer host) noexcept;
+  static gboolean onButtonRelease(GtkWidget* widget, GdkEventButton* event, gpointer host) noexcept;
+  static gboolean onMotion(GtkWidget* widget, GdkEventMotion* event, gpointer host) noexcept;
+  static gboolean onGrabBroken(GtkWidget* widget, GdkEvent* event, gpointer host) noexcept;
+  static gboolean onQueryTooltip(GtkWidget* widget, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
+                                 gpointer host) noexcept;
+  static gboolean onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer host) noexcept;
+  static gboolean onFocusIn(GtkWidget* widget, GdkEvent* event, gpointer host) noexcept;
+  static void onToggled(GtkToggleButton* button, gpointer host) noexcept;
+  static gboolean onChangeValue(GtkRange* range, GtkScrollType scroll, gdouble value, gpointer host) noexcept;
+  static gboolean onScrollbarRelease(GtkWidget* widget, GdkEventButton* event, gpointer host) noexcept;
+  static gboolean onScrollbarWheel(GtkWidget* widget, GdkEventScroll* event, gpointer host) noexcept;
+  static gboolean onConfigure(GtkWidget* widget, GdkEvent* event, gpointer host) noexcept;
+  static gboolean onWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer host) noexcept;
+  static void onDestroy(GtkWidget* widget, gpointer host) noexcept;
+  static gboolean applyWindowStateLater(gpointer host) noexcept;
+
+  void createChildren(form::Control& control, GtkWidget* parent);
+  GtkWidget* makeWidget(form::Control& control);
+  void realize(form::Control& control);
+  void place(form::Control& control);
+  void fitLabels();
+  void installStyle();
+
+  void paintSurface(const form::Control& surface, GtkWidget* widget, cairo_t* cr);
+  void paintFrame(const form::Control& frame, cairo_t* cr, int width, int height);
+  void paintWindowless(const form::Control& container, cairo_t* cr, int scale);
+  void drawText(cairo_t* cr, const form::Control& label, const GdkRectangle& rect);
+  GObjectPtr<PangoLayout> layout(GtkWidget* widget, const form::Font& font, const std::string& text);
+
+  void onControlChanged(form::Control& control, form::Property property);
+  void onMoved();
+  void onWindowStateChanged();
+  void onFocusChanged(form::Control& control);
+  void applyWindowState();
+  void syncPosition();
+  void updatePointer(GtkWidget* surface, const form::Control* under);
+
+  // Pointer positions in the form's twips, from the pointer's place on the screen and the form's own idea of
+  // where the window is: a drag then never chases a window that the window manager has not moved yet.
+  int formX(double rootX) const;
+  int formY(double rootY) const;
+
+  int px(std::int64_t twips) const;
+  static int twips(double pixels) { return static_cast<int>(pixels * 15.0); }
+  form::Control* controlOf(GtkWidget* widget) const;
+  GtkWidget* widgetOf(const form::Control& control) const;
+
+  form::Form& form_;
+  Pictures pictures_;
+  GtkWidget* window_ = nullptr;
+  std::map<const form::Control*, GtkWidget*> widgets_;
+  GObjectPtr<GdkCursor> hand_;
+  const form::Control* pointerOver_ = nullptr;
+  form::Control* pressed_ = nullptr;     // the control that took the last button press
+  form::Control* trackedBar_ = nullptr;  // a scroll bar whose thumb is being dragged
+  bool applyPending_ = false;
+  bool destroyed_ = false;
+};
+
+}  // namespace gtk
