@@ -1,6 +1,7 @@
 #include "platform/form/form.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace form {
@@ -154,6 +155,7 @@ void Form::setTabOrder(std::vector<Control*> order) { tabOrder_ = std::move(orde
 void Form::setFocus(Control* control) {
   if (!control || control == focused_ || !control->focusable()) return;
   focused_ = control;
+  spacePressedOn_ = nullptr;
   if (onFocusChanged) onFocusChanged(*control);
 }
 
@@ -175,8 +177,132 @@ Control* Form::nextInTabOrder(bool backwards) const {
   return focused_;
 }
 
+// ---- Input ----
+
+Control* Form::hitAt(float x, float y) const {
+  // Far outside (or not a number): over nothing. Rounded as a host rounds pixels to twips.
+  if (!(std::fabs(x) < 1e9f && std::fabs(y) < 1e9f)) return nullptr;
+  return hitTest(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+}
+
+MouseEvent Form::eventFor(const Control& target, float x, float y, int button, int shift) const {
+  return {button, shift, x - static_cast<float>(target.absoluteLeft()),
+          y - static_cast<float>(target.absoluteTop())};
+}
+
+void Form::setCaptured(Control* control) {
+  const bool changed = (captured_ != nullptr) != (control != nullptr);
+  captured_ = control;
+  if (changed && onCaptureChanged) onCaptureChanged(control != nullptr);
+}
+
+namespace {
+int lowestBit(int mask) { return mask & -mask; }
+}  // namespace
+
+void Form::mouseDown(float x, float y, int buttons, int shift) {
+  lastX_ = x;
+  lastY_ = y;
+  int pressed = buttons & ~heldButtons_;
+  if (pressed == 0) pressed = buttons != 0 ? lowestBit(buttons) : kLeftButton;
+  heldButtons_ = buttons | pressed;
+  // While the pointer is held every press goes to the control holding it, as it would to a captured window.
+  Control* target = captured_ ? captured_ : hitAt(x, y);
+  if (!target) return;
+  // The window under the press takes the focus: the control itself when windowed, else the surface it is
+  // drawn on. A label on the open panel leaves the focus where it was, since a frame never takes it.
+  for (Control* c = target; c; c = c->parent_) {
+    if (!c->windowed()) continue;
+    if (c->focusable()) setFocus(c);
+    break;
+  }
+  if (!captured_) setCaptured(target);
+  if (target->MouseDown) target->MouseDown(eventFor(*target, x, y, pressed, shift));
+}
+
+void Form::mouseMove(float x, float y, int buttons, int shift) {
+  lastX_ = x;
+  lastY_ = y;
+  Control* target = captured_ ? captured_ : hitAt(x, y);
+  if (target && target->MouseMove) target->MouseMove(eventFor(*target, x, y, buttons, shift));
+}
+
+void Form::mouseUp(float x, float y, int buttons, int shift) {
+  lastX_ = x;
+  lastY_ = y;
+  int released = heldButtons_ & ~buttons;
+  if (released == 0) released = heldButtons_ != 0 ? lowestBit(heldButtons_) : kLeftButton;
+  heldButtons_ &= ~released;
+  Control* target = captured_;
+  if (!target) return;
+  // The pointer is let go before any handler runs: a click may minimise the window, end the program or open a
+  // modal message box, none of which should happen with the pointer still held.
+  if (heldButtons_ == 0) setCaptured(nullptr);
+  if (target->MouseUp) target->MouseUp(eventFor(*target, x, y, released, shift));
+  if (released != kLeftButton || hitAt(x, y) != target) return;
+  if (target->kind() == Kind::CheckBox) {
+    target->SetValue(target->Value() == 1 ? 0 : 1);
+  } else if (target->Click) {
+    target->Click();
+  }
+}
+
+void Form::captureLost() {
+  Control* target = captured_;
+  const int released = heldButtons_;
+  heldButtons_ = 0;
+  if (!target) return;
+  setCaptured(nullptr);
+  if (target->MouseUp) target->MouseUp(eventFor(*target, lastX_, lastY_, released, 0));
+}
+
 void Form::keyDown(int keyCode, int shift) {
-  if (focused_ && focused_->KeyDown) focused_->KeyDown(keyCode, shift);
+  if (keyCode == kKeyTab) {
+    setFocus(nextInTabOrder((shift & kShiftKey) != 0));
+    return;
+  }
+  if (!focused_) return;
+  if (keyCode == kKeySpace && focused_->kind() == Kind::CheckBox) spacePressedOn_ = focused_;
+  if (focused_->KeyDown) focused_->KeyDown(keyCode, shift);
+}
+
+void Form::keyUp(int keyCode, int /*shift*/) {
+  if (keyCode != kKeySpace) return;
+  Control* box = spacePressedOn_;
+  spacePressedOn_ = nullptr;
+  if (box && box == focused_) box->SetValue(box->Value() == 1 ? 0 : 1);
+}
+
+void Form::scroll(Control& bar, ScrollAction action, int thumbPosition) {
+  if (bar.kind() != Kind::HScrollBar) return;
+  const ControlSpec& spec = bar.spec();
+  int value = bar.Value();
+  switch (action) {
+    case ScrollAction::LineLeft:
+      value -= spec.smallChange;
+      break;
+    case ScrollAction::LineRight:
+      value += spec.smallChange;
+      break;
+    case ScrollAction::PageLeft:
+      value -= spec.largeChange;
+      break;
+    case ScrollAction::PageRight:
+      value += spec.largeChange;
+      break;
+    case ScrollAction::ToStart:
+      value = spec.min;
+      break;
+    case ScrollAction::ToEnd:
+      value = spec.max;
+      break;
+    case ScrollAction::ThumbRelease:
+      value = thumbPosition;
+      break;
+    case ScrollAction::ThumbTrack:
+      return;
+  }
+  bar.SetValue(value);
 }
 
 }  // namespace form

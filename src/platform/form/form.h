@@ -48,10 +48,31 @@ struct Rect {
   bool contains(int x, int y) const { return x >= left && y >= top && x < left + width && y < top + height; }
 };
 
+// Mouse buttons and shift keys as bit masks.
+inline constexpr int kLeftButton = 1, kRightButton = 2, kMiddleButton = 4;
+inline constexpr int kShiftKey = 1, kCtrlKey = 2, kAltKey = 4;
+// Key codes are Windows virtual-key codes on every host; the model acts on these two itself.
+inline constexpr int kKeyTab = 9, kKeySpace = 32;
+
+// What a control's mouse handler receives. For a press or a release `button` is the button that went down or
+// up; for a move it is every button held. The point is in twips of the control's own client area.
 struct MouseEvent {
-  int button = 0;  // pressed-buttons mask: 1 left, 2 right, 4 middle
-  int shift = 0;   // 1 Shift, 2 Ctrl, 4 Alt
+  int button = 0;
+  int shift = 0;
   float x = 0, y = 0;
+};
+
+// What the user did to a scroll bar: an arrow or the track beside the thumb was clicked (or the matching key
+// pressed), the thumb is being dragged, or the dragged thumb was let go.
+enum class ScrollAction : std::uint8_t {
+  LineLeft,
+  LineRight,
+  PageLeft,
+  PageRight,
+  ToStart,
+  ToEnd,
+  ThumbTrack,
+  ThumbRelease
 };
 
 // Which property changed, so that a host repaints or moves only what it must.
@@ -196,18 +217,54 @@ class Form {
   void setTabOrder(std::vector<Control*> order);
   // Gives the focus to the first control in tab order that can take it.
   void focusFirst();
-  // Delivers a key to the control that has the focus.
+
+  // ---- Input. A host translates its window system's events into these calls and nothing more: every rule of
+  // what a click, a drag, a tab or a toggle is lives here, so that each host behaves the same.
+  //
+  // x and y are in twips of the form's client area (a host divides its pixels by the scale in use; fractions
+  // are kept), `buttons` is the mask of the buttons held down after the event (kLeftButton ...) and `shift`
+  // the mask of shift keys held (kShiftKey ...).
+  //
+  // A press captures the pointer for the control under it: that control receives every move, press and
+  // release until all buttons are up or the capture is lost. A click is a left press and release on the same
+  // control; on a check box it toggles the value. A press also gives the focus to the window that takes it
+  // (the control itself or the windowed container it is drawn on) when that can take the focus.
+  void mouseDown(float x, float y, int buttons, int shift);
+  void mouseMove(float x, float y, int buttons, int shift);
+  void mouseUp(float x, float y, int buttons, int shift);
+  // The window system took the pointer away (another window grabbed it, the window lost activation): the
+  // captured control gets its release, without a click.
+  void captureLost();
+  // The control that holds the pointer, or null; a host keeps its own pointer grab in step through
+  // onCaptureChanged.
+  Control* captured() const { return captured_; }
+
+  // Keys go to the control that has the focus. Tab and Shift+Tab move the focus along the tab order; Space
+  // toggles a focused check box when it is released, as a real one does. Every other key reaches the focused
+  // control's KeyDown.
   void keyDown(int keyCode, int shift);
+  void keyUp(int keyCode, int shift);
+
+  // A scroll bar's own arrows, track and thumb, reported by the host's native scroll bar. The value moves by
+  // the small or large change, or to an end, or to where the thumb was let go (thumbPosition), raising Change
+  // once; a thumb being dragged changes nothing.
+  void scroll(Control& bar, ScrollAction action, int thumbPosition = 0);
 
   // Hosts watch changes through these.
   std::function<void(Control&, Property)> onControlChanged;
   std::function<void()> onMoved;
   std::function<void()> onWindowStateChanged;
   std::function<void(Control&)> onFocusChanged;
+  // True when the model starts holding the pointer, false when it lets go: the host grabs and releases its
+  // window system's pointer accordingly.
+  std::function<void(bool captured)> onCaptureChanged;
 
  private:
   friend class Control;
   Control* hitIn(const std::vector<std::unique_ptr<Control>>& list, int x, int y) const;
+  Control* hitAt(float x, float y) const;
+  MouseEvent eventFor(const Control& target, float x, float y, int button, int shift) const;
+  void setCaptured(Control* control);
 
   std::string caption_;
   int clientWidth_, clientHeight_;
@@ -216,6 +273,10 @@ class Form {
   std::vector<std::unique_ptr<Control>> controls_;
   std::vector<Control*> tabOrder_;
   Control* focused_ = nullptr;
+  Control* captured_ = nullptr;
+  int heldButtons_ = 0;
+  float lastX_ = 0, lastY_ = 0;
+  Control* spacePressedOn_ = nullptr;  // a check box that saw Space go down and waits for its release
 };
 
 }  // namespace form
