@@ -20,20 +20,17 @@ constexpr double kLayoutDpi = 96.0;
 // Fallbacks for the layout's face: any installed CJK face rather than boxes.
 constexpr const char* kFallbackFaces = ", WenQuanYi Micro Hei, Noto Sans CJK SC, sans-serif";
 
-// The settings panel's widgets take the layout's small sizes: a 9-pixel scroll bar with arrow buttons, and
-// check boxes as tall as a line of 9-point text.
+// The settings panel's widgets take the layout's small sizes: a 9-pixel scroll bar and check boxes as tall as
+// a line of 9-point text. GTK's scroll bars have no arrow buttons (its arrows scroll smoothly while held
+// rather than by one step a click); a click on the track beside the thumb moves it by one step.
 constexpr const char* kStyle = R"css(
 .vaskf5-panel, .vaskf5-panel * { font-family: "微软雅黑", "WenQuanYi Micro Hei", sans-serif; font-size: 9pt; }
 .vaskf5-panel checkbutton { padding: 0; min-height: 0; background: white; }
 .vaskf5-panel checkbutton check { min-width: 11px; min-height: 11px; margin: 0 3px 0 0; }
-.vaskf5-panel scrollbar {
-  -GtkScrollbar-has-backward-stepper: true; -GtkScrollbar-has-forward-stepper: true;
-  padding: 0; border: 1px solid #c8c8c8; background: #f0f0f0; min-height: 7px;
-}
+.vaskf5-panel scrollbar { padding: 0; border: 1px solid #c8c8c8; background: #f0f0f0; min-height: 7px; }
 .vaskf5-panel scrollbar contents, .vaskf5-panel scrollbar trough { min-height: 7px; margin: 0; padding: 0; }
 .vaskf5-panel scrollbar slider { min-width: 12px; min-height: 7px; margin: 0; border-radius: 0; border: 0;
   background: #a0a0a0; }
-.vaskf5-panel scrollbar button { min-width: 9px; min-height: 7px; padding: 0; margin: 0; border-radius: 0; }
 tooltip, tooltip * { font-family: "微软雅黑", "WenQuanYi Micro Hei", sans-serif; }
 )css";
 
@@ -138,8 +135,12 @@ int FormHost::px(std::int64_t twips) const {
       std::clamp<std::int64_t>((twips * 2 + (twips >= 0 ? 15 : -15)) / 30, -kMaxCoordinate, kMaxCoordinate));
 }
 
-int FormHost::formX(double rootX) const { return twips(rootX) - static_cast<int>(form_.Left()); }
-int FormHost::formY(double rootY) const { return twips(rootY) - static_cast<int>(form_.Top()); }
+float FormHost::formX(double rootX) const {
+  return static_cast<float>(rootX * 15.0 - static_cast<double>(form_.Left()));
+}
+float FormHost::formY(double rootY) const {
+  return static_cast<float>(rootY * 15.0 - static_cast<double>(form_.Top()));
+}
 
 void FormHost::installStyle() {
   const GObjectPtr<GtkCssProvider> css(gtk_css_provider_new());
@@ -171,7 +172,8 @@ bool FormHost::create() {
   fitLabels();
   for (auto it = form_.controls().rbegin(); it != form_.controls().rend(); ++it) createChildren(**it, root);
 
-  g_signal_connect(window_, "key-press-event", G_CALLBACK(&FormHost::onKeyPress), this);
+  g_signal_connect(window_, "key-press-event", G_CALLBACK(&FormHost::onKey), this);
+  g_signal_connect(window_, "key-release-event", G_CALLBACK(&FormHost::onKey), this);
   g_signal_connect(window_, "configure-event", G_CALLBACK(&FormHost::onConfigure), this);
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&FormHost::onWindowState), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(&FormHost::onDestroy), this);
@@ -208,6 +210,15 @@ void FormHost::run() {
 
 // ---- Widgets ----
 
+// The pointer over a surface or a check box goes to the model, which gives clicks their meaning.
+void FormHost::connectPointer(GtkWidget* widget) {
+  gtk_widget_add_events(widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
+  g_signal_connect(widget, "button-press-event", G_CALLBACK(&FormHost::onButtonPress), this);
+  g_signal_connect(widget, "button-release-event", G_CALLBACK(&FormHost::onButtonRelease), this);
+  g_signal_connect(widget, "motion-notify-event", G_CALLBACK(&FormHost::onMotion), this);
+  g_signal_connect(widget, "grab-broken-event", G_CALLBACK(&FormHost::onGrabBroken), this);
+}
+
 GtkWidget* FormHost::makeWidget(form::Control& control) {
   switch (control.kind()) {
     case form::Kind::PictureBox:
@@ -223,10 +234,7 @@ GtkWidget* FormHost::makeWidget(form::Control& control) {
         gtk_style_context_add_class(gtk_widget_get_style_context(surface), "vaskf5-panel");
       }
       g_signal_connect(surface, "draw", G_CALLBACK(&FormHost::onDraw), this);
-      g_signal_connect(surface, "button-press-event", G_CALLBACK(&FormHost::onButtonPress), this);
-      g_signal_connect(surface, "button-release-event", G_CALLBACK(&FormHost::onButtonRelease), this);
-      g_signal_connect(surface, "motion-notify-event", G_CALLBACK(&FormHost::onMotion), this);
-      g_signal_connect(surface, "grab-broken-event", G_CALLBACK(&FormHost::onGrabBroken), this);
+      connectPointer(surface);
       g_signal_connect(surface, "query-tooltip", G_CALLBACK(&FormHost::onQueryTooltip), this);
       return surface;
     }
@@ -234,6 +242,7 @@ GtkWidget* FormHost::makeWidget(form::Control& control) {
       GtkWidget* box = gtk_check_button_new_with_label(control.Caption().c_str());
       gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(box), control.Value() == 1);
       g_signal_connect(box, "toggled", G_CALLBACK(&FormHost::onToggled), this);
+      connectPointer(box);
       return box;
     }
     case form::Kind::HScrollBar: {
@@ -507,26 +516,20 @@ void FormHost::updatePointer(GtkWidget* surface, const form::Control* under) {
     gdk_window_set_cursor(own, hand ? hand_.get() : nullptr);
 }
 
-// ---- Mouse ----
+// ---- Mouse: presses, moves and releases go to the model as they are; it decides what they mean ----
 
-gboolean FormHost::onButtonPress(GtkWidget* widget, GdkEventButton* event, gpointer data) noexcept {
+gboolean FormHost::onButtonPress(GtkWidget*, GdkEventButton* event, gpointer data) noexcept {
   return guarded(
       [&]() -> gboolean {
         // Double and triple clicks arrive as extra events after the plain presses; the model sees the plain
         // ones.
         if (event->type != GDK_BUTTON_PRESS) return TRUE;
         FormHost& host = *hostOf(data);
-        form::Control* surface = host.controlOf(widget);
-        const int x = host.formX(event->x_root), y = host.formY(event->y_root);
-        form::Control* target = host.form_.hitTest(x, y);
-        if (!target) return TRUE;
-        if (surface && surface->focusable()) host.form_.setFocus(surface);
-        host.pressed_ = target;
-        if (target->MouseDown) {
-          target->MouseDown({buttonBit(event->button), shiftOf(event->state),
-                             static_cast<float>(x - target->absoluteLeft()),
-                             static_cast<float>(y - target->absoluteTop())});
-        }
+        // At rest the window is where the window manager last put it; a first press must not trust a
+        // configure event that is still on its way.
+        if (!host.form_.captured()) host.syncPosition();
+        host.form_.mouseDown(host.formX(event->x_root), host.formY(event->y_root),
+                             buttonsOf(event->state) | buttonBit(event->button), shiftOf(event->state));
         return TRUE;
       },
       TRUE);
@@ -536,17 +539,8 @@ gboolean FormHost::onButtonRelease(GtkWidget*, GdkEventButton* event, gpointer d
   return guarded(
       [&]() -> gboolean {
         FormHost& host = *hostOf(data);
-        form::Control* target = host.pressed_;
-        host.pressed_ = nullptr;
-        if (!target) return TRUE;
-        const int x = host.formX(event->x_root), y = host.formY(event->y_root);
-        if (target->MouseUp) {
-          target->MouseUp({buttonBit(event->button), shiftOf(event->state),
-                           static_cast<float>(x - target->absoluteLeft()),
-                           static_cast<float>(y - target->absoluteTop())});
-        }
-        // A click is a left press and release on the same control.
-        if (event->button == 1 && target->Click && host.form_.hitTest(x, y) == target) target->Click();
+        host.form_.mouseUp(host.formX(event->x_root), host.formY(event->y_root),
+                           buttonsOf(event->state) & ~buttonBit(event->button), shiftOf(event->state));
         return TRUE;
       },
       TRUE);
@@ -556,24 +550,20 @@ gboolean FormHost::onMotion(GtkWidget* widget, GdkEventMotion* event, gpointer d
   return guarded(
       [&]() -> gboolean {
         FormHost& host = *hostOf(data);
-        const int x = host.formX(event->x_root), y = host.formY(event->y_root);
-        form::Control* under = host.form_.hitTest(x, y);
-        form::Control* target = host.pressed_ ? host.pressed_ : under;
-        if (target && target->MouseMove) {
-          target->MouseMove({buttonsOf(event->state), shiftOf(event->state),
-                             static_cast<float>(x - target->absoluteLeft()),
-                             static_cast<float>(y - target->absoluteTop())});
-        }
-        host.updatePointer(widget, under);
+        const float x = host.formX(event->x_root), y = host.formY(event->y_root);
+        host.form_.mouseMove(x, y, buttonsOf(event->state), shiftOf(event->state));
+        host.updatePointer(
+            widget, host.form_.hitTest(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))));
         return TRUE;
       },
       TRUE);
 }
 
+// Another client took the pointer while a button was held.
 gboolean FormHost::onGrabBroken(GtkWidget*, GdkEvent*, gpointer data) noexcept {
   return guarded(
       [&]() -> gboolean {
-        hostOf(data)->pressed_ = nullptr;
+        hostOf(data)->form_.captureLost();
         return FALSE;
       },
       FALSE);
@@ -585,7 +575,7 @@ gboolean FormHost::onQueryTooltip(GtkWidget* widget, gint x, gint y, gboolean ke
       [&]() -> gboolean {
         FormHost& host = *hostOf(data);
         const form::Control* surface = host.controlOf(widget);
-        if (keyboard || !surface || host.pressed_) return FALSE;
+        if (keyboard || !surface || host.form_.captured()) return FALSE;
         // Tool tip coordinates are the surface's own.
         const form::Control* under =
             host.form_.hitTest(twips(x) + surface->absoluteLeft(), twips(y) + surface->absoluteTop());
@@ -598,22 +588,24 @@ gboolean FormHost::onQueryTooltip(GtkWidget* widget, gint x, gint y, gboolean ke
 
 // ---- Keyboard and focus ----
 
-gboolean FormHost::onKeyPress(GtkWidget*, GdkEventKey* event, gpointer data) noexcept {
+// Keys go to the model, which moves the focus on Tab and toggles a focused check box on Space. Only a focused
+// scroll bar keeps its own keys (arrows, Home, End), which come back as scroll actions.
+gboolean FormHost::onKey(GtkWidget*, GdkEventKey* event, gpointer data) noexcept {
   return guarded(
       [&]() -> gboolean {
         FormHost& host = *hostOf(data);
         const int key = virtualKeyOf(event->keyval);
-        form::Control* focused = host.form_.focused();
-        if (key == 9) {
-          host.form_.setFocus(host.form_.nextInTabOrder((event->state & GDK_SHIFT_MASK) != 0));
-          return TRUE;
+        const form::Control* focused = host.form_.focused();
+        if (key == 0 && focused && focused->kind() == form::Kind::HScrollBar) return FALSE;
+        if (key == 0) return TRUE;
+        if (event->type == GDK_KEY_PRESS) {
+          host.form_.keyDown(key, shiftOf(event->state));
+        } else {
+          host.form_.keyUp(key, shiftOf(event->state));
         }
-        // A real check box or scroll bar with the focus handles its own keys (space, arrows).
-        if (focused && focused->kind() != form::Kind::PictureBox && host.widgetOf(*focused)) return FALSE;
-        if (key != 0) host.form_.keyDown(key, shiftOf(event->state));
         return TRUE;
       },
-      FALSE);
+      TRUE);
 }
 
 gboolean FormHost::onFocusIn(GtkWidget* widget, GdkEvent*, gpointer data) noexcept {
@@ -635,6 +627,8 @@ gboolean FormHost::onFocusIn(GtkWidget* widget, GdkEvent*, gpointer data) noexce
 
 // ---- Check boxes and scroll bars ----
 
+// Check boxes change through the model (clicks and Space reach it as mouse and key events); this only keeps
+// the model in step should anything else toggle the widget.
 void FormHost::onToggled(GtkToggleButton* button, gpointer data) noexcept {
   guarded(
       [&]() -> gboolean {
@@ -647,46 +641,50 @@ void FormHost::onToggled(GtkToggleButton* button, gpointer data) noexcept {
       FALSE);
 }
 
-// The value changes after a click on an arrow or the track, or when a dragged thumb is let go; while the
-// thumb is being dragged only the thumb moves.
+// GTK's scroll bar reports what the user did; the model decides what that does to the value. A dragged thumb
+// moves on screen only, until it is let go.
 gboolean FormHost::onChangeValue(GtkRange* range, GtkScrollType scroll, gdouble, gpointer data) noexcept {
   return guarded(
       [&]() -> gboolean {
         FormHost& host = *hostOf(data);
         form::Control* bar = host.controlOf(GTK_WIDGET(range));
-        if (!bar) return FALSE;
-        const auto& spec = bar->spec();
-        int next = bar->Value();
+        if (!bar) return TRUE;
+        form::ScrollAction action = form::ScrollAction::ThumbTrack;
         switch (scroll) {
           case GTK_SCROLL_STEP_BACKWARD:
           case GTK_SCROLL_STEP_LEFT:
-            next -= spec.smallChange;
+          case GTK_SCROLL_STEP_UP:
+            action = form::ScrollAction::LineLeft;
             break;
           case GTK_SCROLL_STEP_FORWARD:
           case GTK_SCROLL_STEP_RIGHT:
-            next += spec.smallChange;
+          case GTK_SCROLL_STEP_DOWN:
+            action = form::ScrollAction::LineRight;
             break;
           case GTK_SCROLL_PAGE_BACKWARD:
           case GTK_SCROLL_PAGE_LEFT:
-            next -= spec.largeChange;
+          case GTK_SCROLL_PAGE_UP:
+            action = form::ScrollAction::PageLeft;
             break;
           case GTK_SCROLL_PAGE_FORWARD:
           case GTK_SCROLL_PAGE_RIGHT:
-            next += spec.largeChange;
+          case GTK_SCROLL_PAGE_DOWN:
+            action = form::ScrollAction::PageRight;
             break;
           case GTK_SCROLL_START:
-            next = spec.min;
+            action = form::ScrollAction::ToStart;
             break;
           case GTK_SCROLL_END:
-            next = spec.max;
+            action = form::ScrollAction::ToEnd;
             break;
           case GTK_SCROLL_JUMP:
             host.trackedBar_ = bar;
+            host.form_.scroll(*bar, form::ScrollAction::ThumbTrack);
             return FALSE;
           default:
             return TRUE;
         }
-        bar->SetValue(next);
+        host.form_.scroll(*bar, action);
         gtk_range_set_value(range, bar->Value());
         return TRUE;
       },
@@ -700,23 +698,27 @@ gboolean FormHost::onScrollbarRelease(GtkWidget* widget, GdkEventButton*, gpoint
         form::Control* bar = host.controlOf(widget);
         if (bar && host.trackedBar_ == bar) {
           host.trackedBar_ = nullptr;
-          bar->SetValue(static_cast<int>(std::lround(gtk_range_get_value(GTK_RANGE(widget)))));
+          host.form_.scroll(*bar, form::ScrollAction::ThumbRelease,
+                            static_cast<int>(std::lround(gtk_range_get_value(GTK_RANGE(widget)))));
+          gtk_range_set_value(GTK_RANGE(widget), bar->Value());
         }
         return FALSE;
       },
       FALSE);
 }
 
-// A wheel turn moves a scroll bar by one small change, as its arrows do.
+// A wheel turn over a scroll bar is one arrow click, not a jump of the thumb.
 gboolean FormHost::onScrollbarWheel(GtkWidget* widget, GdkEventScroll* event, gpointer data) noexcept {
   return guarded(
       [&]() -> gboolean {
-        GtkScrollType step = GTK_SCROLL_NONE;
-        if (event->direction == GDK_SCROLL_UP || event->direction == GDK_SCROLL_LEFT)
-          step = GTK_SCROLL_STEP_LEFT;
-        if (event->direction == GDK_SCROLL_DOWN || event->direction == GDK_SCROLL_RIGHT)
-          step = GTK_SCROLL_STEP_RIGHT;
-        if (step != GTK_SCROLL_NONE) onChangeValue(GTK_RANGE(widget), step, 0, data);
+        FormHost& host = *hostOf(data);
+        form::Control* bar = host.controlOf(widget);
+        if (!bar) return TRUE;
+        if (event->direction == GDK_SCROLL_UP || event->direction == GDK_SCROLL_LEFT) {
+          host.form_.scroll(*bar, form::ScrollAction::LineLeft);
+        } else if (event->direction == GDK_SCROLL_DOWN || event->direction == GDK_SCROLL_RIGHT) {
+          host.form_.scroll(*bar, form::ScrollAction::LineRight);
+        }
         return TRUE;
       },
       TRUE);

@@ -42,7 +42,7 @@ class FormHost {
   static gboolean onGrabBroken(GtkWidget* widget, GdkEvent* event, gpointer host) noexcept;
   static gboolean onQueryTooltip(GtkWidget* widget, gint x, gint y, gboolean keyboard, GtkTooltip* tooltip,
                                  gpointer host) noexcept;
-  static gboolean onKeyPress(GtkWidget* widget, GdkEventKey* event, gpointer host) noexcept;
+  static gboolean onKey(GtkWidget* widget, GdkEventKey* event, gpointer host) noexcept;
   static gboolean onFocusIn(GtkWidget* widget, GdkEvent* event, gpointer host) noexcept;
   static void onToggled(GtkToggleButton* button, gpointer host) noexcept;
   static gboolean onChangeValue(GtkRange* range, GtkScrollType scroll, gdouble value, gpointer host) noexcept;
@@ -55,6 +55,7 @@ class FormHost {
 
   void createChildren(form::Control& control, GtkWidget* parent);
   GtkWidget* makeWidget(form::Control& control);
+  void connectPointer(GtkWidget* widget);
   void realize(form::Control& control);
   void place(form::Control& control);
   void fitLabels();
@@ -76,8 +77,8 @@ class FormHost {
 
   // Pointer positions in the form's twips, from the pointer's place on the screen and the form's own idea of
   // where the window is: a drag then never chases a window that the window manager has not moved yet.
-  int formX(double rootX) const;
-  int formY(double rootY) const;
+  float formX(double rootX) const;
+  float formY(double rootY) const;
 
   int px(std::int64_t twips) const;
   static int twips(double pixels) { return static_cast<int>(pixels * 15.0); }
@@ -90,7 +91,6 @@ class FormHost {
   std::map<const form::Control*, GtkWidget*> widgets_;
   GObjectPtr<GdkCursor> hand_;
   const form::Control* pointerOver_ = nullptr;
-  form::Control* pressed_ = nullptr;     // the control that took the last button press
   form::Control* trackedBar_ = nullptr;  // a scroll bar whose thumb is being dragged
   bool applyPending_ = false;
   bool destroyed_ = false;
