@@ -71,15 +71,20 @@ class Display:
     """A private X server with openbox on the first free display number."""
 
     def __init__(self) -> None:
-        self.number = next(n for n in range(70, 200) if not Path(f"/tmp/.X11-unix/X{n}").exists()
-                           and not Path(f"/tmp/.X{n}-lock").exists())
-        self.name = f":{self.number}"
+        # The server picks a free display number itself and reports it, so two test runs never race for one.
+        read_end, write_end = os.pipe()
+        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24",
+                                        "-nolisten", "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
+                                       stderr=subprocess.DEVNULL)
+        os.close(write_end)
+        with os.fdopen(read_end) as reported:
+            number = reported.readline().strip()
+        if not number.isdigit():
+            self.server.kill()
+            raise AssertionError("Xvfb did not start")
+        self.name = f":{number}"
         self.env = {**os.environ, "DISPLAY": self.name, "NO_AT_BRIDGE": "1"}
         self.env.pop("WAYLAND_DISPLAY", None)
-        self.server = subprocess.Popen(["Xvfb", self.name, "-screen", "0", "1280x800x24", "-nolisten", "tcp"],
-                                       stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        wait_until(lambda: subprocess.run(["xprop", "-root"], env=self.env, capture_output=True,
-                                          timeout=10).returncode == 0, "the X server", START_TIMEOUT)
         self.window_manager = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL,
                                                stderr=subprocess.DEVNULL)
         wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run("xprop", "-root"), "openbox",

@@ -158,13 +158,21 @@ class MovingAndPanel(ProgramCase):
 class WindowState(ProgramCase):
     def test_minimising_gives_a_taskbar_entry_until_the_window_manager_restores_it(self):
         program = self.start()
-        program.click(*MINIMISE_CLICK)
-        wait_until(lambda: "Iconic" in program.prop("WM_STATE"), "the window minimised")
-        self.assertNotIn("_NET_WM_STATE_SKIP_TASKBAR", program.prop("_NET_WM_STATE"))
-        program.display.xdotool("windowactivate", program.xid)
-        wait_until(lambda: "Normal" in program.prop("WM_STATE"), "the window restored")
-        wait_until(lambda: "_NET_WM_STATE_SKIP_TASKBAR" in program.prop("_NET_WM_STATE"), "no taskbar entry again")
-        self.assertEqual(tile_state(program.grab(), "chrome"), "ticked")
+        ways = {
+            "the minimise mark": lambda: program.click(*MINIMISE_CLICK),
+            "the window manager": lambda: program.display.xdotool("windowminimize", program.xid),
+        }
+        for way, minimise in ways.items():
+            with self.subTest(way):
+                minimise()
+                wait_until(lambda: "Iconic" in program.prop("WM_STATE"), f"the window minimised by {way}")
+                wait_until(lambda: "_NET_WM_STATE_SKIP_TASKBAR" not in program.prop("_NET_WM_STATE"),
+                           "a taskbar entry while minimised")
+                program.display.xdotool("windowactivate", program.xid)
+                wait_until(lambda: "Normal" in program.prop("WM_STATE"), "the window restored")
+                wait_until(lambda: "_NET_WM_STATE_SKIP_TASKBAR" in program.prop("_NET_WM_STATE"),
+                           "no taskbar entry again")
+                self.assertEqual(tile_state(program.grab(), "chrome"), "ticked")
 
     def test_digit_keys_set_the_windows_own_opacity(self):
         program = self.start()
@@ -193,6 +201,16 @@ class Ending(ProgramCase):
                 program = self.start()
                 end(program)
                 self.assertEqual(program.wait_ended(f"the program to end after {way}"), 0)
+
+    def test_esc_does_nothing_while_tab_has_moved_the_focus_to_the_unseen_list(self):
+        program = self.start()
+        program.key("Tab")
+        program.key("Escape")
+        program.key("1")
+        wait_until(lambda: program.process.poll() is None and program.opacity() == 255, "the program untouched")
+        program.key("Tab")
+        program.key("Escape")
+        self.assertEqual(program.wait_ended("the program to end after Tab back and Esc"), 0)
 
 
 class DoubleScale(ProgramCase):

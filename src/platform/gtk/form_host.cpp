@@ -492,12 +492,11 @@ void FormHost::applyWindowState() {
   applyPending_ = false;
   GdkWindow* own = gtk_widget_get_window(window_);
   const bool iconic = own && (gdk_window_get_state(own) & GDK_WINDOW_STATE_ICONIFIED);
-  if (form_.windowState() == form::WindowState::Minimized && !iconic) {
-    gtk_window_set_skip_taskbar_hint(window(), FALSE);
-    gtk_window_iconify(window());
-  } else if (form_.windowState() == form::WindowState::Normal && iconic) {
-    gtk_window_deiconify(window());
-  }
+  const bool minimize = form_.windowState() == form::WindowState::Minimized;
+  // Also when the window manager minimised the window by itself: it needs the entry to come back.
+  gtk_window_set_skip_taskbar_hint(window(), !minimize);
+  if (minimize && !iconic) gtk_window_iconify(window());
+  if (!minimize && iconic) gtk_window_deiconify(window());
 }
 
 void FormHost::onFocusChanged(form::Control& control) {
@@ -751,7 +750,6 @@ gboolean FormHost::onWindowState(GtkWidget*, GdkEventWindowState* event, gpointe
         FormHost& host = *hostOf(data);
         if (event->changed_mask & GDK_WINDOW_STATE_ICONIFIED) {
           const bool iconic = (event->new_window_state & GDK_WINDOW_STATE_ICONIFIED) != 0;
-          if (!iconic) gtk_window_set_skip_taskbar_hint(host.window(), TRUE);
           host.form_.setWindowState(iconic ? form::WindowState::Minimized : form::WindowState::Normal);
         }
         return FALSE;
