@@ -46,6 +46,14 @@ void Control::SetSize(int width, int height) {
   notify(Property::Size);
 }
 
+void Control::fitCaption(int textWidth, int textHeight) {
+  if (spec_.autoSize) {
+    SetSize(textWidth, textHeight);
+  } else {
+    SetSize(std::max(spec_.rect.width, textWidth), spec_.rect.height);
+  }
+}
+
 void Control::SetVisible(bool visible) {
   if (visible_ == visible) return;
   visible_ = visible;

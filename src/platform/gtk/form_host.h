@@ -10,7 +10,7 @@
 
 #include "platform/form/form.h"
 #include "platform/gtk/gobject_ptr.h"
-#include "platform/gtk/pictures.h"
+#include "platform/gtk/painter.h"
 
 namespace gtk {
 
@@ -61,12 +61,6 @@ class FormHost {
   void fitLabels();
   void installStyle();
 
-  void paintSurface(const form::Control& surface, GtkWidget* widget, cairo_t* cr);
-  void paintFrame(const form::Control& frame, cairo_t* cr, int width, int height);
-  void paintWindowless(const form::Control& container, cairo_t* cr, int scale);
-  void drawText(cairo_t* cr, const form::Control& label, const GdkRectangle& rect);
-  GObjectPtr<PangoLayout> layout(GtkWidget* widget, const form::Font& font, const std::string& text);
-
   void onControlChanged(form::Control& control, form::Property property);
   void onMoved();
   void onWindowStateChanged();
@@ -80,13 +74,12 @@ class FormHost {
   float formX(double rootX) const;
   float formY(double rootY) const;
 
-  int px(std::int64_t twips) const;
-  static int twips(double pixels) { return static_cast<int>(pixels * 15.0); }
+  static int twips(double pixels) { return static_cast<int>(pixels * kTwipsPerPixel); }
   form::Control* controlOf(GtkWidget* widget) const;
   GtkWidget* widgetOf(const form::Control& control) const;
 
   form::Form& form_;
-  Pictures pictures_;
+  Painter painter_;
   GtkWidget* window_ = nullptr;
   std::map<const form::Control*, GtkWidget*> widgets_;
   GObjectPtr<GdkCursor> hand_;
