@@ -187,6 +187,17 @@ class Program:
         """An X property of the window as xprop prints it."""
         return self.display.run("xprop", "-id", self.xid, name)
 
+    def windows_of_type(self, kind: str) -> list[str]:
+        """The program's shown windows of a window type (NORMAL, DIALOG, TOOLTIP ...)."""
+        found = self.display.xdotool("search", "--onlyvisible", "--pid", self.process.pid).split()
+        return [w for w in found
+                if f"_NET_WM_WINDOW_TYPE_{kind}" in self.display.run("xprop", "-id", w, "_NET_WM_WINDOW_TYPE")]
+
+    def hover(self, x: int, y: int) -> None:
+        """The pointer glides onto a point of the window and stays there."""
+        self.display.xdotool("mousemove", "--window", self.xid, x - 2, y, "sleep", AIM, "mousemove", "--window",
+                             self.xid, x, y)
+
     def opacity(self) -> int:
         """The window's opacity as the compositor would apply it, 0 to 255 (255 when the property is absent)."""
         value = self.prop("_NET_WM_WINDOW_OPACITY").rpartition("=")[2].strip()

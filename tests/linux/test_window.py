@@ -101,6 +101,15 @@ class Selection(ProgramCase):
         self.assertEqual({tile: tile_state(pixels, tile) for tile in TILE_CLICK},
                          {"chrome": "clear", "ie": "ticked", "firefox": "clear", "opera": "clear"})
 
+    def test_ticking_opera_says_it_is_not_supported_in_a_message_over_the_window_and_stores_it(self):
+        program = self.start()
+        program.click(*TILE_CLICK["opera"])
+        message = wait_until(lambda: program.windows_of_type("DIALOG"), "the Opera message")[0]
+        self.assertIn(f"0x{int(program.xid):x}", program.display.run("xprop", "-id", message, "WM_TRANSIENT_FOR"))
+        program.display.xdotool("windowactivate", "--sync", message, "key", "Return")
+        wait_until(lambda: not program.windows_of_type("DIALOG"), "the message closed by its OK button")
+        wait_until(lambda: self.stored() == stored("chrome", "opera", "autorefresh"), "Opera stored")
+
     def test_a_stored_selection_is_restored_and_rewritten_at_start(self):
         self.store("[Refresh]\nApps=firefox,\n")
         program = self.start()
@@ -156,6 +165,13 @@ class MovingAndPanel(ProgramCase):
 
 
 class WindowState(ProgramCase):
+    def test_the_minimise_mark_shows_its_tool_tip_on_hover(self):
+        program = self.start()
+        program.hover(*MINIMISE_CLICK)
+        wait_until(lambda: program.windows_of_type("TOOLTIP"), "a tool tip")
+        program.park_pointer()
+        wait_until(lambda: not program.windows_of_type("TOOLTIP"), "the tool tip gone with the pointer")
+
     def test_minimising_gives_a_taskbar_entry_until_the_window_manager_restores_it(self):
         program = self.start()
         ways = {

@@ -34,10 +34,7 @@ FormHost* hostOf(gpointer data) { return static_cast<FormHost*>(data); }
 FormHost::FormHost(form::Form& form) : form_(form) {}
 
 FormHost::~FormHost() {
-  form_.onControlChanged = nullptr;
-  form_.onMoved = nullptr;
-  form_.onWindowStateChanged = nullptr;
-  form_.onFocusChanged = nullptr;
+  detach();
   if (window_ && !destroyed_) {
     onUnload = nullptr;
     gtk_widget_destroy(window_);
@@ -120,6 +117,13 @@ bool FormHost::create() {
   form_.onWindowStateChanged = [this] { onWindowStateChanged(); };
   form_.onFocusChanged = [this](form::Control& c) { onFocusChanged(c); };
   return true;
+}
+
+void FormHost::detach() {
+  form_.onControlChanged = nullptr;
+  form_.onMoved = nullptr;
+  form_.onWindowStateChanged = nullptr;
+  form_.onFocusChanged = nullptr;
 }
 
 void FormHost::show() {
@@ -372,7 +376,9 @@ void FormHost::onDestroy(GtkWidget*, gpointer data) noexcept {
   guarded(
       [&]() -> gboolean {
         FormHost& host = *hostOf(data);
+        // The widgets are going: the model's changes from here on (the unload) have nothing to show on.
         host.destroyed_ = true;
+        host.detach();
         host.widgets_.clear();
         if (host.onUnload) host.onUnload();
         if (gtk_main_level() > 0) gtk_main_quit();

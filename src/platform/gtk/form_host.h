@@ -53,6 +53,8 @@ class FormHost {
   static void onDestroy(GtkWidget* widget, gpointer host) noexcept;
   static gboolean applyWindowStateLater(gpointer host) noexcept;
 
+  // Stops following the model's changes.
+  void detach();
   void createChildren(form::Control& control, GtkWidget* parent);
   GtkWidget* makeWidget(form::Control& control);
   void connectPointer(GtkWidget* widget);
