@@ -8,6 +8,8 @@ source scripts/setup.sh
 need_packages "${BUILD_PACKAGES[@]}" "${LINUX_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
 jobs=$(nproc)
+echo "== include arrows"
+python3 scripts/check_includes.py
 for preset in host host-sanitize; do
   echo "== unit tests ($preset)"
   cmake --preset "$preset" >/dev/null

@@ -8,6 +8,7 @@
 #include "platform/gtk/process_services.h"
 #include "platform/gtk/settings_file.h"
 #include "settings/selection.h"
+#include "ui/layout.h"
 #include "ui/main_window.h"
 
 int main(int argc, char** argv) {
@@ -28,7 +29,7 @@ int main(int argc, char** argv) {
   platform::Platform platform{windowManager, settings, process};
   ui::Main main(platform);
 
-  gtk::FormHost host(main.form());
+  gtk::FormHost host(main.form(), ui::kHostOptions);
   if (!host.create()) return 1;
   windowManager.setOwnWindow(host.window(), main.form().hWnd);
   process.owner = host.window();

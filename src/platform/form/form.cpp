@@ -6,16 +6,16 @@
 
 namespace form {
 
-Control::Control(Form& form, Control* parent, const ControlSpec& spec)
+Control::Control(Form& form, Control* parent, const LayoutRow& row)
     : form_(form),
       parent_(parent),
-      spec_(spec),
-      name_(spec.name),
-      rect_(spec.rect),
-      visible_(spec.visible),
-      value_(spec.value),
-      caption_(spec.caption),
-      backStyle_(spec.backStyle) {}
+      layout_(row),
+      name_(row.name),
+      rect_(row.rect),
+      visible_(row.visible),
+      value_(row.value),
+      caption_(row.caption),
+      backStyle_(row.backStyle) {}
 
 bool Control::focusable() const {
   switch (kind()) {
@@ -47,10 +47,10 @@ void Control::SetSize(int width, int height) {
 }
 
 void Control::fitCaption(int textWidth, int textHeight) {
-  if (spec_.autoSize) {
+  if (layout_.autoSize) {
     SetSize(textWidth, textHeight);
   } else {
-    SetSize(std::max(spec_.rect.width, textWidth), spec_.rect.height);
+    SetSize(std::max(layout_.rect.width, textWidth), layout_.rect.height);
   }
 }
 
@@ -70,7 +70,7 @@ bool Control::shown() const {
 }
 
 void Control::SetValue(int value) {
-  if (kind() == Kind::HScrollBar) value = std::clamp(value, spec_.min, spec_.max);
+  if (kind() == Kind::HScrollBar) value = std::clamp(value, layout_.min, layout_.max);
   if (value_ == value) return;
   value_ = value;
   notify(Property::Value);
@@ -96,11 +96,11 @@ int Control::absoluteTop() const { return rect_.top + (parent_ ? parent_->absolu
 Form::Form(std::string caption, int clientWidth, int clientHeight)
     : caption_(std::move(caption)), clientWidth_(clientWidth), clientHeight_(clientHeight) {}
 
-void Form::add(const ControlSpec& spec) {
-  if (find(spec.name)) throw std::logic_error("duplicate control " + std::string(spec.name));
-  Control* parent = spec.container.empty() ? nullptr : &control(spec.container);
+void Form::add(const LayoutRow& row) {
+  if (find(row.name)) throw std::logic_error("duplicate control " + std::string(row.name));
+  Control* parent = row.container.empty() ? nullptr : &control(row.container);
   auto& list = parent ? parent->children_ : controls_;
-  auto made = std::make_unique<Control>(*this, parent, spec);
+  auto made = std::make_unique<Control>(*this, parent, row);
   // Windowed controls always lie above windowless ones; within each group the given order holds.
   auto at = made->windowed()
                 ? std::find_if(list.begin(), list.end(), [](const auto& c) { return !c->windowed(); })
@@ -187,7 +187,7 @@ Control* Form::nextInTabOrder(bool backwards) const {
 
 // ---- Input ----
 
-Control* Form::hitAt(float x, float y) const {
+Control* Form::controlAt(float x, float y) const {
   // Far outside (or not a number): over nothing. Rounded as a host rounds pixels to twips.
   if (!(std::fabs(x) < 1e9f && std::fabs(y) < 1e9f)) return nullptr;
   return hitTest(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
@@ -215,7 +215,7 @@ void Form::mouseDown(float x, float y, int buttons, int shift) {
   if (pressed == 0) pressed = buttons != 0 ? lowestBit(buttons) : kLeftButton;
   heldButtons_ = buttons | pressed;
   // While the pointer is held every press goes to the control holding it, as it would to a captured window.
-  Control* target = captured_ ? captured_ : hitAt(x, y);
+  Control* target = captured_ ? captured_ : controlAt(x, y);
   if (!target) return;
   // The window under the press takes the focus: the control itself when windowed, else the surface it is
   // drawn on. A label on the open panel leaves the focus where it was, since a frame never takes it.
@@ -231,7 +231,7 @@ void Form::mouseDown(float x, float y, int buttons, int shift) {
 void Form::mouseMove(float x, float y, int buttons, int shift) {
   lastX_ = x;
   lastY_ = y;
-  Control* target = captured_ ? captured_ : hitAt(x, y);
+  Control* target = captured_ ? captured_ : controlAt(x, y);
   if (target && target->MouseMove) target->MouseMove(eventFor(*target, x, y, buttons, shift));
 }
 
@@ -247,7 +247,7 @@ void Form::mouseUp(float x, float y, int buttons, int shift) {
   // modal message box, none of which should happen with the pointer still held.
   if (heldButtons_ == 0) setCaptured(nullptr);
   if (target->MouseUp) target->MouseUp(eventFor(*target, x, y, released, shift));
-  if (released != kLeftButton || hitAt(x, y) != target) return;
+  if (released != kLeftButton || controlAt(x, y) != target) return;
   if (target->kind() == Kind::CheckBox) {
     target->SetValue(target->Value() == 1 ? 0 : 1);
   } else if (target->Click) {
@@ -283,26 +283,26 @@ void Form::keyUp(int keyCode, int /*shift*/) {
 
 void Form::scroll(Control& bar, ScrollAction action, int thumbPosition) {
   if (bar.kind() != Kind::HScrollBar) return;
-  const ControlSpec& spec = bar.spec();
+  const LayoutRow& row = bar.layout();
   int value = bar.Value();
   switch (action) {
     case ScrollAction::LineLeft:
-      value -= spec.smallChange;
+      value -= row.smallChange;
       break;
     case ScrollAction::LineRight:
-      value += spec.smallChange;
+      value += row.smallChange;
       break;
     case ScrollAction::PageLeft:
-      value -= spec.largeChange;
+      value -= row.largeChange;
       break;
     case ScrollAction::PageRight:
-      value += spec.largeChange;
+      value += row.largeChange;
       break;
     case ScrollAction::ToStart:
-      value = spec.min;
+      value = row.min;
       break;
     case ScrollAction::ToEnd:
-      value = spec.max;
+      value = row.max;
       break;
     case ScrollAction::ThumbRelease:
       value = thumbPosition;

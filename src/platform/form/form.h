@@ -17,9 +17,6 @@ namespace form {
 
 enum class Kind : std::uint8_t { PictureBox, Label, Image, Frame, CheckBox, HScrollBar, ListBox };
 
-// Pictures are named by role; the host decides where the pixels come from.
-enum class Picture : std::uint8_t { None, Skin, TickOverlay, AutoTick, Settings };
-
 enum class Pointer : std::uint8_t { Default, Hand };
 enum class Align : std::uint8_t { Left, Center };
 enum class WindowState : std::uint8_t { Normal, Minimized };
@@ -80,8 +77,8 @@ enum class Property : std::uint8_t { Visible, Value, Caption, BackStyle, Positio
 
 class Form;
 
-// Everything a control is laid out with; the layout table is a list of these.
-struct ControlSpec {
+// One row of a layout table: everything a control is laid out with.
+struct LayoutRow {
   std::string_view name = {};
   Kind kind = Kind::Label;
   std::string_view container = {};  // empty: the form itself
@@ -92,7 +89,9 @@ struct ControlSpec {
   Font font = {};
   Color foreColor = Color::system(Color::Role::ButtonText);
   Color backColor = Color::system(Color::Role::ButtonFace);
-  Picture picture = Picture::None;
+  // A named picture; the host finds it among the program's resources and takes its natural size from the
+  // picture itself. Empty: none.
+  std::string_view picture = {};
   Pointer pointer = Pointer::Default;
   std::string_view toolTip = {};
   Align alignment = Align::Left;
@@ -104,14 +103,14 @@ struct ControlSpec {
 
 class Control {
  public:
-  Control(Form& form, Control* parent, const ControlSpec& spec);
+  Control(Form& form, Control* parent, const LayoutRow& row);
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
   const std::string& name() const { return name_; }
-  Kind kind() const { return spec_.kind; }
+  Kind kind() const { return layout_.kind; }
   Control* parent() const { return parent_; }
-  const ControlSpec& spec() const { return spec_; }
+  const LayoutRow& layout() const { return layout_; }
   // Children from the top of the stacking order downwards; windowed controls come first.
   const std::vector<std::unique_ptr<Control>>& children() const { return children_; }
 
@@ -146,8 +145,8 @@ class Control {
   int BackStyle() const { return backStyle_; }
   void SetBackStyle(int backStyle);
 
-  Pointer MousePointer() const { return spec_.pointer; }
-  std::string_view ToolTipText() const { return spec_.toolTip; }
+  Pointer MousePointer() const { return layout_.pointer; }
+  std::string_view ToolTipText() const { return layout_.toolTip; }
 
   // Position of this control's top-left corner in the form's client area.
   int absoluteLeft() const;
@@ -166,7 +165,7 @@ class Control {
 
   Form& form_;
   Control* parent_;
-  ControlSpec spec_;
+  LayoutRow layout_;
   std::string name_;
   Rect rect_;
   bool visible_;
@@ -184,7 +183,7 @@ class Form {
   Form& operator=(const Form&) = delete;
 
   // Adds controls in order; each container's children are given top of the stacking order first.
-  void add(const ControlSpec& spec);
+  void add(const LayoutRow& row);
   Control& control(std::string_view name) const;
   Control* find(std::string_view name) const;
   // The form's direct children, top of the stacking order first.
@@ -212,6 +211,8 @@ class Form {
   // The control that takes a mouse press at a point of the client area: the topmost shown control there,
   // searched depth first through containers. Null over nothing.
   Control* hitTest(int x, int y) const;
+  // The same at a point in fractional twips, rounded as a host rounds pixels to twips.
+  Control* controlAt(float x, float y) const;
 
   // Keyboard focus follows the tab order: controls that can take it, in the order the layout names them.
   Control* focused() const { return focused_; }
@@ -244,8 +245,8 @@ class Form {
   Control* captured() const { return captured_; }
 
   // Keys go to the control that has the focus. Tab and Shift+Tab move the focus along the tab order; Space
-  // toggles a focused check box when it is released, as a real one does. Every other key reaches the focused
-  // control's KeyDown.
+  // toggles a focused check box when it is released, as a real one does. Every key but Tab reaches the
+  // focused control's KeyDown.
   void keyDown(int keyCode, int shift);
   void keyUp(int keyCode, int shift);
 
@@ -266,7 +267,6 @@ class Form {
  private:
   friend class Control;
   Control* hitIn(const std::vector<std::unique_ptr<Control>>& list, int x, int y) const;
-  Control* hitAt(float x, float y) const;
   MouseEvent eventFor(const Control& target, float x, float y, int button, int shift) const;
   void setCaptured(Control* control);
 

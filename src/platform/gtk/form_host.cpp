@@ -13,25 +13,51 @@ namespace gtk {
 
 namespace {
 
-// The settings panel's widgets take the layout's small sizes: a 9-pixel scroll bar and check boxes as tall as
-// a line of 9-point text. GTK's scroll bars have no arrow buttons (its arrows scroll smoothly while held
-// rather than by one step a click); a click on the track beside the thumb moves it by one step.
+// The windowed controls take the layout's small sizes: a 9-pixel scroll bar and check boxes as tall as a line
+// of 9-point text. GTK's scroll bars have no arrow buttons (its arrows scroll smoothly while held rather than
+// by one step a click); a click on the track beside the thumb moves it by one step.
 constexpr const char* kStyle = R"css(
-.vaskf5-panel, .vaskf5-panel * { font-family: "微软雅黑", "WenQuanYi Micro Hei", sans-serif; font-size: 9pt; }
-.vaskf5-panel checkbutton { padding: 0; min-height: 0; background: white; }
-.vaskf5-panel checkbutton check { min-width: 11px; min-height: 11px; margin: 0 3px 0 0; }
-.vaskf5-panel scrollbar { padding: 0; border: 1px solid #c8c8c8; background: #f0f0f0; min-height: 7px; }
-.vaskf5-panel scrollbar contents, .vaskf5-panel scrollbar trough { min-height: 7px; margin: 0; padding: 0; }
-.vaskf5-panel scrollbar slider { min-width: 12px; min-height: 7px; margin: 0; border-radius: 0; border: 0;
-  background: #a0a0a0; }
-tooltip, tooltip * { font-family: "微软雅黑", "WenQuanYi Micro Hei", sans-serif; }
+checkbutton { padding: 0; min-height: 0; }
+checkbutton check { min-width: 11px; min-height: 11px; margin: 0 3px 0 0; }
+scrollbar { padding: 0; border: 1px solid #c8c8c8; background: #f0f0f0; min-height: 7px; }
+scrollbar contents, scrollbar trough { min-height: 7px; margin: 0; padding: 0; }
+scrollbar slider { min-width: 12px; min-height: 7px; margin: 0; border-radius: 0; border: 0; background: #a0a0a0; }
 )css";
+
+std::string cssColor(const form::Color& color) {
+  const Rgb rgb = colorOf(color);
+  return "rgb(" + std::to_string(std::lround(rgb.r * 255)) + "," + std::to_string(std::lround(rgb.g * 255)) +
+         "," + std::to_string(std::lround(rgb.b * 255)) + ")";
+}
+
+// A font of the layout as CSS declarations; the face alone when no size is given.
+std::string cssFont(const form::Font& font) {
+  std::string css = "font-family: ";
+  const std::string families = fontFamilies(font);
+  std::string_view rest = families;
+  while (!rest.empty()) {
+    const std::size_t comma = rest.find(',');
+    std::string_view family = rest.substr(0, comma);
+    while (!family.empty() && family.front() == ' ') family.remove_prefix(1);
+    css += "\"" + std::string(family) + "\"";
+    rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
+    if (!rest.empty()) css += ", ";
+  }
+  css += ";";
+  if (font.points > 0) css += " font-size: " + std::to_string(font.points) + "pt;";
+  return css;
+}
+
+void addCss(GtkStyleProvider* provider, const std::string& css) {
+  gtk_css_provider_load_from_data(GTK_CSS_PROVIDER(provider), css.c_str(), -1, nullptr);
+}
 
 FormHost* hostOf(gpointer data) { return static_cast<FormHost*>(data); }
 
 }  // namespace
 
-FormHost::FormHost(form::Form& form) : form_(form) {}
+FormHost::FormHost(form::Form& form, const form::HostOptions& options)
+    : form_(form), options_(options), painter_(options) {}
 
 FormHost::~FormHost() {
   detach();
@@ -65,7 +91,9 @@ void FormHost::fitLabels() {
 
 void FormHost::installStyle() {
   const GObjectPtr<GtkCssProvider> css(gtk_css_provider_new());
-  gtk_css_provider_load_from_data(css.get(), kStyle, -1, nullptr);
+  // Tool tips speak the program's language: its face, rather than a default face that may lack the glyphs.
+  addCss(GTK_STYLE_PROVIDER(css.get()),
+         std::string(kStyle) + "tooltip, tooltip * { " + cssFont({options_.toolTipFont.face, 0}) + " }\n");
   gtk_style_context_add_provider_for_screen(gdk_screen_get_default(), GTK_STYLE_PROVIDER(css.get()),
                                             GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
   // A click on a scroll bar's track moves it by one large change, as on Windows, rather than jumping there.
@@ -82,7 +110,7 @@ bool FormHost::create() {
   gtk_window_set_resizable(top, FALSE);
   gtk_window_set_skip_taskbar_hint(top, TRUE);
   gtk_window_set_skip_pager_hint(top, TRUE);
-  if (const GObjectPtr<GdkPixbuf> icon = resourcePixbuf("app.ico")) gtk_window_set_icon(top, icon.get());
+  if (const GObjectPtr<GdkPixbuf> icon = resourcePixbuf(options_.icon)) gtk_window_set_icon(top, icon.get());
   gtk_widget_add_events(window_, GDK_STRUCTURE_MASK);
 
   GtkWidget* root = gtk_fixed_new();
@@ -99,7 +127,7 @@ bool FormHost::create() {
   g_signal_connect(window_, "window-state-event", G_CALLBACK(&FormHost::onWindowState), this);
   g_signal_connect(window_, "destroy", G_CALLBACK(&FormHost::onDestroy), this);
 
-  if (const GObjectPtr<GdkPixbuf> cursor = resourcePixbuf("hand.cur")) {
+  if (const GObjectPtr<GdkPixbuf> cursor = resourcePixbuf(options_.handPointer)) {
     const char* hotX = gdk_pixbuf_get_option(cursor.get(), "x_hot");
     const char* hotY = gdk_pixbuf_get_option(cursor.get(), "y_hot");
     hand_.reset(gdk_cursor_new_from_pixbuf(gdk_display_get_default(), cursor.get(),
@@ -138,6 +166,23 @@ void FormHost::run() {
 
 // ---- Widgets ----
 
+void FormHost::styleWidget(GtkWidget* widget, const form::Control& control) {
+  const form::LayoutRow& row = control.layout();
+  const GObjectPtr<GtkCssProvider> css(gtk_css_provider_new());
+  addCss(GTK_STYLE_PROVIDER(css.get()), "* { " + cssFont(row.font) + " color: " + cssColor(row.foreColor) +
+                                            "; background: " + cssColor(row.backColor) + "; }");
+  std::function<void(GtkWidget*)> apply = [&](GtkWidget* w) {
+    gtk_style_context_add_provider(gtk_widget_get_style_context(w), GTK_STYLE_PROVIDER(css.get()),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    if (GTK_IS_CONTAINER(w))
+      gtk_container_foreach(
+          GTK_CONTAINER(w),
+          [](GtkWidget* child, gpointer f) { (*static_cast<std::function<void(GtkWidget*)>*>(f))(child); },
+          &apply);
+  };
+  apply(widget);
+}
+
 // The pointer over a surface or a check box goes to the model, which gives clicks their meaning.
 void FormHost::connectPointer(GtkWidget* widget) {
   gtk_widget_add_events(widget, GDK_BUTTON_PRESS_MASK | GDK_BUTTON_RELEASE_MASK | GDK_POINTER_MOTION_MASK);
@@ -158,9 +203,6 @@ GtkWidget* FormHost::makeWidget(form::Control& control) {
                                          GDK_POINTER_MOTION_MASK | GDK_LEAVE_NOTIFY_MASK);
       gtk_widget_set_has_tooltip(surface, TRUE);
       gtk_widget_set_can_focus(surface, control.kind() == form::Kind::PictureBox);
-      if (control.kind() == form::Kind::Frame) {
-        gtk_style_context_add_class(gtk_widget_get_style_context(surface), "vaskf5-panel");
-      }
       g_signal_connect(surface, "draw", G_CALLBACK(&FormHost::onDraw), this);
       connectPointer(surface);
       g_signal_connect(surface, "query-tooltip", G_CALLBACK(&FormHost::onQueryTooltip), this);
@@ -168,13 +210,14 @@ GtkWidget* FormHost::makeWidget(form::Control& control) {
     }
     case form::Kind::CheckBox: {
       GtkWidget* box = gtk_check_button_new_with_label(control.Caption().c_str());
+      styleWidget(box, control);
       gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(box), control.Value() == 1);
       g_signal_connect(box, "toggled", G_CALLBACK(&FormHost::onToggled), this);
       connectPointer(box);
       return box;
     }
     case form::Kind::HScrollBar: {
-      const auto& spec = control.spec();
+      const auto& spec = control.layout();
       GtkAdjustment* range =
           gtk_adjustment_new(control.Value(), spec.min, spec.max, spec.smallChange, spec.largeChange, 0);
       GtkWidget* bar = gtk_scrollbar_new(GTK_ORIENTATION_HORIZONTAL, range);

@@ -9,6 +9,7 @@
 #include <map>
 
 #include "platform/form/form.h"
+#include "platform/form/host_options.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/painter.h"
 
@@ -16,7 +17,8 @@ namespace gtk {
 
 class FormHost {
  public:
-  explicit FormHost(form::Form& form);
+  // The window and pointer class names of the options are Win32 ideas; X11 knows the program by its name.
+  FormHost(form::Form& form, const form::HostOptions& options);
   FormHost(const FormHost&) = delete;
   FormHost& operator=(const FormHost&) = delete;
   ~FormHost();
@@ -62,6 +64,8 @@ class FormHost {
   void place(form::Control& control);
   void fitLabels();
   void installStyle();
+  // Gives a GTK widget the font and colours of its layout row.
+  void styleWidget(GtkWidget* widget, const form::Control& control);
 
   void onControlChanged(form::Control& control, form::Property property);
   void onMoved();
@@ -81,6 +85,7 @@ class FormHost {
   GtkWidget* widgetOf(const form::Control& control) const;
 
   form::Form& form_;
+  const form::HostOptions& options_;
   Painter painter_;
   GtkWidget* window_ = nullptr;
   std::map<const form::Control*, GtkWidget*> widgets_;

@@ -17,9 +17,12 @@ constexpr double kLayoutDpi = 96.0;
 // Fallbacks for the layout's face: any installed CJK face rather than boxes.
 constexpr const char* kFallbackFaces = ", WenQuanYi Micro Hei, Noto Sans CJK SC, sans-serif";
 
-struct Rgb {
-  double r, g, b;
-};
+void setColor(cairo_t* cr, const form::Color& color) {
+  const Rgb rgb = colorOf(color);
+  cairo_set_source_rgb(cr, rgb.r, rgb.g, rgb.b);
+}
+
+}  // namespace
 
 Rgb colorOf(const form::Color& color) {
   switch (color.role) {
@@ -36,12 +39,9 @@ Rgb colorOf(const form::Color& color) {
   return {0, 0, 0};
 }
 
-void setColor(cairo_t* cr, const form::Color& color) {
-  const Rgb rgb = colorOf(color);
-  cairo_set_source_rgb(cr, rgb.r, rgb.g, rgb.b);
+std::string fontFamilies(const form::Font& font) {
+  return font.face.empty() ? std::string("sans-serif") : std::string(font.face) + kFallbackFaces;
 }
-
-}  // namespace
 
 int px(std::int64_t twips) {
   return static_cast<int>(
@@ -49,7 +49,7 @@ int px(std::int64_t twips) {
 }
 
 void Painter::textSize(GtkWidget* widget, const form::Control& label, int& width, int& height) {
-  const GObjectPtr<PangoLayout> text = layout(widget, label.spec().font, label.Caption());
+  const GObjectPtr<PangoLayout> text = layout(widget, label.layout().font, label.Caption());
   pango_layout_get_pixel_size(text.get(), &width, &height);
 }
 
@@ -57,12 +57,11 @@ GObjectPtr<PangoLayout> Painter::layout(GtkWidget* widget, const form::Font& fon
   GObjectPtr<PangoLayout> made(gtk_widget_create_pango_layout(widget, text.c_str()));
   PangoContext* context = pango_layout_get_context(made.get());
   pango_cairo_context_set_resolution(context, kLayoutDpi);
-  // Chinese shapes for the captions when the fallback face covers more than one language.
-  pango_context_set_language(context, pango_language_from_string("zh-cn"));
+  // The program's script decides the glyph shapes where a fallback face covers more than one language.
+  const std::string language(options_.fontLanguage);
+  if (!language.empty()) pango_context_set_language(context, pango_language_from_string(language.c_str()));
   PangoFontDescription* description = pango_font_description_new();
-  const std::string family =
-      font.face.empty() ? std::string("sans-serif") : std::string(font.face) + kFallbackFaces;
-  pango_font_description_set_family(description, family.c_str());
+  pango_font_description_set_family(description, fontFamilies(font).c_str());
   pango_font_description_set_size(
       description, static_cast<int>(std::lround((font.points > 0 ? font.points : 9) * PANGO_SCALE)));
   pango_layout_set_font_description(made.get(), description);
@@ -72,12 +71,12 @@ GObjectPtr<PangoLayout> Painter::layout(GtkWidget* widget, const form::Font& fon
 }
 
 void Painter::drawText(GtkWidget* widget, cairo_t* cr, const form::Control& label, const GdkRectangle& rect) {
-  const GObjectPtr<PangoLayout> text = layout(widget, label.spec().font, label.Caption());
+  const GObjectPtr<PangoLayout> text = layout(widget, label.layout().font, label.Caption());
   int width = 0, height = 0;
   pango_layout_get_pixel_size(text.get(), &width, &height);
   const double x =
-      label.spec().alignment == form::Align::Center ? rect.x + (rect.width - width) / 2.0 : rect.x;
-  setColor(cr, label.spec().foreColor);
+      label.layout().alignment == form::Align::Center ? rect.x + (rect.width - width) / 2.0 : rect.x;
+  setColor(cr, label.layout().foreColor);
   cairo_move_to(cr, x, rect.y);
   pango_cairo_show_layout(cr, text.get());
 }
@@ -92,11 +91,11 @@ void Painter::paintWindowless(const form::Control& container, GtkWidget* widget,
     const GdkRectangle rect{px(c.Left()), px(c.Top()), px(c.Left() + c.Width()) - px(c.Left()),
                             px(c.Top() + c.Height()) - px(c.Top())};
     if (c.kind() == form::Kind::Image) {
-      pictures_.draw(cr, c.spec().picture, rect.x, rect.y, scale);
+      pictures_.draw(cr, c.layout().picture, rect.x, rect.y, scale);
       continue;
     }
     if (c.BackStyle() == 1) {
-      setColor(cr, c.spec().backColor);
+      setColor(cr, c.layout().backColor);
       gdk_cairo_rectangle(cr, &rect);
       cairo_fill(cr);
     }
@@ -105,9 +104,9 @@ void Painter::paintWindowless(const form::Control& container, GtkWidget* widget,
 }
 
 void Painter::paintFrame(const form::Control& frame, GtkWidget* widget, cairo_t* cr, int width, int height) {
-  setColor(cr, frame.spec().backColor);
+  setColor(cr, frame.layout().backColor);
   cairo_paint(cr);
-  const GObjectPtr<PangoLayout> caption = layout(widget, frame.spec().font, frame.Caption());
+  const GObjectPtr<PangoLayout> caption = layout(widget, frame.layout().font, frame.Caption());
   int textWidth = 0, textHeight = 0;
   pango_layout_get_pixel_size(caption.get(), &textWidth, &textHeight);
   // A flat, single-line border with the caption set into its top edge.
@@ -117,10 +116,10 @@ void Painter::paintFrame(const form::Control& frame, GtkWidget* widget, cairo_t*
   cairo_rectangle(cr, 0.5, top + 0.5, width - 1, height - top - 1);
   cairo_stroke(cr);
   const int inset = px(120);
-  setColor(cr, frame.spec().backColor);
+  setColor(cr, frame.layout().backColor);
   cairo_rectangle(cr, inset, 0, textWidth + px(60), textHeight);
   cairo_fill(cr);
-  setColor(cr, frame.spec().foreColor);
+  setColor(cr, frame.layout().foreColor);
   cairo_move_to(cr, inset + px(30), 0);
   pango_cairo_show_layout(cr, caption.get());
 }
@@ -132,10 +131,10 @@ void Painter::paintSurface(const form::Control& surface, GtkWidget* widget, cair
   if (surface.kind() == form::Kind::Frame) {
     paintFrame(surface, widget, cr, width, height);
   } else {
-    cairo_set_source_rgb(cr, 1, 1, 1);
+    setColor(cr, options_.pictureBoxBackground);
     cairo_paint(cr);
-    if (!pictures_.drawInto(cr, surface.spec().picture, {0, 0, width, height}, scale)) {
-      cairo_set_source_rgb(cr, 100 / 255.0, 100 / 255.0, 100 / 255.0);
+    if (!pictures_.drawInto(cr, surface.layout().picture, {0, 0, width, height}, scale)) {
+      setColor(cr, options_.missingPictureBorder);
       cairo_rectangle(cr, 0.5, 0.5, width - 1, height - 1);
       cairo_stroke(cr);
     }
