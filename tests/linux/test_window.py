@@ -26,6 +26,8 @@ CLOSE_CLICK = (400, 20)
 EXIT_CLICK = (391, 197)
 BACKGROUND = (200, 160)
 PANEL_BACKGROUND = (200, 150)  # inside the open panel, on no control
+IE_PIN_BOX = (110, 41)  # the IE row's "置顶" box in the open panel
+PIN_BOX_AREA = (104, 34, 16, 16)  # x, y, width, height of its check mark
 # The row of browser tiles, which nothing but a tick overlay covers: x, y, width, height at scale 1.
 TILE_ROW = (30, 70, 360, 75)
 # The opacity slider for Firefox in the open panel: its track left of the thumb, and the thumb at value 255.
@@ -147,6 +149,36 @@ class MovingAndPanel(ProgramCase):
         self.assertEqual(tile_state(program.grab(), "chrome"), "clear", "the panel covers the tiles")
         program.click(*PANEL_CLOSE_CLICK)
         wait_until(lambda: tile_state(program.grab(), "chrome") == "ticked", "the tiles again")
+
+    def test_a_pin_box_toggles_on_a_click_and_on_space_and_back_on_the_next(self):
+        program = self.start()
+        program.click(*SETTINGS_CLICK)
+        wait_until(lambda: program.grab().at(16, 100) == PANEL_BORDER, "the open panel")
+
+        def mark() -> bytes:
+            x, y, width, height = PIN_BOX_AREA
+            pixels = program.grab()
+            return bytes(v for row in range(y, y + height) for col in range(x, x + width) for v in pixels.at(col, row))
+
+        def settled_change(before: bytes, what: str) -> bytes:
+            """The box's look once it has changed from ``before`` and stays so (hover and focus effects fade)."""
+            seen = [mark()]
+
+            def settled():
+                seen.append(mark())
+                return seen[-1] != before and seen[-1] == seen[-2] and seen[-1]
+            return wait_until(settled, what, interval=0.2)
+
+        unticked = mark()
+        program.click(*IE_PIN_BOX)
+        ticked = settled_change(unticked, "the box ticked by a click")
+        # The click gave the box the focus; once a key is used GTK draws its focus ring, in either state.
+        program.key("space")
+        cleared = settled_change(ticked, "the box cleared by Space")
+        program.key("space")
+        ticked_with_ring = settled_change(cleared, "the box ticked again by Space")
+        program.click(*IE_PIN_BOX)
+        self.assertEqual(settled_change(ticked_with_ring, "the box cleared again by a click"), cleared)
 
     def test_a_click_on_a_slider_track_changes_the_windows_opacity_once_and_a_dragged_thumb_only_when_let_go(self):
         # No browser is found yet on Linux, so the sliders act on the program's own window.
