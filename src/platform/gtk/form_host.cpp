@@ -131,7 +131,7 @@ bool FormHost::create() {
     const char* hotX = gdk_pixbuf_get_option(cursor.get(), "x_hot");
     const char* hotY = gdk_pixbuf_get_option(cursor.get(), "y_hot");
     hand_.reset(gdk_cursor_new_from_pixbuf(gdk_display_get_default(), cursor.get(),
-                                           hotX ? std::atoi(hotX) : 6, hotY ? std::atoi(hotY) : 0));
+                                           hotX ? std::atoi(hotX) : 0, hotY ? std::atoi(hotY) : 0));
   }
   if (!hand_) hand_.reset(gdk_cursor_new_from_name(gdk_display_get_default(), "pointer"));
 

@@ -93,8 +93,7 @@ gboolean FormHost::onMotion(GtkWidget* widget, GdkEventMotion* event, gpointer d
         FormHost& host = *hostOf(data);
         const float x = host.formX(event->x_root), y = host.formY(event->y_root);
         host.form_.mouseMove(x, y, buttonsOf(event->state), shiftOf(event->state));
-        host.updatePointer(
-            widget, host.form_.hitTest(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y))));
+        host.updatePointer(widget, host.form_.controlAt(x, y));
         return TRUE;
       },
       TRUE);
