@@ -67,6 +67,8 @@ class WindowManager : public platform::WindowManager {
   void destroyWindow(platform::Hwnd hwnd);
   void bringToFront(platform::Hwnd hwnd);
   Window* window(platform::Hwnd hwnd);
+  // Every top-level window, front to back.
+  const std::vector<Window>& windows() const { return windows_; }
   // The messages posted to a window, in order.
   const std::vector<Posted>& posted(platform::Hwnd hwnd);
   std::size_t totalPosted() const;

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "support/fake_platform.h"
+#include "ui/main_window.h"
 
 namespace {
 
@@ -14,11 +15,37 @@ struct Browser {
   BrowserKind kind;
   const char* className;
   const char* name;
+  const char* tick;
+  const char* slider;  // empty: no slider and no pin box
+  const char* pin;
 };
-constexpr Browser kBrowsers[] = {{BrowserKind::IE, "IEFrame", "IE"},
-                                 {BrowserKind::Chrome, "Chrome_WidgetWin_1", "Chrome"},
-                                 {BrowserKind::Firefox, "MozillaWindowClass", "Firefox"},
-                                 {BrowserKind::Opera, "OperaWindowClass", "Opera"}};
+constexpr Browser kBrowsers[] = {
+    {BrowserKind::IE, "IEFrame", "IE", "ie_chk", "IEHScroll", "IETopmostChk"},
+    {BrowserKind::Chrome, "Chrome_WidgetWin_1", "Chrome", "chrome_chk", "CHHScroll", "CHTopmostChk"},
+    {BrowserKind::Firefox, "MozillaWindowClass", "Firefox", "firefox_chk", "FFHScroll", "FFTopmostChk"},
+    {BrowserKind::Opera, "OperaWindowClass", "Opera", "opera_chk", "", ""}};
+
+// The three uses of the lookup, as a user triggers them with only this browser ticked: the save chord's
+// refresh, its slider moved and its pin box (clear, then ticked).
+void refreshFadeAndPin(ui::Main& main, const Browser& b, int alpha) {
+  main.control(b.tick).SetValue(1);
+  main.sendF5();
+  if (!*b.slider) return;
+  main.control(b.slider).SetValue(alpha);
+  main.control(b.pin).SetValue(0);
+  main.control(b.pin).SetValue(1);
+}
+
+// Which windows got a key, a fade or a pin (a change of the always-on-top state) besides the program's own.
+std::vector<Hwnd> touched(fake::Platform& p, Hwnd main, const std::vector<fake::Window>& before) {
+  std::vector<Hwnd> result;
+  for (const fake::Window& was : before) {
+    const fake::Window& now = *p.wm.window(was.hwnd);
+    if (was.hwnd != main && (!now.queue.empty() || now.alpha || now.exStyle != was.exStyle))
+      result.push_back(was.hwnd);
+  }
+  return result;
+}
 
 TEST(BrowserLookup, EachBrowserFindsItsFrontmostOwnFrameAfreshAtEveryCall) {
   for (const Browser& b : kBrowsers) {
@@ -70,7 +97,7 @@ TEST(BrowserLookup, TheImageNameIsTheWholeFileNameInAnyCase) {
 }
 
 // Every kind of window that shares a browser's class but is not its frame, put in front of the real frame:
-// the frame must still be the answer, for every browser.
+// for every browser, the refresh, the fade and the pin still reach the frame and nothing else.
 TEST(BrowserLookup, LookAlikesInFrontOfTheFrameAreSkipped) {
   struct Decoy {
     const char* what;
@@ -117,12 +144,22 @@ TEST(BrowserLookup, LookAlikesInFrontOfTheFrameAreSkipped) {
   for (const Browser& b : kBrowsers) {
     for (const Decoy& decoy : decoys) {
       SCOPED_TRACE(std::string(b.name) + ": " + decoy.what);
-      fake::WindowManager wm;
-      const Hwnd frame = wm.openBrowser(b.kind);
-      decoy.make(wm, b, frame);
-      EXPECT_EQ(IELong::findBrowserWindow(wm, b.kind), frame);
-      wm.destroyWindow(frame);
-      EXPECT_EQ(IELong::findBrowserWindow(wm, b.kind), 0) << "and without the frame, nothing is found";
+      fake::Platform p;
+      ui::Main main(p.services);
+      main.form().hWnd = p.wm.createWindow("VaskF5Main");
+      const Hwnd frame = p.wm.openBrowser(b.kind);
+      decoy.make(p.wm, b, frame);
+      EXPECT_EQ(IELong::findBrowserWindow(p.wm, b.kind), frame);
+      const std::vector<fake::Window> before = p.wm.windows();
+      refreshFadeAndPin(main, b, 100);
+      EXPECT_EQ(touched(p, main.form().hWnd, before), std::vector<Hwnd>{frame}) << "refresh, fade and pin";
+      EXPECT_EQ(p.wm.posted(frame).size(), 3u);
+
+      p.wm.destroyWindow(frame);
+      EXPECT_EQ(IELong::findBrowserWindow(p.wm, b.kind), 0) << "and without the frame, nothing is found";
+      const std::vector<fake::Window> without = p.wm.windows();
+      refreshFadeAndPin(main, b, 50);
+      EXPECT_EQ(touched(p, main.form().hWnd, without), std::vector<Hwnd>{});
     }
   }
 }
