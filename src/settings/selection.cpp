@@ -25,8 +25,8 @@ std::vector<Token> parseSelectionList(std::string_view text) {
   return tokens;
 }
 
-std::string getSettings(platform::SettingsStore& store) {
-  return store.GetSetting(kApp, kSection, kKey).value_or(std::string());
+std::optional<std::string> getSettings(platform::SettingsStore& store) {
+  return store.GetSetting(kApp, kSection, kKey);
 }
 
 void saveSettings(platform::SettingsStore& store, const Ticks& ticks) {

@@ -103,7 +103,7 @@ TEST_F(SettingsFileTest, TheStoredSelectionRoundTripsThroughThePortableLoader) {
   store.SaveSetting(kApp, kSection, kKey, "ie,firefox,autorefresh,");
   EXPECT_EQ(settings::getSettings(store), "ie,firefox,autorefresh,");
   writeFile("[Refresh]\nApps=" + std::string(2000, 'x') + "\n");
-  EXPECT_EQ(settings::getSettings(store), "");
+  EXPECT_EQ(settings::getSettings(store), std::nullopt);
 }
 
 }  // namespace

@@ -36,6 +36,10 @@ class InterimWindowManager final : public platform::WindowManager {
                                   std::uint32_t flags) override;
   bool SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx, int cy,
                     std::uint32_t flags) override;
+  std::uint32_t GetWindowThreadProcessId(platform::Hwnd) override { return 0; }
+  bool IsWindowVisible(platform::Hwnd) override { return false; }
+  platform::Hwnd GetWindow(platform::Hwnd, std::uint32_t) override { return 0; }
+  std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t) override { return std::nullopt; }
 
  private:
   struct Timer {
