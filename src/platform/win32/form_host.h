@@ -51,9 +51,10 @@ class FormHost {
   LRESULT handleSurface(form::Control& surface, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT handleNative(form::Control& control, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-  // Window messages to model calls (form_host_input.cpp). True when the message was the model's.
+  // Window messages to model calls (form_host_input.cpp). mouseInput is true when the message was a mouse
+  // message, which the model has taken.
   bool mouseInput(HWND from, UINT msg, WPARAM wParam, LPARAM lParam);
-  bool keyInput(UINT msg, WPARAM wParam);
+  void keyInput(UINT msg, WPARAM wParam);
   void captureChanged(HWND hwnd, LPARAM lParam);
   void trackHover(HWND from, float x, float y);
   void hover();
