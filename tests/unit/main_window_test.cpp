@@ -195,7 +195,7 @@ TEST_F(Ending, CloseAndExitLinksStopTheWatcherAndEnd) {
 }
 
 TEST_F(Ending, EscEndsAndUnloadStopsTheWatcher) {
-  main.MainBg_KeyDown(27, 0);
+  form.keyDown(27, 0);
   EXPECT_TRUE(p.process.ended);
   main.Form_Unload();
   EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
@@ -205,53 +205,69 @@ class Moving : public App {};
 
 TEST_F(Moving, LeftDragMovesTheWindowByTheDraggedDistanceRoundingHalvesToEven) {
   form.placedAt(1500, 3000);
-  main.MainBg_MouseDown({1, 0, 100.5f, 200.5f});  // rounds to 100 and 200
-  main.MainBg_MouseMove({1, 0, 160.f, 230.f});
+  form.mouseDown(100.5f, 200.5f, form::kLeftButton, 0);  // rounds to 100 and 200
+  form.mouseMove(160.f, 230.f, form::kLeftButton, 0);
   EXPECT_EQ(form.Left(), 1560);
   EXPECT_EQ(form.Top(), 3030);
-  main.MainBg_MouseMove({1, 0, 101.5f, 200.f});  // 1560 - 100 + 101.5 = 1561.5 -> 1562
+  form.mouseMove(101.5f, 200.f, form::kLeftButton, 0);  // 1560 - 100 + 101.5 = 1561.5 -> 1562
   EXPECT_EQ(form.Left(), 1562);
-  main.MainBg_MouseUp({1, 0, 0, 0});
-  main.MainBg_MouseMove({0, 0, 900.f, 900.f});
+  form.mouseUp(101.5f, 200.f, 0, 0);
+  form.mouseMove(900.f, 900.f, 0, 0);
   EXPECT_EQ(form.Left(), 1562) << "released: moving no longer drags";
 }
 
 TEST_F(Moving, OnlyTheLeftButtonAloneStartsADrag) {
-  for (int button : {2, 4, 3}) {
-    main.MainBg_MouseDown({button, 0, 10.f, 10.f});
-    EXPECT_FALSE(main.isDragging()) << button;
+  for (int buttons : {form::kRightButton, form::kMiddleButton}) {
+    form.mouseDown(100.f, 100.f, buttons, 0);
+    EXPECT_FALSE(main.isDragging()) << buttons;
+    form.mouseUp(100.f, 100.f, 0, 0);
   }
+  main.MainBg_MouseDown({form::kLeftButton | form::kRightButton, 0, 10.f, 10.f});
+  EXPECT_FALSE(main.isDragging()) << "left and right together";
 }
 
 TEST_F(Moving, ThePanelDragsTheWindowExactlyAsTheBackgroundDoes) {
   form.placedAt(0, 0);
-  main.setting_frame_MouseDown({1, 0, 50.f, 50.f});
-  main.setting_frame_MouseMove({1, 0, 350.f, 20.f});
+  drag(100.f, 3100.f, 400.f, 3070.f);  // the background, below the panel once it is open
   EXPECT_EQ(form.Left(), 300);
   EXPECT_EQ(form.Top(), -30);
-  main.setting_frame_MouseUp({1, 0, 0, 0});
+  main.setting_btn_Click();
+  ASSERT_EQ(form.hitTest(3000, 2500)->name(), "setting_frame");
+  drag(3000.f, 2500.f, 3300.f, 2470.f);
+  EXPECT_EQ(form.Left(), 600);
+  EXPECT_EQ(form.Top(), -60);
   EXPECT_FALSE(main.isDragging());
+}
+
+TEST_F(Moving, LosingThePointerEndsTheDrag) {
+  form.placedAt(0, 0);
+  form.mouseDown(100.f, 100.f, form::kLeftButton, 0);
+  form.captureLost();
+  EXPECT_FALSE(main.isDragging());
+  form.mouseMove(900.f, 900.f, form::kLeftButton, 0);
+  EXPECT_EQ(form.Left(), 0);
 }
 
 TEST_F(Moving, DraggingFarBeyondSixteenBitsNeitherWrapsNorFails) {
   form.placedAt(32000, -32000);
-  main.MainBg_MouseDown({1, 0, 0.f, 0.f});
-  main.MainBg_MouseMove({1, 0, 5000.f, -5000.f});
+  form.mouseDown(0.f, 0.f, form::kLeftButton, 0);
+  form.mouseMove(5000.f, -5000.f, form::kLeftButton, 0);
   EXPECT_EQ(form.Left(), 37000);
   EXPECT_EQ(form.Top(), -37000);
 }
 
 TEST_F(Moving, PanelOpensAndClosesIdempotentlyAndMinimisingKeepsIt) {
   auto& panel = main.control("setting_frame");
-  main.setting_btn_Click();
+  EXPECT_EQ(clickAt(5250, 330), "setting_btn");
+  EXPECT_EQ(clickAt(5250, 330), "setting_frame") << "the open panel covers the button";
   main.setting_btn_Click();
   EXPECT_TRUE(panel.Visible());
   EXPECT_EQ(panel.Top(), 130);
-  main.min_lnk_Click();
+  EXPECT_EQ(clickAt(5500, 60), "min_lnk") << "above the open panel";
   EXPECT_EQ(form.windowState(), form::WindowState::Minimized);
   form.setWindowState(form::WindowState::Normal);
   EXPECT_TRUE(panel.Visible()) << "restored with the panel as it was";
-  main.close_setting_btn_Click();
+  EXPECT_EQ(clickAt(240 + 5500, 130 + 350), "close_setting_btn");
   main.close_setting_btn_Click();
   EXPECT_FALSE(panel.Visible());
   EXPECT_EQ(panel.Top(), 130) << "closed, the panel is not parked again";
