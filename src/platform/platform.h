@@ -42,8 +42,7 @@ inline constexpr std::array<BrowserKind, 4> kBrowserOrder = {BrowserKind::IE, Br
                                                              BrowserKind::Firefox, BrowserKind::Opera};
 
 // The refresh side of the platform, in terms any window system can provide. A window system brings its own
-// table of how each browser's windows are recognised; the portable logic only asks for "the browser's
-// window".
+// table of how each browser's windows are recognised; the portable logic only asks for "the browser's window".
 class Desktop {
  public:
   virtual ~Desktop() = default;
