@@ -27,8 +27,10 @@
 #include "bench_clock.h"
 #include "startup_steps.h"
 #include "platform/win32/form_host.h"
+#include "platform/win32/keyboard_watch.h"
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
+#include "platform/win32/user32_desktop.h"
 #include "platform/win32/window_manager.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
@@ -150,8 +152,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   }
 
   win32::WindowManager windowManager;
+  win32::User32Desktop desktop(windowManager);
   win32::RegistryStore settings;
-  platform::Platform platform{windowManager, settings, process};
+  win32::RawKeyboardWatch keyboard;
+  platform::Platform platform{desktop, keyboard, windowManager, settings, process};
   ui::Main main(platform);
   steps.done("form-model");
 
@@ -162,7 +166,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     if (host.create()) {
       steps.done("FormHost-create");
       host.onUnload = [&main] { main.Form_Unload(); };
+      host.onRawInput = [&keyboard](LPARAM input) { keyboard.onRawInput(input); };
+      host.onTimer = [&windowManager, &host](UINT_PTR id) { windowManager.onTimer(host.hwnd(), id); };
       process.owner = host.hwnd();
+      keyboard.target = host.hwnd();
       main.Form_Load();
       steps.done("Form_Load");
       host.show();

@@ -4,7 +4,8 @@
 #include <cstdio>
 
 #include "platform/gtk/form_host.h"
-#include "platform/gtk/interim_window_manager.h"
+#include "platform/gtk/glib_timers.h"
+#include "platform/gtk/interim_desktop.h"
 #include "platform/gtk/process_services.h"
 #include "platform/gtk/settings_file.h"
 #include "settings/selection.h"
@@ -25,13 +26,15 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  gtk::InterimWindowManager windowManager;
-  platform::Platform platform{windowManager, settings, process};
+  gtk::InterimDesktop desktop;
+  gtk::InterimKeyboardWatch keyboard;
+  gtk::GlibTimers timers;
+  platform::Platform platform{desktop, keyboard, timers, settings, process};
   ui::Main main(platform);
 
   gtk::FormHost host(main.form(), ui::kHostOptions);
   if (!host.create()) return 1;
-  windowManager.setOwnWindow(host.window(), main.form().hWnd);
+  desktop.setOwnWindow(host.window(), main.form().hWnd);
   process.owner = host.window();
   host.onUnload = [&main] { main.Form_Unload(); };
   main.Form_Load();

@@ -56,7 +56,7 @@ TEST(StoredSelectionFuzz, OnlyExactTokensEverTick) {
       EXPECT_EQ(main.control(kBoxes[i]).Value(), present ? 1 : 0)
           << "round " << round << " box " << kBoxes[i];
     }
-    EXPECT_EQ(p.wm.timerRunning(main.form().hWnd, 0), main.control("auto_chk").Value() == 1);
+    EXPECT_EQ(p.keyboard.watching(), main.control("auto_chk").Value() == 1);
     EXPECT_EQ(p.settings.writes, 0);
   }
 }

@@ -16,8 +16,8 @@ TEST_F(StartUp, FirstStartTicksChromeRunsTheWatcherPinsTheWindowAndStoresNothing
   EXPECT_TRUE(visible("chrome_checked"));
   EXPECT_EQ(value("auto_chk"), 1);
   EXPECT_TRUE(visible("auto_check"));
-  EXPECT_TRUE(p.wm.timerRunning(form.hWnd, 0));
-  EXPECT_TRUE(p.wm.window(form.hWnd)->exStyle & platform::kWsExTopmost);
+  EXPECT_TRUE(p.keyboard.watching());
+  EXPECT_TRUE(p.wm.window(form.hWnd)->exStyle & win32::kWsExTopmost);
   for (auto tile : {"chrome_check", "ie_check", "firefox_check", "opera_check"}) {
     EXPECT_EQ(main.control(tile).BackStyle(), 0) << tile << " is made transparent";
   }
@@ -30,7 +30,7 @@ TEST_F(StartUp, ASecondCopyEndsAtOnceAndTouchesNothing) {
   p.settings.setApps("ie,");
   load();
   EXPECT_TRUE(p.process.ended);
-  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_FALSE(p.keyboard.watching());
   EXPECT_EQ(value("ie_chk"), 0);
   EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0);
 }
@@ -46,7 +46,7 @@ TEST_F(StartUp, StoredSelectionIsRestoredAsItIsAndNotRewritten) {
   EXPECT_TRUE(visible("firefox_checked"));
   EXPECT_EQ(p.settings.writes, 0);
   EXPECT_EQ(p.settings.apps(), "ie,firefox,autorefresh,");
-  EXPECT_TRUE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_TRUE(p.keyboard.watching());
 }
 
 // Whatever is stored is the user's last choice, automatic refresh included: on exactly when "autorefresh" is
@@ -71,7 +71,7 @@ TEST_F(StartUp, AStoredValueIsAppliedTokenByTokenEvenWhenEmptyOrUnrecognised) {
       EXPECT_EQ(other.control(box).Value(), 0) << box;
     EXPECT_EQ(other.control("auto_chk").Value(), row.autoRefresh ? 1 : 0);
     EXPECT_EQ(other.control("auto_check").Visible(), row.autoRefresh);
-    EXPECT_EQ(q.wm.timerRunning(other.form().hWnd, 0), row.autoRefresh);
+    EXPECT_EQ(q.keyboard.watching(), row.autoRefresh);
     EXPECT_EQ(q.settings.writes, 0);
     EXPECT_EQ(q.settings.apps(), row.stored) << "nothing is rewritten at start-up";
   }
@@ -158,7 +158,7 @@ TEST_F(Toggles, AutomaticRefreshLabelTogglesAndTheWatcherFollowsAtOnce) {
 
   EXPECT_EQ(clickAt(680, 2730), "auto_check");
   EXPECT_EQ(value("auto_chk"), 0);
-  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0)) << "unticking the small tick stops the watcher too";
+  EXPECT_FALSE(p.keyboard.watching()) << "unticking the small tick stops the watcher too";
   EXPECT_EQ(p.settings.apps(), "chrome,");
 }
 
@@ -190,7 +190,7 @@ TEST_F(Ending, CloseAndExitLinksStopTheWatcherAndEnd) {
     p.process.ended = false;
     clickAt(x, y);
     EXPECT_TRUE(p.process.ended);
-    EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+    EXPECT_FALSE(p.keyboard.watching());
   }
 }
 
@@ -198,7 +198,7 @@ TEST_F(Ending, EscEndsAndUnloadStopsTheWatcher) {
   form.keyDown(27, 0);
   EXPECT_TRUE(p.process.ended);
   main.Form_Unload();
-  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_FALSE(p.keyboard.watching());
 }
 
 class Moving : public App {};

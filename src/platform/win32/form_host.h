@@ -37,6 +37,10 @@ class FormHost {
 
   // Runs when the window is closed by other means than the program's own links (Alt+F4, the system).
   std::function<void()> onUnload;
+  // Receives the top-level window's raw input (WM_INPUT's lParam); the message then goes on to DefWindowProc.
+  std::function<void(LPARAM)> onRawInput;
+  // Receives the top-level window's timers (WM_TIMER's id).
+  std::function<void(UINT_PTR)> onTimer;
 
  private:
   static constexpr UINT_PTR kNativeSubclassId = 1;
@@ -51,9 +55,10 @@ class FormHost {
   LRESULT handleSurface(form::Control& surface, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT handleNative(form::Control& control, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
-  // Window messages to model calls (form_host_input.cpp). True when the message was the model's.
+  // Window messages to model calls (form_host_input.cpp). mouseInput is true when the message was a mouse
+  // message, which the model has taken.
   bool mouseInput(HWND from, UINT msg, WPARAM wParam, LPARAM lParam);
-  bool keyInput(UINT msg, WPARAM wParam);
+  void keyInput(UINT msg, WPARAM wParam);
   void captureChanged(HWND hwnd, LPARAM lParam);
   void trackHover(HWND from, float x, float y);
   void hover();

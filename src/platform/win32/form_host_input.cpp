@@ -4,7 +4,6 @@
 // After windows.h, which it needs.
 #include <windowsx.h>
 
-#include <cmath>
 #include <utility>
 
 #include "platform/win32/form_host.h"
@@ -80,11 +79,10 @@ bool FormHost::mouseInput(HWND from, UINT msg, WPARAM wParam, LPARAM lParam) {
   return true;
 }
 
-bool FormHost::keyInput(UINT msg, WPARAM wParam) {
+void FormHost::keyInput(UINT msg, WPARAM wParam) {
   const int key = static_cast<int>(wParam);
   if (msg == WM_KEYDOWN) form_.keyDown(key, shiftState());
   if (msg == WM_KEYUP) form_.keyUp(key, shiftState());
-  return msg == WM_KEYDOWN || msg == WM_KEYUP;
 }
 
 // The model holds the pointer: the window that took the press grabs it. A check box looks pushed meanwhile,
