@@ -1,0 +1,204 @@
+// Drives the X11 engine the way the program does, for the tests and the benchmark: the keyboard watch feeds
+// the save-key watcher, and each save chord looks up every ticked browser and delivers its refresh.
+// Commands on stdin, one per line:
+//   tick chrome firefox ...     the browsers to refresh (ie, chrome, firefox, opera)
+//   watch on|off                automatic refresh
+//   find KIND                   prints "window KIND ID"
+//   opacity KIND ALPHA          sets the browser window's opacity (0..255)
+//   above KIND 0|1              puts it into the always-on-top band or takes it out
+//   quit
+// It prints "ready" when it takes commands, and "refreshed <ns> KIND=ID ..." for each refresh
+// (CLOCK_REALTIME).
+#include <glib-unix.h>
+#include <glib.h>
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <map>
+#include <set>
+#include <sstream>
+#include <string>
+
+#include "platform/x11/desktop.h"
+#include "platform/x11/keyboard_watch.h"
+#include "platform/x11/session.h"
+#include "refresh/hotkey.h"
+
+namespace {
+
+using platform::BrowserKind;
+
+const std::map<std::string, BrowserKind> kKinds = {{"ie", BrowserKind::IE},
+                                                   {"chrome", BrowserKind::Chrome},
+                                                   {"firefox", BrowserKind::Firefox},
+                                                   {"opera", BrowserKind::Opera}};
+
+std::string nameOf(BrowserKind kind) {
+  for (const auto& [name, value] : kKinds) {
+    if (value == kind) return name;
+  }
+  return "?";
+}
+
+// The key state the save-key watcher asks for, kept from the key events: down now, and pressed since the
+// watcher's last question. The watcher's two-tick rule runs once per event.
+class EventKeyState final : public platform::WindowManager {
+ public:
+  void apply(const platform::KeyEvent& key) {
+    if (key.virtualKey <= 0 || key.virtualKey >= static_cast<int>(down_.size())) return;
+    down_[key.virtualKey] = key.down;
+    if (key.down) pressed_[key.virtualKey] = true;
+  }
+  std::int16_t GetAsyncKeyState(int virtualKey) override {
+    if (virtualKey <= 0 || virtualKey >= static_cast<int>(down_.size())) return 0;
+    std::int16_t state =
+        static_cast<std::int16_t>((down_[virtualKey] ? 0x8000 : 0) | (pressed_[virtualKey] ? 1 : 0));
+    pressed_[virtualKey] = false;
+    return state;
+  }
+  bool SetTimer(platform::Hwnd, std::uintptr_t, std::uint32_t, TimerProc) override { return true; }
+  bool KillTimer(platform::Hwnd, std::uintptr_t) override { return true; }
+  platform::Hwnd FindWindowA(const char*) override { return 0; }
+  platform::Hwnd GetDesktopWindow() override { return 0; }
+  platform::Hwnd FindWindowExA(platform::Hwnd, platform::Hwnd, const char*) override { return 0; }
+  bool PostMessageA(platform::Hwnd, std::uint32_t, std::uintptr_t, std::intptr_t) override { return false; }
+  std::int32_t GetWindowLongA(platform::Hwnd, int) override { return 0; }
+  std::int32_t SetWindowLongA(platform::Hwnd, int, std::int32_t) override { return 0; }
+  bool SetLayeredWindowAttributes(platform::Hwnd, std::uint32_t, std::uint8_t, std::uint32_t) override {
+    return false;
+  }
+  bool SetWindowPos(platform::Hwnd, platform::Hwnd, int, int, int, int, std::uint32_t) override {
+    return false;
+  }
+
+ private:
+  std::array<bool, 256> down_{};
+  std::array<bool, 256> pressed_{};
+};
+
+long long wallClockNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
+class Refresher {
+ public:
+  explicit Refresher(GMainLoop* loop) : loop_(loop), watcher_(keyState_, [this] { refreshTicked(); }) {}
+
+  bool connected() const { return desktop_.connected(); }
+
+  void command(const std::string& line) {
+    std::istringstream words(line);
+    std::string verb;
+    words >> verb;
+    if (verb == "tick") {
+      ticked_.clear();
+      for (std::string name; words >> name;) {
+        if (kKinds.contains(name)) ticked_.insert(kKinds.at(name));
+      }
+    } else if (verb == "watch") {
+      std::string state;
+      words >> state;
+      setWatching(state == "on");
+    } else if (verb == "find") {
+      std::string name;
+      words >> name;
+      if (kKinds.contains(name))
+        std::printf("window %s %d\n", name.c_str(), desktop_.findBrowserWindow(kKinds.at(name)));
+    } else if (verb == "opacity" || verb == "above") {
+      std::string name;
+      int value = 0;
+      words >> name >> value;
+      if (!kKinds.contains(name)) return;
+      platform::Hwnd window = desktop_.findBrowserWindow(kKinds.at(name));
+      if (verb == "opacity") {
+        desktop_.setOpacity(window, static_cast<std::uint8_t>(value));
+      } else {
+        desktop_.setAbove(window, value != 0);
+      }
+      std::printf("done %s\n", verb.c_str());
+    } else if (verb == "quit") {
+      g_main_loop_quit(loop_);
+    }
+  }
+
+ private:
+  void setWatching(bool on) {
+    if (on && !watching_) {
+      watcher_.start(0);
+      watching_ = keyboard_.startWatching([this](const platform::KeyEvent& key) {
+        keyState_.apply(key);
+        watcher_.watchTimerProc();
+      });
+    } else if (!on && watching_) {
+      keyboard_.stopWatching();
+      watcher_.stop(0);
+      watching_ = false;
+    }
+    std::printf("watching %s\n", watching_ ? "on" : "off");
+  }
+
+  void refreshTicked() {
+    std::string line = "refreshed " + std::to_string(wallClockNs());
+    for (BrowserKind kind : platform::kBrowserOrder) {
+      if (!ticked_.contains(kind)) continue;
+      platform::Hwnd window = desktop_.findBrowserWindow(kind);
+      desktop_.deliverRefresh(window);
+      line += " " + nameOf(kind) + "=" + std::to_string(window);
+    }
+    std::printf("%s\n", line.c_str());
+  }
+
+  GMainLoop* loop_;
+  x11::Desktop desktop_;
+  x11::KeyboardWatch keyboard_;
+  EventKeyState keyState_;
+  hotkey::Watcher watcher_;
+  std::set<BrowserKind> ticked_;
+  bool watching_ = false;
+};
+
+struct Input {
+  Refresher* refresher;
+  std::string pending;
+};
+
+gboolean readInput(gint fd, GIOCondition, gpointer data) noexcept {
+  auto* input = static_cast<Input*>(data);
+  std::array<char, 4096> buffer{};
+  ssize_t count = read(fd, buffer.data(), buffer.size());
+  if (count <= 0) {
+    input->refresher->command("quit");
+    return G_SOURCE_REMOVE;
+  }
+  input->pending.append(buffer.data(), static_cast<std::size_t>(count));
+  for (auto end = input->pending.find('\n'); end != std::string::npos; end = input->pending.find('\n')) {
+    std::string line = input->pending.substr(0, end);
+    input->pending.erase(0, end + 1);
+    input->refresher->command(line);
+  }
+  return G_SOURCE_CONTINUE;
+}
+
+}  // namespace
+
+int main() {
+  std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  x11::DisplayCheck check = x11::checkDisplay();
+  if (!check.message.empty()) std::fprintf(stderr, "%s\n", check.message.c_str());
+  if (!check.usable) return 1;
+  GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
+  {
+    Refresher refresher(loop);
+    if (!refresher.connected()) return 1;
+    Input input{&refresher, {}};
+    g_unix_fd_add(STDIN_FILENO, G_IO_IN, readInput, &input);
+    std::printf("ready\n");
+    g_main_loop_run(loop);
+  }
+  g_main_loop_unref(loop);
+  return 0;
+}
