@@ -322,3 +322,69 @@ class X11Env:
         """Ctrl then S as a person types it: Ctrl down, S down and up, Ctrl up."""
         self.xdotool("keydown", "ctrl", "sleep", str(HOLD), "keydown", "s", "sleep", str(HOLD), "keyup", "s",
                      "sleep", str(HOLD), "keyup", "ctrl")
+
+
+# ----------------------------------------------------------------------------------------------------------------
+# A desktop with both browsers, the editor, look-alikes and the refresher
+
+
+class Desktop:
+    """The scene every refresh test plays in, built once per module."""
+
+    LOOKALIKES = ("Code", "Chromium")  # an Electron-style editor, and a program that borrows Chromium's class
+
+    def __init__(self, name: str, compositor: bool = False):
+        self.env = X11Env(name, compositor=compositor)
+
+    def start(self) -> "Desktop":
+        try:
+            self.env.start()
+            self.chrome = self.env.start_chromium()
+            self.firefox = self.env.start_firefox()
+            self.browsers = {"chrome": self.chrome, "firefox": self.firefox}
+            self.lookalikes = [self.env.start_editor(name, f"300x150+{1000 + 310 * i}+720")
+                               for i, name in enumerate(self.LOOKALIKES)]
+            self.editor, self.editor_window = self.env.start_editor()
+            self.refresher = self.env.start_refresher(["chrome", "firefox"])
+        except BaseException:
+            self.env.stop()
+            raise
+        return self
+
+    def stop(self) -> None:
+        self.env.stop()
+
+    def counts(self) -> dict[str, int]:
+        return {name: self.env.server.count(name) for name in self.browsers}
+
+    def tick(self, *names: str) -> None:
+        self.refresher.send("tick " + " ".join(names))
+
+    def bring_editor_forward(self) -> None:
+        """The look-alikes come to the front first, then the editor, where the user types."""
+        for _, window in self.lookalikes:
+            self.env.activate(window)
+        self.env.activate(self.editor_window)
+
+    def chord(self, expected: dict[str, int]) -> dict[str, int]:
+        """Types Ctrl then S into the editor and waits until each browser has loaded the page as often as
+        expected, or the deadline passes. Returns how many loads each browser made."""
+        before = self.counts()
+        self.env.type_save_chord()
+        try:
+            wait_until(lambda: all(self.counts()[name] - before[name] >= n for name, n in expected.items()),
+                       3.0, "the expected reloads")
+        except TimeoutError:
+            pass
+        time.sleep(SETTLE_SECONDS)
+        after = self.counts()
+        return {name: after[name] - before[name] for name in self.browsers}
+
+    def synthetic_keys_received(self) -> dict[str, list[str]]:
+        """Keys that a program sent to the editor or a look-alike: there must never be any."""
+        windows = {"editor": self.editor, **{window.name: reporter for reporter, window in self.lookalikes}}
+        return {name: [line for line in reporter.snapshot() if line.startswith("key ") and line.endswith(" 1")]
+                for name, reporter in windows.items()}
+
+    def editor_focus_losses(self) -> int:
+        return sum(1 for line in self.editor.snapshot() if line == "focus out")
