@@ -1,7 +1,7 @@
 // Micro-benchmarks of the portable code on the host, against the fake window manager of the unit tests.
 //
-// They time the program's own logic (the scan loop, the key-code text, the lookups and the posting sequence);
-// the fake answers from a small map, so the cost of the real user32 calls is not in these figures. The Windows
+// They time the program's own logic (the watcher's tick per key event, the polling fallback's scan loop, the
+// lookups and the posting sequence); the fake answers from a small map, so the cost of the real user32 calls is not in these figures. The Windows
 // program tick_cost measures the watcher on the real user32 under Wine.
 
 #include <benchmark/benchmark.h>
@@ -14,12 +14,14 @@
 
 namespace {
 
-// One poll with nothing pressed: all 112 keys are queried.
+// One poll of the polling watcher (the fallback) with nothing pressed: all 112 keys are queried.
 void WatcherTickIdle(benchmark::State& state) {
   fake::WindowManager wm;
+  fake::Keyboard keyboard(wm);
+  keyboard.refuseWatching = true;
   const platform::Hwnd main = wm.createWindow("VaskF5Main");
   int refreshes = 0;
-  hotkey::Watcher watcher(wm, [&refreshes] { ++refreshes; });
+  hotkey::Watcher watcher(wm, keyboard, [&refreshes] { ++refreshes; });
   watcher.start(main);
   for (auto _ : state) {
     watcher.watchTimerProc();
@@ -31,11 +33,13 @@ void WatcherTickIdle(benchmark::State& state) {
 }
 BENCHMARK(WatcherTickIdle);
 
-// One poll while Ctrl is held: the scan stops at the first key.
+// One poll of the polling watcher while Ctrl is held: the scan stops at the first key.
 void WatcherTickCtrlHeld(benchmark::State& state) {
   fake::WindowManager wm;
+  fake::Keyboard keyboard(wm);
+  keyboard.refuseWatching = true;
   const platform::Hwnd main = wm.createWindow("VaskF5Main");
-  hotkey::Watcher watcher(wm, [] {});
+  hotkey::Watcher watcher(wm, keyboard, [] {});
   watcher.start(main);
   wm.press(platform::kVkControl);
   for (auto _ : state) {
@@ -45,6 +49,27 @@ void WatcherTickCtrlHeld(benchmark::State& state) {
   if (watcher.curKey() != "17") state.SkipWithError("the held Ctrl was not seen");
 }
 BENCHMARK(WatcherTickCtrlHeld);
+
+// One key event through the event watcher: the table updated, then one tick over it (a letter pressed or let go).
+void WatcherKeyEvent(benchmark::State& state) {
+  fake::WindowManager wm;
+  fake::Keyboard keyboard(wm);
+  const platform::Hwnd main = wm.createWindow("VaskF5Main");
+  hotkey::Watcher watcher(wm, keyboard, [] {});
+  watcher.start(main);
+  bool down = false;
+  for (auto _ : state) {
+    down = !down;
+    if (down) {
+      keyboard.press('A');
+    } else {
+      keyboard.release('A');
+    }
+    benchmark::DoNotOptimize(watcher.curKey().data());
+  }
+  if (watcher.polling() || wm.keyQueries() != 0) state.SkipWithError("the event watcher polled");
+}
+BENCHMARK(WatcherKeyEvent);
 
 // One refresh: the selected browsers are looked up and each is posted activate, F5 down, F5 up.
 void RefreshDispatch(benchmark::State& state, refresh::BrowserTicks ticks) {

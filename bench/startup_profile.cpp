@@ -27,6 +27,7 @@
 #include "bench_clock.h"
 #include "startup_steps.h"
 #include "platform/win32/form_host.h"
+#include "platform/win32/keyboard_watch.h"
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/window_manager.h"
@@ -150,7 +151,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
 
   win32::WindowManager windowManager;
   win32::RegistryStore settings;
-  platform::Platform platform{windowManager, settings, process};
+  win32::RawKeyboardWatch keyboard;
+  platform::Platform platform{windowManager, settings, process, keyboard};
   ui::Main main(platform);
   steps.done("form-model");
 
@@ -161,7 +163,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
     if (host.create()) {
       steps.done("FormHost-create");
       host.onUnload = [&main] { main.Form_Unload(); };
+      host.onRawInput = [&keyboard](LPARAM input) { keyboard.onRawInput(input); };
       process.owner = host.hwnd();
+      keyboard.target = host.hwnd();
       main.Form_Load();
       steps.done("Form_Load");
       host.show();

@@ -3,10 +3,31 @@
 #include <windows.h>
 
 #include "platform/win32/form_host.h"
+#include "platform/win32/keyboard_watch.h"
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/window_manager.h"
 #include "ui/main_window.h"
+
+namespace {
+
+#ifdef VASK_POLLING_WATCHER
+// The measuring baseline: no key events are offered, so the watcher polls the key state on its timer, as it
+// does wherever raw input cannot be registered.
+class NoKeyEvents final : public platform::KeyboardWatch {
+ public:
+  bool startWatching(KeyHandler) override { return false; }
+  void stopWatching() override {}
+  bool isKeyDown(int virtualKey) override { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+  void onRawInput(LPARAM) {}
+  HWND target = nullptr;
+};
+using KeyboardWatch = NoKeyEvents;
+#else
+using KeyboardWatch = win32::RawKeyboardWatch;
+#endif
+
+}  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   win32::ProcessServices process;
@@ -18,7 +39,8 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   win32::WindowManager windowManager;
   win32::RegistryStore settings;
-  platform::Platform platform{windowManager, settings, process};
+  KeyboardWatch keyboard;
+  platform::Platform platform{windowManager, settings, process, keyboard};
   ui::Main main(platform);
 
   int exitCode = 1;
@@ -26,7 +48,9 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     win32::FormHost host(instance, main.form());
     if (host.create()) {
       host.onUnload = [&main] { main.Form_Unload(); };
+      host.onRawInput = [&keyboard](LPARAM input) { keyboard.onRawInput(input); };
       process.owner = host.hwnd();
+      keyboard.target = host.hwnd();
       main.Form_Load();
       host.show();
       exitCode = host.run();

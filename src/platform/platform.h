@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -41,7 +42,8 @@ inline constexpr std::array<BrowserKind, 4> kBrowserOrder = {BrowserKind::IE, Br
                                                              BrowserKind::Firefox, BrowserKind::Opera};
 
 // The refresh side of the platform, in terms any window system can provide. A window system brings its own
-// table of how each browser's windows are recognised; the portable logic only asks for "the browser's window".
+// table of how each browser's windows are recognised; the portable logic only asks for "the browser's
+// window".
 class Desktop {
  public:
   virtual ~Desktop() = default;
@@ -56,6 +58,7 @@ class Desktop {
 };
 
 // One system-wide key press or release, as a Windows virtual-key code (other window systems map theirs).
+// Shift, Ctrl and Alt carry their generic codes (16, 17, 18), whichever side of the keyboard they are on.
 struct KeyEvent {
   int virtualKey = 0;
   bool down = false;
@@ -71,8 +74,13 @@ class KeyboardWatch {
   // Starts delivering every key event to the handler, on the user-interface thread. False when it cannot.
   virtual bool startWatching(KeyHandler onKey) = 0;
   virtual void stopWatching() = 0;
-  // Whether the key is down right now, as the system sees it.
+  // Whether the key is down right now, as the system sees it (not whether it was pressed since some query).
   virtual bool isKeyDown(int virtualKey) = 0;
+  // A steady clock in milliseconds, for how long a key has gone without an event.
+  virtual std::int64_t steadyMilliseconds() {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  }
 };
 
 class WindowManager {
@@ -126,6 +134,7 @@ struct Platform {
   WindowManager& wm;
   SettingsStore& settings;
   ProcessServices& process;
+  KeyboardWatch& keyboard;
 };
 
 }  // namespace platform

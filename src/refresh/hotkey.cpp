@@ -5,42 +5,95 @@
 namespace hotkey {
 
 namespace {
-constexpr int kFirstScannedKey =
-    platform::kVkControl;  // keys below Ctrl (mouse, Tab, Enter, Shift) are ignored
-constexpr int kLastScannedKey = 128;
 constexpr std::uintptr_t kTimerId = 0;
 constexpr std::uint32_t kPeriodMs = 1;  // the window manager raises it to its own minimum
+// A key believed down this long without an event of its own is checked against the system: its release may
+// have gone to a window of higher privilege or to the secure desktop. Not sooner, since the events of a chord
+// may still be queued behind a busy moment while the system's state has moved on.
+constexpr std::int64_t kUnseenReleaseMs = 1000;
 }  // namespace
 
-Watcher::Watcher(platform::WindowManager& wm, std::function<void()> onSaveChord)
-    : wm_(wm), onSaveChord_(std::move(onSaveChord)) {}
+Watcher::Watcher(platform::WindowManager& wm, platform::KeyboardWatch& keyboard,
+                 std::function<void()> onSaveChord)
+    : wm_(wm), keyboard_(keyboard), onSaveChord_(std::move(onSaveChord)) {}
+
+Watcher::~Watcher() {
+  if (mode_ == Mode::Events) keyboard_.stopWatching();
+}
 
 void Watcher::start(platform::Hwnd window) {
-  if (running_) return;
-  // A fresh start forgets half a chord seen before the watcher was stopped.
+  if (running()) return;
+  // A fresh start forgets half a chord seen before the watcher was stopped, and keys already held count as up
+  // until their next event.
   curKey_.clear();
   prevKey_ = 0;
   fired_ = false;
-  running_ = wm_.SetTimer(window, kTimerId, kPeriodMs, [this] { watchTimerProc(); });
+  keys_ = {};
+  ctrlFromAltGr_ = false;
+  if (keyboard_.startWatching([this](const platform::KeyEvent& event) { onKey(event); })) {
+    mode_ = Mode::Events;
+  } else if (wm_.SetTimer(window, kTimerId, kPeriodMs, [this] { watchTimerProc(); })) {
+    mode_ = Mode::Polling;
+  }
 }
 
 void Watcher::stop(platform::Hwnd window) {
-  wm_.KillTimer(window, kTimerId);
-  running_ = false;
+  if (mode_ == Mode::Events) {
+    keyboard_.stopWatching();
+  } else {
+    wm_.KillTimer(window, kTimerId);
+  }
+  mode_ = Mode::Stopped;
+}
+
+void Watcher::onKey(const platform::KeyEvent& event) {
+  if (event.altGr && event.down) ctrlFromAltGr_ = true;
+  if (event.virtualKey == platform::kVkControl && event.down && !event.altGr) ctrlFromAltGr_ = false;
+  if (event.virtualKey >= kFirstKey && event.virtualKey <= kLastKey) {
+    Key& key = keys_[static_cast<std::size_t>(event.virtualKey)];
+    key.down = event.down;
+    if (event.down) key.pressedSinceQuery = true;
+    key.lastSeenMs = keyboard_.steadyMilliseconds();
+  }
+  watchTimerProc();
+}
+
+bool Watcher::queryKey(int code) {
+  if (mode_ != Mode::Events) return wm_.GetAsyncKeyState(code) != 0;
+  Key& key = keys_[static_cast<std::size_t>(code)];
+  const bool pressed = key.down || key.pressedSinceQuery;
+  key.pressedSinceQuery = false;
+  return pressed;
 }
 
 std::string Watcher::scanPressedKey() {
-  for (int code = kFirstScannedKey; code <= kLastScannedKey; ++code) {
-    if (wm_.GetAsyncKeyState(code) != 0) return std::to_string(code);
+  for (int code = kFirstKey; code <= kLastKey; ++code) {
+    if (queryKey(code)) return std::to_string(code);
   }
   return "0";
 }
 
+void Watcher::forgetUnseenReleases() {
+  const std::int64_t now = keyboard_.steadyMilliseconds();
+  for (int code = kFirstKey; code <= kLastKey; ++code) {
+    Key& key = keys_[static_cast<std::size_t>(code)];
+    if (!key.down || now - key.lastSeenMs <= kUnseenReleaseMs) continue;
+    // Only the current state is asked (the system's shared pressed-since bit is left alone); a key still held
+    // is asked again a second later.
+    if (keyboard_.isKeyDown(code)) {
+      key.lastSeenMs = now;
+    } else {
+      key.down = false;
+    }
+  }
+}
+
 void Watcher::watchTimerProc() {
+  if (mode_ == Mode::Events) forgetUnseenReleases();
   curKey_ = scanPressedKey();
   int key = 0;
   std::from_chars(curKey_.data(), curKey_.data() + curKey_.size(), key);
-  if (key == platform::kVkS && prevKey_ == platform::kVkControl && !fired_) {
+  if (key == platform::kVkS && prevKey_ == platform::kVkControl && !fired_ && !ctrlFromAltGr_) {
     fired_ = true;
     if (onSaveChord_) onSaveChord_();
     return;

@@ -37,7 +37,7 @@ std::int64_t roundHalfEven(double value) {
 Main::Main(platform::Platform& platform)
     : platform_(platform),
       form_("Vask F5", kClientWidth, kClientHeight),
-      watcher_(platform.wm, [this] { sendF5(); }),
+      watcher_(platform.wm, platform.keyboard, [this] { sendF5(); }),
       MainBg((buildLayout(form_), form_.control("MainBg"))),
       handle_lbl(form_.control("handle_lbl")),
       setting_frame(form_.control("setting_frame")),

@@ -14,6 +14,7 @@ bool sameClass(const std::string& a, const char* b) {
            return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
          });
 }
+constexpr int kVkAlt = 18;
 std::string settingKey(std::string_view app, std::string_view section, std::string_view key) {
   return std::string(app) + '\\' + std::string(section) + '\\' + std::string(key);
 }
@@ -63,6 +64,43 @@ void WindowManager::press(int vk) {
 }
 
 void WindowManager::release(int vk) { keys_[vk].down = false; }
+
+bool WindowManager::keyDown(int vk) const {
+  auto it = keys_.find(vk);
+  return it != keys_.end() && it->second.down;
+}
+
+void Keyboard::press(int vk, bool altGr) {
+  wm_.press(vk);
+  deliver({vk, true, altGr});
+}
+
+void Keyboard::release(int vk, bool altGr) {
+  wm_.release(vk);
+  deliver({vk, false, altGr});
+}
+
+void Keyboard::pressAltGr() {
+  press(platform::kVkControl);
+  press(kVkAlt, true);
+}
+
+void Keyboard::releaseAltGr() {
+  release(platform::kVkControl);
+  release(kVkAlt, true);
+}
+
+bool Keyboard::startWatching(KeyHandler onKey) {
+  if (refuseWatching) return false;
+  onKey_ = std::move(onKey);
+  return true;
+}
+
+void Keyboard::deliver(const platform::KeyEvent& event) {
+  if (!onKey_) return;
+  const KeyHandler onKey = onKey_;  // the handler may stop the watch
+  onKey(event);
+}
 
 void WindowManager::tick() {
   // A callback may kill or set timers; run the ones that existed when the period began.

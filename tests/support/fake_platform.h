@@ -1,7 +1,7 @@
 // A fake platform that simulates the window manager's rules instead of replaying scripted answers:
-// top-level windows with classes in front-to-back order, a message queue per window, a keyboard whose key
-// state has the down bit and the pressed-since-last-query bit, timers the test ticks, extended styles and
-// layered alpha that read back, and a settings map.
+// top-level windows with classes in front-to-back order, a message queue per window, a keyboard that delivers
+// key events and whose key state has the down bit and the pressed-since-last-query bit, timers the test
+// ticks, extended styles and layered alpha that read back, and a settings map.
 #pragma once
 
 #include <cstdint>
@@ -43,9 +43,11 @@ class WindowManager : public platform::WindowManager {
   const std::vector<Posted>& posted(platform::Hwnd hwnd);
   std::size_t totalPosted() const;
 
-  // Keyboard.
+  // The system-wide key state, as GetAsyncKeyState reports it. Keys are typed through fake::Keyboard, which
+  // also delivers their events.
   void press(int vk);
   void release(int vk);
+  bool keyDown(int vk) const;
   int keyQueries() const { return keyQueries_; }
 
   // Runs every live timer's callback once, as one period of the window manager's timer.
@@ -84,6 +86,38 @@ class WindowManager : public platform::WindowManager {
   std::map<std::tuple<platform::Hwnd, std::uintptr_t>, TimerProc> timers_;
 };
 
+// The keyboard as a person types on it: every press and release changes the window manager's key state and,
+// while the keyboard is watched, arrives at once as a key event. Time stands still unless a test moves it on.
+class Keyboard : public platform::KeyboardWatch {
+ public:
+  explicit Keyboard(WindowManager& wm) : wm_(wm) {}
+
+  void press(int vk, bool altGr = false);
+  void release(int vk, bool altGr = false);
+  // AltGr as Windows reports it: left Ctrl, then right Alt.
+  void pressAltGr();
+  void releaseAltGr();
+  // A release that no event tells of (it went to a window of higher privilege, or the secure desktop).
+  void releaseUnseen(int vk) { wm_.release(vk); }
+  void advance(std::int64_t ms) { now_ += ms; }
+  bool watching() const { return static_cast<bool>(onKey_); }
+
+  // Registration fails, as it may where raw input is not available.
+  bool refuseWatching = false;
+
+  bool startWatching(KeyHandler onKey) override;
+  void stopWatching() override { onKey_ = nullptr; }
+  bool isKeyDown(int virtualKey) override { return wm_.keyDown(virtualKey); }
+  std::int64_t steadyMilliseconds() override { return now_; }
+
+ private:
+  void deliver(const platform::KeyEvent& event);
+
+  WindowManager& wm_;
+  KeyHandler onKey_;
+  std::int64_t now_ = 1'000'000;
+};
+
 class SettingsStore : public platform::SettingsStore {
  public:
   std::string GetSetting(std::string_view app, std::string_view section, std::string_view key) override;
@@ -111,12 +145,13 @@ class ProcessServices : public platform::ProcessServices {
   bool ended = false;
 };
 
-// The three fakes together, with the main window already created as a real window of the fake.
+// The fakes together, with the main window already created as a real window of the fake.
 struct Platform {
   WindowManager wm;
   SettingsStore settings;
   ProcessServices process;
-  platform::Platform services{wm, settings, process};
+  Keyboard keyboard{wm};
+  platform::Platform services{wm, settings, process, keyboard};
 };
 
 }  // namespace fake

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sstream>
+
 #include "support/fake_platform.h"
 
 namespace {
@@ -11,18 +13,176 @@ constexpr int kCtrl = 17, kShift = 16, kAlt = 18, kS = 83, kA = 65;
 class Watcher : public ::testing::Test {
  protected:
   fake::WindowManager wm;
+  fake::Keyboard keyboard{wm};
   platform::Hwnd main = wm.createWindow("VaskF5Main");
   int refreshes = 0;
-  hotkey::Watcher watcher{wm, [this] { ++refreshes; }};
+  hotkey::Watcher watcher{wm, keyboard, [this] { ++refreshes; }};
 
   void SetUp() override { watcher.start(main); }
+
+  // Types keys as key events, one after the other with no poll between: "+C" presses Ctrl, "-S" lets S go.
+  // C Ctrl, S, A, L Alt, H Shift.
+  void type(const std::string& keys) {
+    std::istringstream steps(keys);
+    for (std::string step; steps >> step;) {
+      const int vk = code(step[1]);
+      if (step[0] == '+') {
+        keyboard.press(vk);
+      } else {
+        keyboard.release(vk);
+      }
+    }
+  }
+  static int code(char key) {
+    switch (key) {
+      case 'C':
+        return kCtrl;
+      case 'S':
+        return kS;
+      case 'L':
+        return kAlt;
+      case 'H':
+        return kShift;
+      default:
+        return kA;
+    }
+  }
+  void chord() { type("+C +S -S -C"); }
+};
+
+struct Gesture {
+  const char* what;
+  const char* keys;
+  int refreshes;
+};
+
+TEST_F(Watcher, EachGestureRefreshesAsOftenAsAPersonMeantToSave) {
+  const Gesture gestures[] = {
+      {"Ctrl alone", "+C -C", 0},
+      {"S alone", "+S -S", 0},
+      {"Ctrl held, S pressed and let go, then Ctrl let go", "+C +S -S -C", 1},
+      {"S let go after Ctrl", "+C +S -C -S", 1},
+      {"Ctrl and S held long, the keyboard repeating", "+C +S +S +S +S -C +S +S -S", 1},
+      {"a letter held when Ctrl is let go", "+C +S +A -C -A -S", 0},
+      {"Alt held when Ctrl is let go", "+C +S +L -C -L -S", 0},
+      {"Ctrl, then a letter, then S", "+C -C +A -A +S -S", 0},
+      {"two chords in a row", "+C +S -S -C +C +S -S -C", 2},
+      {"Ctrl+Shift+S", "+C +H +S -S -H -C", 1},
+      {"Ctrl+Shift+S, Shift let go last", "+C +H +S -S -C -H", 1},
+  };
+  for (const Gesture& gesture : gestures) {
+    SCOPED_TRACE(gesture.what);
+    refreshes = 0;
+    type(gesture.keys);
+    EXPECT_EQ(refreshes, gesture.refreshes);
+  }
+}
+
+TEST_F(Watcher, TheRefreshGoesOutAsCtrlIsLetGoWithoutAnyPolling) {
+  type("+C +S -S");
+  EXPECT_EQ(refreshes, 0) << "Ctrl hides S while it is held";
+  type("-C");
+  EXPECT_EQ(refreshes, 1) << "within the key event of Ctrl's release";
+  EXPECT_FALSE(wm.timerRunning(main, 0)) << "no timer runs, not even for a check";
+  EXPECT_EQ(wm.keyQueries(), 0) << "the system's key state is never asked while keys come and go";
+}
+
+TEST_F(Watcher, ChordsFasterThanAPollStillRefreshOnceEach) {
+  // Eight events with no time between them: a 10 ms poll would see them as one chord at best.
+  type("+C +S -S -C +C +S -S -C");
+  EXPECT_EQ(refreshes, 2);
+}
+
+TEST_F(Watcher, AnotherProgramTakingTheSharedPressedBitTakesNothingFromTheWatcher) {
+  type("+C +S -S");
+  wm.GetAsyncKeyState(kS);  // a program polling S takes the system's pressed-since bit
+  type("-C");
+  EXPECT_EQ(refreshes, 1);
+}
+
+TEST_F(Watcher, AltGrWithSTypesALetterAndNeverRefreshes) {
+  const char* orders[] = {"S let go first", "AltGr let go first"};
+  for (const char* order : orders) {
+    SCOPED_TRACE(order);
+    keyboard.pressAltGr();
+    keyboard.press(kS);
+    if (order == orders[0]) {
+      keyboard.release(kS);
+      keyboard.releaseAltGr();
+    } else {
+      keyboard.releaseAltGr();
+      keyboard.release(kS);
+    }
+  }
+  // Windows may also let right Alt go before the left Ctrl it made up.
+  keyboard.pressAltGr();
+  type("+S -S");
+  keyboard.release(kAlt, true);
+  keyboard.release(kCtrl);
+  EXPECT_EQ(refreshes, 0);
+  chord();
+  EXPECT_EQ(refreshes, 1) << "a real Ctrl afterwards saves again";
+}
+
+TEST_F(Watcher, AKeyWhoseReleaseWasNeverSeenBlocksChordsForAboutASecondOnly) {
+  keyboard.press(kAlt);
+  keyboard.releaseUnseen(kAlt);
+  chord();
+  EXPECT_EQ(refreshes, 0) << "within the second, Alt is still believed down";
+  keyboard.advance(1001);
+  chord();
+  EXPECT_EQ(refreshes, 1) << "after a second without an event, Alt is found up";
+
+  keyboard.press(kA);  // and really held
+  keyboard.advance(5000);
+  chord();
+  EXPECT_EQ(refreshes, 1) << "a key that is really down stays down";
+  keyboard.release(kA);
+  chord();
+  EXPECT_EQ(refreshes, 2);
+}
+
+TEST_F(Watcher, KeysHeldBeforeTheStartCountAsUpUntilTheirNextEvent) {
+  watcher.stop(main);
+  wm.press(kCtrl);  // held while nobody watched
+  watcher.start(main);
+  type("+S -S");
+  EXPECT_EQ(refreshes, 0) << "S alone, as far as the watcher knows";
+  type("-C");
+  chord();
+  EXPECT_EQ(refreshes, 1);
+}
+
+TEST_F(Watcher, StoppedWatcherHearsNothingAndRestartsClean) {
+  watcher.stop(main);
+  EXPECT_FALSE(keyboard.watching());
+  EXPECT_FALSE(watcher.running());
+  chord();
+  EXPECT_EQ(refreshes, 0);
+
+  watcher.start(main);
+  type("+C");
+  watcher.stop(main);
+  watcher.start(main);  // a restart forgets the Ctrl seen before
+  type("-C +S -S");
+  EXPECT_EQ(refreshes, 0);
+  chord();
+  EXPECT_EQ(refreshes, 1);
+}
+
+// Where key events cannot be had, the watcher polls the system's key state on the main window's timer.
+class PollingWatcher : public Watcher {
+ protected:
+  void SetUp() override {
+    keyboard.refuseWatching = true;
+    watcher.start(main);
+  }
   void tick(int times = 1) { wm.tick(times); }
-  // Ctrl then S at human speed: several polls pass while each key is held.
-  void chord() {
-    wm.press(kCtrl);
-    tick(3);
-    wm.press(kS);
-    tick(3);
+  void pollChord() {
+    for (int key : {kCtrl, kS}) {
+      wm.press(key);
+      tick(3);
+    }
     wm.release(kS);
     tick(3);
     wm.release(kCtrl);
@@ -30,74 +190,18 @@ class Watcher : public ::testing::Test {
   }
 };
 
-TEST_F(Watcher, CtrlAloneOrSAloneDoesNothing) {
-  wm.press(kCtrl);
-  tick(5);
-  wm.release(kCtrl);
-  tick(5);
-  wm.press(kS);
-  tick(5);
-  wm.release(kS);
-  tick(5);
-  EXPECT_EQ(refreshes, 0);
-}
-
-TEST_F(Watcher, CtrlThenSFiresOnceAsCtrlIsReleased) {
-  wm.press(kCtrl);
-  tick(3);
-  wm.press(kS);
-  tick(3);
-  wm.release(kS);
-  tick(3);
-  EXPECT_EQ(refreshes, 0) << "Ctrl hides S while it is held";
-  wm.release(kCtrl);
-  tick();
-  EXPECT_EQ(refreshes, 1) << "S's pressed-since bit survived: it was never queried while Ctrl was down";
+TEST_F(PollingWatcher, FallsBackSilentlyToTheTimerAndFiresOnceAsCtrlIsLetGo) {
+  EXPECT_TRUE(watcher.polling());
+  EXPECT_TRUE(wm.timerRunning(main, 0));
+  pollChord();
+  EXPECT_EQ(refreshes, 1);
   tick(10);
   EXPECT_EQ(refreshes, 1);
+  watcher.stop(main);
+  EXPECT_FALSE(wm.timerRunning(main, 0));
 }
 
-TEST_F(Watcher, HoldingBothLongFiresOnceAfterCtrlAndNotAgainWhileSIsHeld) {
-  wm.press(kCtrl);
-  wm.press(kS);
-  tick(50);
-  EXPECT_EQ(refreshes, 0);
-  wm.release(kCtrl);
-  tick(50);
-  EXPECT_EQ(refreshes, 1);
-  wm.release(kS);
-  tick(5);
-  EXPECT_EQ(refreshes, 1);
-}
-
-TEST_F(Watcher, AnotherKeySeenBetweenCtrlAndSCancelsTheChord) {
-  for (int other : {kAlt, kA}) {
-    SCOPED_TRACE(other);
-    wm.press(kCtrl);
-    wm.press(kS);
-    tick(2);
-    wm.release(kCtrl);
-    wm.press(other);
-    tick();
-    wm.release(other);
-    tick(3);
-    wm.release(kS);
-    tick(3);
-  }
-  EXPECT_EQ(refreshes, 0);
-}
-
-TEST_F(Watcher, RepeatedChordsFireOnceEachAndShiftIsIgnored) {
-  chord();
-  chord();
-  EXPECT_EQ(refreshes, 2);
-  wm.press(kShift);
-  chord();
-  wm.release(kShift);
-  EXPECT_EQ(refreshes, 3) << "keys below Ctrl are not scanned, so Ctrl+Shift+S counts";
-}
-
-TEST_F(Watcher, ScanStopsAtTheLowestPressedKey) {
+TEST_F(PollingWatcher, ScanStopsAtTheLowestPressedKey) {
   int before = wm.keyQueries();
   EXPECT_EQ(watcher.scanPressedKey(), "0");
   EXPECT_EQ(wm.keyQueries() - before, 112) << "codes 17 to 128 when nothing is pressed";
@@ -112,24 +216,17 @@ TEST_F(Watcher, ScanStopsAtTheLowestPressedKey) {
   EXPECT_EQ(watcher.scanPressedKey(), "0");
 }
 
-TEST_F(Watcher, StoppedWatcherNeitherPollsNorFiresAndRestartsClean) {
-  watcher.stop(main);
-  EXPECT_FALSE(wm.timerRunning(main, 0));
-  chord();
-  EXPECT_EQ(refreshes, 0);
-
+TEST_F(PollingWatcher, MissesTheChordWhenAnotherProgramTakesThePressedBit) {
   wm.press(kCtrl);
-  watcher.start(main);
-  tick();
-  wm.release(kCtrl);
-  watcher.stop(main);
-  watcher.start(main);  // a restart forgets the Ctrl seen before
+  tick(3);
   wm.press(kS);
-  tick();
-  EXPECT_EQ(refreshes, 0);
+  tick(3);
   wm.release(kS);
-  chord();
-  EXPECT_EQ(refreshes, 1);
+  wm.GetAsyncKeyState(kS);
+  tick(3);
+  wm.release(kCtrl);
+  tick(3);
+  EXPECT_EQ(refreshes, 0) << "why the watcher keeps its own key state when it can";
 }
 
 }  // namespace

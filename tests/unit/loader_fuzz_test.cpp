@@ -64,7 +64,7 @@ TEST(StoredSelectionFuzz, OnlyExactTokensEverTick) {
     // Automatic refresh follows the stored choice when the text is a selection at all, and stays on
     // otherwise.
     EXPECT_EQ(main.control("auto_chk").Value(), !anyToken || present[4] ? 1 : 0) << "round " << round;
-    EXPECT_EQ(p.wm.timerRunning(main.form().hWnd, 0), main.control("auto_chk").Value() == 1);
+    EXPECT_EQ(p.keyboard.watching(), main.control("auto_chk").Value() == 1);
   }
 }
 

@@ -16,7 +16,7 @@ TEST_F(StartUp, FirstStartTicksChromeRunsTheWatcherPinsTheWindowAndStoresNothing
   EXPECT_TRUE(visible("chrome_checked"));
   EXPECT_EQ(value("auto_chk"), 1);
   EXPECT_TRUE(visible("auto_check"));
-  EXPECT_TRUE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_TRUE(p.keyboard.watching());
   EXPECT_TRUE(p.wm.window(form.hWnd)->exStyle & platform::kWsExTopmost);
   for (auto tile : {"chrome_check", "ie_check", "firefox_check", "opera_check"}) {
     EXPECT_EQ(main.control(tile).BackStyle(), 0) << tile << " is made transparent";
@@ -30,7 +30,7 @@ TEST_F(StartUp, ASecondCopyEndsAtOnceAndTouchesNothing) {
   p.settings.setApps("ie,");
   load();
   EXPECT_TRUE(p.process.ended);
-  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_FALSE(p.keyboard.watching());
   EXPECT_EQ(value("ie_chk"), 0);
   EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0);
 }
@@ -46,7 +46,7 @@ TEST_F(StartUp, StoredSelectionIsRestoredInOrderAndRewrittenAsItGoes) {
   EXPECT_TRUE(visible("firefox_checked"));
   EXPECT_EQ(p.settings.writes, 2) << "each restored browser stores the selection";
   EXPECT_EQ(p.settings.apps(), "ie,firefox,autorefresh,");
-  EXPECT_TRUE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_TRUE(p.keyboard.watching());
 }
 
 // Automatic refresh turned off in an earlier run stays off: it is restored before the browser ticks store
@@ -57,7 +57,7 @@ TEST_F(StartUp, AutomaticRefreshTurnedOffIsRemembered) {
   EXPECT_EQ(value("auto_chk"), 0);
   EXPECT_FALSE(visible("auto_check"));
   EXPECT_EQ(p.settings.apps(), "ie,");
-  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_FALSE(p.keyboard.watching());
   p.wm.createWindow("IEFrame");
   saveChord();
   EXPECT_EQ(p.wm.totalPosted(), 0u);
@@ -74,7 +74,7 @@ TEST_F(StartUp, UnrecognisedStoredTextTicksNothingAndKeepsTheWatcher) {
     for (auto box : {"ie_chk", "chrome_chk", "firefox_chk", "opera_chk"})
       EXPECT_EQ(other.control(box).Value(), 0);
     EXPECT_EQ(other.control("auto_chk").Value(), 1);
-    EXPECT_TRUE(q.wm.timerRunning(other.form().hWnd, 0));
+    EXPECT_TRUE(q.keyboard.watching());
     EXPECT_EQ(q.settings.apps(), stored) << "nothing is written while loading garbage";
   }
 }
@@ -143,7 +143,7 @@ TEST_F(Toggles, AutomaticRefreshLabelTogglesAndTheWatcherFollowsAtOnce) {
 
   EXPECT_EQ(clickAt(680, 2730), "auto_check");
   EXPECT_EQ(value("auto_chk"), 0);
-  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0)) << "unticking the small tick stops the watcher too";
+  EXPECT_FALSE(p.keyboard.watching()) << "unticking the small tick stops the watcher too";
   EXPECT_EQ(p.settings.apps(), "chrome,");
 }
 
@@ -175,7 +175,7 @@ TEST_F(Ending, CloseAndExitLinksStopTheWatcherAndEnd) {
     p.process.ended = false;
     clickAt(x, y);
     EXPECT_TRUE(p.process.ended);
-    EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+    EXPECT_FALSE(p.keyboard.watching());
   }
 }
 
@@ -183,7 +183,7 @@ TEST_F(Ending, EscEndsAndUnloadStopsTheWatcher) {
   main.MainBg_KeyDown(27, 0);
   EXPECT_TRUE(p.process.ended);
   main.Form_Unload();
-  EXPECT_FALSE(p.wm.timerRunning(form.hWnd, 0));
+  EXPECT_FALSE(p.keyboard.watching());
 }
 
 class Moving : public App {};

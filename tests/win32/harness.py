@@ -601,7 +601,7 @@ def _check_tools() -> None:
 
 
 def _check_support_programs() -> None:
-    missing = [name for name in ("fakebrowser.exe", "probe.exe", "typepad.exe")
+    missing = [name for name in ("fakebrowser.exe", "probe.exe", "typepad.exe", "keypoller.exe")
                if not (CONFIG.support_dir / name).is_file()]
     if missing:
         raise HarnessError(f"support programs not built in {CONFIG.support_dir}: {', '.join(missing)} "
@@ -905,14 +905,14 @@ class WineTestCase(unittest.TestCase):
         hwnd = self.env.wait_window("VaskTypepad", title)
         return process, hwnd
 
-    def start_program(self, name: str = "vaskf5") -> subprocess.Popen:
-        """Starts VaskF5.exe and waits until it has a window (shown or not) or has ended.
+    def start_program(self, name: str = "vaskf5", program: Path | None = None) -> subprocess.Popen:
+        """Starts VaskF5.exe (or another build of it) and waits until it has a window (shown or not) or has ended.
 
         On a busy machine Wine now and then fails to set up a new process's first window and the program ends with
         code 1 before it has any; that start is reported and made once more, so a program that really cannot start
         still fails the test."""
         for attempt in (1, 2):
-            process = self.track(self.env.spawn([require_program()], name))
+            process = self.track(self.env.spawn([program or require_program()], name))
             wait_until(lambda: process.poll() is not None or bool(self.env.find(MAIN_CLASS)), START_TIMEOUT,
                        "VaskF5.exe to make its window or end")
             if process.poll() in (None, 0) or attempt == 2:

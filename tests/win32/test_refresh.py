@@ -17,6 +17,9 @@ from harness import CHROME, FIREFOX, IE, MAIN_CLASS, OPERA, refresh_of, wait_unt
 
 OPERA_MESSAGE = "暂不支持 Opera 浏览器"
 
+# Virtual keys for probe's SendInput: left Ctrl, right Alt (an extended key, so with "e"), S.
+LEFT_CTRL, RIGHT_ALT, KEY_S = "0xA2", "0xA5e", "0x53"
+
 
 def setUpModule():
     harness.require_program()
@@ -30,11 +33,12 @@ def tearDownModule():
 class VaskTestCase(harness.WineTestCase):
     """Starting the program, dismissing its Opera message, typing the chord and reading what the browsers got."""
 
-    def launch(self, stored: tuple[str, str] | None = None, opera_message: bool = False):
-        """Starts VaskF5.exe, with a value stored under Apps first if given; returns (process, main window)."""
+    def launch(self, stored: tuple[str, str] | None = None, opera_message: bool = False, exe=None):
+        """Starts VaskF5.exe (or ``exe``), with a value stored under Apps first if given; returns (process, main
+        window)."""
         if stored is not None:
             self.env.reg_add(*stored)
-        program = self.start_program()
+        program = self.start_program(program=exe)
         if opera_message:
             self.dismiss_opera_message(program)
         return program, self.wait_main_window(program)
@@ -56,6 +60,17 @@ class VaskTestCase(harness.WineTestCase):
         self.assertTrue(any(OPERA_MESSAGE in text for text in texts), f"the message box says {texts}")
         self.env.probe("close-dialogs", harness.CONFIG.exe.name, check=True)
         wait_until(lambda: not self.program_dialogs(program), harness.START_TIMEOUT, "the message box to close")
+
+    def keys(self, *steps):
+        """xdotool key steps with a person's hold between them, as one callable."""
+        args = []
+        for step in steps:
+            args += [*step.split(), "sleep", harness.HOLD]
+        return lambda: self.env.xdotool(*args)
+
+    def send_input(self, *steps):
+        """Keys injected with SendInput (probe send), a person's hold after each, as one callable."""
+        return lambda: self.env.probe("send", int(harness.HOLD * 1000), *steps, check=True)
 
     def type_and_collect(self, browsers, pad: int, expected_count: int, keys=None):
         """Types the chord (or ``keys``) into the typing window; returns everything the fake browsers then got."""
@@ -121,16 +136,9 @@ class SaveChord(VaskTestCase):
         _, self.pad = self.start_typepad()
         self.launch()
 
-    def chord(self, *steps):
-        """xdotool key steps with a person's hold between them, as one callable."""
-        args = []
-        for step in steps:
-            args += [*step.split(), "sleep", harness.HOLD]
-        return lambda: self.env.xdotool(*args)
-
     def test_ctrl_alone_or_s_alone_refreshes_nothing_and_the_chord_still_does_afterwards(self):
-        for name, keys in (("ctrl alone", self.chord("keydown ctrl", "keyup ctrl")),
-                           ("s alone", self.chord("keydown s", "keyup s"))):
+        for name, keys in (("ctrl alone", self.keys("keydown ctrl", "keyup ctrl")),
+                           ("s alone", self.keys("keydown s", "keyup s"))):
             with self.subTest(keys=name):
                 self.assertEqual(self.type_and_collect(self.browsers, self.pad, 0, keys), [])
         second = self.browsers.zorder(CHROME)[1]
@@ -138,16 +146,77 @@ class SaveChord(VaskTestCase):
 
     def test_each_way_of_typing_the_chord_refreshes_once(self):
         ways = {
-            "s released before ctrl": self.chord("keydown ctrl", "keydown s", "keyup s", "keyup ctrl"),
-            "s released after ctrl": self.chord("keydown ctrl", "keydown s", "keyup ctrl", "keyup s"),
-            "with shift held too": self.chord("keydown ctrl", "keydown shift", "keydown s", "keyup s", "keyup shift",
+            "s released before ctrl": self.keys("keydown ctrl", "keydown s", "keyup s", "keyup ctrl"),
+            "s released after ctrl": self.keys("keydown ctrl", "keydown s", "keyup ctrl", "keyup s"),
+            "with shift held too": self.keys("keydown ctrl", "keydown shift", "keydown s", "keyup s", "keyup shift",
                                               "keyup ctrl"),
-            "both held a while": self.chord("keydown ctrl", "keydown s", "sleep 0.4", "keyup s", "keyup ctrl"),
+            "both held a while": self.keys("keydown ctrl", "keydown s", "sleep 0.4", "keyup s", "keyup ctrl"),
         }
         for name, keys in ways.items():
             with self.subTest(way=name):
                 second = self.browsers.zorder(CHROME)[1]
                 self.assert_chord_refreshes(self.browsers, self.pad, [second.label], keys)
+
+    def test_altgr_with_s_types_a_letter_and_never_refreshes(self):
+        # Windows delivers AltGr as left Ctrl followed by right Alt; AltGr+S types a letter on many layouts.
+        plain = self.send_input(f"+{LEFT_CTRL}", f"+{KEY_S}", f"-{KEY_S}", f"-{LEFT_CTRL}")
+        second = self.browsers.zorder(CHROME)[1]
+        self.assert_chord_refreshes(self.browsers, self.pad, [second.label], plain,
+                                    msg="Ctrl+S injected the same way refreshes, so the keys do arrive")
+        ways = {
+            "s let go first": (f"+{LEFT_CTRL}", f"+{RIGHT_ALT}", f"+{KEY_S}", f"-{KEY_S}", f"-{RIGHT_ALT}",
+                               f"-{LEFT_CTRL}"),
+            "altgr let go first": (f"+{LEFT_CTRL}", f"+{RIGHT_ALT}", f"+{KEY_S}", f"-{RIGHT_ALT}", f"-{LEFT_CTRL}",
+                                   f"-{KEY_S}"),
+        }
+        for name, steps in ways.items():
+            with self.subTest(way=name):
+                self.assertEqual(self.type_and_collect(self.browsers, self.pad, 0, self.send_input(*steps)), [])
+
+
+class AnotherProgramPollingS(VaskTestCase):
+    """A program that polls S every millisecond takes the system's shared pressed-since-the-last-query bit of S.
+
+    Ten chords typed the ordinary way, S let go before Ctrl: S is only down while Ctrl hides it, so a watcher that
+    reads S after Ctrl's release from that bit finds it taken."""
+
+    CHORDS = 10
+
+    def setUp(self):
+        super().setUp()
+        self.browsers = self.start_browsers([(CHROME, 2)])
+        _, self.pad = self.start_typepad()
+        self.poller_log = self.out / "keypoller.log"
+        poller = self.track(self.env.spawn([harness.CONFIG.support_dir / "keypoller.exe", "--log",
+                                            harness.windows_path(self.poller_log)], "keypoller"))
+        wait_until(lambda: poller.poll() is None and self.poller_log.is_file()
+                   and self.poller_log.read_bytes().startswith(b"ready"), harness.START_TIMEOUT, "the key poller")
+
+    def taken(self) -> int:
+        return self.poller_log.read_bytes().count(b"took")
+
+    def type_chords(self, exe=None) -> tuple[int, int]:
+        """Starts the program, types the chords; returns (refreshes, times the poller took S's bit)."""
+        self.launch(exe=exe)
+        second = self.browsers.zorder(CHROME)[1]
+        taken_before = self.taken()
+        steps = ["keydown ctrl", "keydown s", "keyup s", "keyup ctrl"] * self.CHORDS
+        events = self.type_and_collect(self.browsers, self.pad, 3 * self.CHORDS, self.keys(*steps))
+        refreshes, rest = divmod(len(events), 3)
+        self.assertEqual(events, refresh_of(second.label) * refreshes, "whole refreshes of the second Chrome only")
+        self.assertEqual(rest, 0)
+        return refreshes, self.taken() - taken_before
+
+    def test_every_chord_refreshes_although_the_poller_takes_the_bit(self):
+        refreshes, taken = self.type_chords()
+        self.assertGreater(taken, 0, "the poller took S's pressed bit")
+        self.assertEqual(refreshes, self.CHORDS)
+
+    def test_the_old_polling_watcher_loses_chords_to_the_poller(self):
+        # The baseline build, VaskF5Polling.exe, shows what the shared bit costs a watcher that depends on it.
+        refreshes, taken = self.type_chords(harness.CONFIG.exe.with_name("VaskF5Polling.exe"))
+        self.assertGreater(taken, 0, "the poller took S's pressed bit")
+        self.assertLess(refreshes, self.CHORDS)
 
 
 class StoredSelection(VaskTestCase):

@@ -653,6 +653,9 @@ LRESULT FormHost::handleTop(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       if (form_.focused()) onFocusChanged(*form_.focused());
       return 0;
+    case WM_INPUT:
+      if (onRawInput) onRawInput(lParam);
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_DESTROY:
       if (onUnload) onUnload();
       PostQuitMessage(0);

@@ -37,6 +37,8 @@ class FormHost {
 
   // Runs when the window is closed by other means than the program's own links (Alt+F4, the system).
   std::function<void()> onUnload;
+  // Receives the top-level window's raw input (WM_INPUT's lParam); the message then goes on to DefWindowProc.
+  std::function<void(LPARAM)> onRawInput;
 
  private:
   static LRESULT CALLBACK topProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;

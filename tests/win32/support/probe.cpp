@@ -50,7 +50,9 @@ const wchar_t* const kUsage =
     L"  close-dialogs <pid|name.exe>      posts IDOK to each #32770 dialog of that process; prints how many\n"
     L"  keydown <vk> <ms>                 prints 'watching', then waits until GetAsyncKeyState(vk) reports the\n"
     L"                                    key (down or pressed since) and prints the state in hex\n"
-    L"  reg-read <subkey> <value>         HKCU value: '<TYPE> <data>' (text as UTF-8, other types in hex)\n";
+    L"  reg-read <subkey> <value>         HKCU value: '<TYPE> <data>' (text as UTF-8, other types in hex)\n"
+    L"  send <hold ms> <+|-><vk>[e] ...   SendInput: + presses, - lets go, e marks an extended key (right Alt);\n"
+    L"                                    waits the hold after each\n";
 
 void writeOut(const std::wstring& text) {
     const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
@@ -324,6 +326,30 @@ int commandKeyDown(int argc, wchar_t** argv) {
     }
 }
 
+// Keys as the system's own keyboard input, one at a time: what a physical keyboard (and its driver's AltGr, left
+// Ctrl then right Alt) delivers, which the X server cannot always play.
+int commandSend(int argc, wchar_t** argv) {
+    long long hold = 0;
+    if (argc < 4 || !parseNumber(argv[2], hold)) return usage();
+    for (int i = 3; i < argc; ++i) {
+        std::wstring step = argv[i];
+        const bool extended = !step.empty() && step.back() == L'e';
+        if (extended) step.pop_back();
+        long long vk = 0;
+        if (step.size() < 2 || (step[0] != L'+' && step[0] != L'-') || !parseNumber(step.c_str() + 1, vk)) {
+            return usage();
+        }
+        INPUT input{};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = static_cast<WORD>(vk);
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = (step[0] == L'-' ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
+        if (SendInput(1, &input, sizeof input) != 1) return 1;
+        Sleep(static_cast<DWORD>(hold));
+    }
+    return 0;
+}
+
 int commandRegRead(int argc, wchar_t** argv) {
     if (argc < 4) return usage();
     HKEY key = nullptr;
@@ -379,6 +405,7 @@ int run(int argc, wchar_t** argv) {
     }
     if (command == L"keydown") return commandKeyDown(argc, argv);
     if (command == L"reg-read") return commandRegRead(argc, argv);
+    if (command == L"send") return commandSend(argc, argv);
     if (command == L"post") return commandPost(argc, argv);
     if (command == L"dialogs" || command == L"close-dialogs") {
         std::vector<DWORD> pids;
