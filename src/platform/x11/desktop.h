@@ -30,8 +30,9 @@ class Desktop final : public platform::Desktop {
   void setOpacity(platform::Hwnd window, std::uint8_t alpha) override;
   void setAbove(platform::Hwnd window, bool above) override;
 
-  // How long a Chromium is kept believing it is active after its F5: its renderer must answer first.
-  static constexpr unsigned kHoldMs = 80;
+  // How long a Chromium is kept believing it is active after its F5: its renderer must answer first, which
+  // takes longer on a loaded machine (80 ms missed about one chord in forty there).
+  static constexpr unsigned kHoldMs = 150;
 
  private:
   // What a refresh changed about a Chromium window for the moment of its F5.

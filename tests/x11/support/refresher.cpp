@@ -15,6 +15,7 @@
 
 #include <array>
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <set>
@@ -42,24 +43,13 @@ std::string nameOf(BrowserKind kind) {
   return "?";
 }
 
-// The key state the save-key watcher asks for, kept from the key events: down now, and pressed since the
-// watcher's last question. The watcher's two-tick rule runs once per event.
-class EventKeyState final : public platform::WindowManager {
+// The user32-shaped window manager the save-key watcher falls back to when key events cannot be had. On X11
+// the keyboard watch always gives events (or the program cannot run), so it offers no polling timer.
+class NoPolling final : public platform::WindowManager {
  public:
-  void apply(const platform::KeyEvent& key) {
-    if (key.virtualKey <= 0 || key.virtualKey >= static_cast<int>(down_.size())) return;
-    down_[key.virtualKey] = key.down;
-    if (key.down) pressed_[key.virtualKey] = true;
-  }
-  std::int16_t GetAsyncKeyState(int virtualKey) override {
-    if (virtualKey <= 0 || virtualKey >= static_cast<int>(down_.size())) return 0;
-    std::int16_t state =
-        static_cast<std::int16_t>((down_[virtualKey] ? 0x8000 : 0) | (pressed_[virtualKey] ? 1 : 0));
-    pressed_[virtualKey] = false;
-    return state;
-  }
-  bool SetTimer(platform::Hwnd, std::uintptr_t, std::uint32_t, TimerProc) override { return true; }
-  bool KillTimer(platform::Hwnd, std::uintptr_t) override { return true; }
+  bool SetTimer(platform::Hwnd, std::uintptr_t, std::uint32_t, TimerProc) override { return false; }
+  bool KillTimer(platform::Hwnd, std::uintptr_t) override { return false; }
+  std::int16_t GetAsyncKeyState(int) override { return 0; }
   platform::Hwnd FindWindowA(const char*) override { return 0; }
   platform::Hwnd GetDesktopWindow() override { return 0; }
   platform::Hwnd FindWindowExA(platform::Hwnd, platform::Hwnd, const char*) override { return 0; }
@@ -72,10 +62,6 @@ class EventKeyState final : public platform::WindowManager {
   bool SetWindowPos(platform::Hwnd, platform::Hwnd, int, int, int, int, std::uint32_t) override {
     return false;
   }
-
- private:
-  std::array<bool, 256> down_{};
-  std::array<bool, 256> pressed_{};
 };
 
 long long wallClockNs() {
@@ -86,7 +72,8 @@ long long wallClockNs() {
 
 class Refresher {
  public:
-  explicit Refresher(GMainLoop* loop) : loop_(loop), watcher_(keyState_, [this] { refreshTicked(); }) {}
+  explicit Refresher(GMainLoop* loop)
+      : loop_(loop), watcher_(noPolling_, keyboard_, [this] { refreshTicked(); }) {}
 
   bool connected() const { return desktop_.connected(); }
 
@@ -127,18 +114,12 @@ class Refresher {
 
  private:
   void setWatching(bool on) {
-    if (on && !watching_) {
+    if (on) {
       watcher_.start(0);
-      watching_ = keyboard_.startWatching([this](const platform::KeyEvent& key) {
-        keyState_.apply(key);
-        watcher_.watchTimerProc();
-      });
-    } else if (!on && watching_) {
-      keyboard_.stopWatching();
+    } else {
       watcher_.stop(0);
-      watching_ = false;
     }
-    std::printf("watching %s\n", watching_ ? "on" : "off");
+    std::printf("watching %s\n", watcher_.running() ? "on" : "off");
   }
 
   void refreshTicked() {
@@ -155,10 +136,9 @@ class Refresher {
   GMainLoop* loop_;
   x11::Desktop desktop_;
   x11::KeyboardWatch keyboard_;
-  EventKeyState keyState_;
+  NoPolling noPolling_;
   hotkey::Watcher watcher_;
   std::set<BrowserKind> ticked_;
-  bool watching_ = false;
 };
 
 struct Input {
