@@ -189,10 +189,11 @@ class X11Env:
         self.env.update(DISPLAY=self.display, HOME=str(self.temp / "home"), XDG_SESSION_TYPE="x11",
                         XDG_CONFIG_HOME=str(self.temp / "config"), XDG_CACHE_HOME=str(self.temp / "cache"))
         (self.temp / "home").mkdir()
-        self.spawn(["Xvfb", self.display, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp"])
+        self.spawn(["Xvfb", self.display, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
+                    "-noreset"])  # else the server resets whenever its last client leaves, under our feet
         wait_until(lambda: Path(f"/tmp/.X11-unix/X{number}").exists() and self.run_ok(["xprop", "-root"]),
                    START_TIMEOUT, "Xvfb")
-        self.spawn(["openbox", "--sm-disable"])
+        self.spawn(["openbox", "--sm-disable"], stderr=open(self.temp / "openbox.log", "w"))
         wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.output(["xprop", "-root"]), START_TIMEOUT,
                    "openbox")
         if self.compositor:
@@ -222,7 +223,7 @@ class X11Env:
 
     def spawn(self, args: list[str], **kwargs) -> subprocess.Popen:
         process = subprocess.Popen(args, env=self.env, stdout=kwargs.pop("stdout", subprocess.DEVNULL),
-                                   stderr=subprocess.DEVNULL, start_new_session=True, **kwargs)
+                                   stderr=kwargs.pop("stderr", subprocess.DEVNULL), start_new_session=True, **kwargs)
         self.processes.append(process)
         return process
 
@@ -243,11 +244,11 @@ class X11Env:
 
     # -- browsers and windows -------------------------------------------------------------------------------------
 
-    def start_chromium(self) -> Window:
+    def start_chromium(self, url: str = "") -> Window:
         profile = self.temp / "chromium-profile"
         args = ["chromium", f"--user-data-dir={profile}", "--no-first-run", "--no-default-browser-check",
                 "--disable-gpu", "--disable-sync", "--disable-background-networking", "--disable-component-update",
-                "--password-store=basic", "--window-position=0,0", "--window-size=760,600", self.server.url]
+                "--password-store=basic", "--window-position=0,0", "--window-size=760,600", url or self.server.url]
         if os.geteuid() == 0:
             args.insert(1, "--no-sandbox")
         self.spawn(args)
@@ -255,7 +256,7 @@ class X11Env:
         wait_until(lambda: self.server.count("chrome") >= 1, START_TIMEOUT, "Chromium's first page load")
         return window
 
-    def start_firefox(self) -> Window:
+    def start_firefox(self, url: str = "") -> Window:
         profile = self.temp / "firefox-profile"
         profile.mkdir()
         prefs = {
@@ -271,7 +272,7 @@ class X11Env:
             "browser.newtabpage.enabled": "false",
         }
         (profile / "user.js").write_text("".join(f'user_pref("{k}", {v});\n' for k, v in prefs.items()))
-        self.spawn(["firefox-esr", "--profile", str(profile), "--no-remote", "-new-instance", self.server.url])
+        self.spawn(["firefox-esr", "--profile", str(profile), "--no-remote", "-new-instance", url or self.server.url])
         window = self.wait_window("firefox-esr", "firefox")
         wait_until(lambda: self.server.count("firefox") >= 1, START_TIMEOUT, "Firefox's first page load")
         return window

@@ -4,7 +4,7 @@
 //   ready <window id>            once its window is mapped
 //   key <keysym> <0|1>           every key press, with 1 when the key was sent by a program (XSendEvent)
 //   focus in|out                 real focus changes
-//   saved <version> <ns>         a save, with the wall-clock time the file was written (CLOCK_REALTIME)
+//   saved <version> <ns>         a save, with the wall-clock time its key press arrived (CLOCK_REALTIME)
 // Options: --class NAME (WM_CLASS class, "VaskEditor" unless told), --title TEXT, --geometry WxH+X+Y,
 // --save FILE (what Ctrl+S writes; without it Ctrl+S saves nothing).
 #include <X11/Xatom.h>
@@ -46,16 +46,12 @@ long long wallClockNs() {
       .count();
 }
 
-// The page the tests' server hands out: the version is what tells a fresh load from a stale one.
+// The page the tests' server hands out: the version is what tells a fresh load from a stale one. Written in
+// place, as most editors save.
 void writePage(const std::string& path, int version) {
-  std::string temporary = path + ".saving";
-  {
-    std::ofstream out(temporary, std::ios::trunc);
-    out << "<!doctype html><html><head><title>page " << version << "</title></head><body><p id=\"v\">"
-        << version << "</p></body></html>\n";
-  }
-  // Renamed into place, as editors save, so a reader never sees half a file.
-  std::rename(temporary.c_str(), path.c_str());
+  std::ofstream out(path, std::ios::trunc);
+  out << "<!doctype html><html><head><title>page " << version << "</title></head><body><p id=\"v\">"
+      << version << "</p></body></html>\n";
 }
 
 }  // namespace
@@ -106,8 +102,9 @@ int main(int argc, char** argv) {
         const char* keyName = XKeysymToString(keysym);
         std::printf("key %s %d\n", keyName != nullptr ? keyName : "?", event.xkey.send_event ? 1 : 0);
         if (keysym == XK_s && (event.xkey.state & ControlMask) != 0 && !options.saveFile.empty()) {
+          long long pressedAt = wallClockNs();
           writePage(options.saveFile, ++version);
-          std::printf("saved %d %lld\n", version, wallClockNs());
+          std::printf("saved %d %lld\n", version, pressedAt);
         }
         break;
       }
