@@ -129,6 +129,18 @@ class OnlyTickedBrowsers(unittest.TestCase):
         scene.refresher.wait_line("watching off")
         self.assertEqual(scene.chord({"chrome": 0, "firefox": 0}), {"chrome": 0, "firefox": 0})
 
+    def test_a_second_chord_while_chromium_is_held_active_is_delivered_after_the_first(self):
+        scene.tick("chrome")
+        before = scene.counts()
+        quick = ["keydown", "ctrl", "sleep", "0.01", "keydown", "s", "sleep", "0.01", "keyup", "s", "sleep", "0.01",
+                 "keyup", "ctrl", "sleep", "0.03"]
+        scene.env.xdotool(*quick, *quick)
+        harness.wait_until(lambda: scene.counts()["chrome"] - before["chrome"] >= 2, harness.EVENT_TIMEOUT,
+                           "two reloads of Chromium")
+        harness.time.sleep(harness.SETTLE_SECONDS)
+        self.assertEqual(scene.counts()["chrome"] - before["chrome"], 2)
+        self.assertEqual(scene.env.focused(), scene.editor_window.id)
+
     def test_ctrl_alone_s_alone_and_another_key_between_refresh_nothing(self):
         for keys in (["ctrl"], ["s"], ["ctrl", "a", "s"]):
             with self.subTest(keys=keys):
