@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3
-          g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei)
+          g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
+          pkg-config libx11-dev libxi-dev libglib2.0-dev openbox picom chromium firefox-esr)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
@@ -24,6 +25,11 @@ for preset in host host-sanitize; do
   cmake --build --preset "$preset" -j "$jobs"
   ctest --preset "$preset" -j "$jobs"
 done
+
+echo "== the X11 engine and its tests against real Chromium and Firefox ESR"
+cmake --preset linux >/dev/null
+cmake --build --preset linux -j "$jobs"
+ctest --preset linux
 
 echo "== VaskF5.exe and the tests under Wine"
 cmake --preset windows >/dev/null
