@@ -1,8 +1,8 @@
 // Micro-benchmarks of the portable code on the host, against the fake window manager of the unit tests.
 //
 // They time the program's own logic (the watcher's tick per key event, the polling fallback's scan loop, the
-// lookups and the posting sequence); the fake answers from a small map, so the cost of the real user32 calls is not in these figures. The Windows
-// program tick_cost measures the watcher on the real user32 under Wine.
+// lookups and the posting sequence); the fake answers from a small map, so the cost of the real user32 calls is
+// not in these figures. The Windows program tick_cost measures the watcher on the real user32 under Wine.
 
 #include <benchmark/benchmark.h>
 
@@ -27,9 +27,10 @@ void WatcherTickIdle(benchmark::State& state) {
     watcher.watchTimerProc();
     benchmark::DoNotOptimize(watcher.curKey().data());
   }
-  if (refreshes != 0 || watcher.curKey() != "0") state.SkipWithError("a key was seen although none is pressed");
-  state.counters["queries/tick"] = benchmark::Counter(static_cast<double>(wm.keyQueries()),
-                                                      benchmark::Counter::kAvgIterations);
+  if (refreshes != 0 || watcher.curKey() != "0")
+    state.SkipWithError("a key was seen although none is pressed");
+  state.counters["queries/tick"] =
+      benchmark::Counter(static_cast<double>(wm.keyQueries()), benchmark::Counter::kAvgIterations);
 }
 BENCHMARK(WatcherTickIdle);
 
@@ -74,13 +75,15 @@ BENCHMARK(WatcherKeyEvent);
 // One refresh: the selected browsers are looked up and each is posted activate, F5 down, F5 up.
 void RefreshDispatch(benchmark::State& state, refresh::BrowserTicks ticks) {
   fake::WindowManager wm;
-  // A few unrelated windows in front, as on a real desktop, then the browsers (Chrome with its helper window).
+  // A few unrelated windows, then the browsers, Chrome with an owned popup above its frame and an editor of
+  // its class in front, so each lookup reads processes and styles as on a real desktop.
   for (int i = 0; i < 8; ++i) wm.createWindow("Shell_TrayWnd" + std::to_string(i));
-  const platform::Hwnd ie = wm.createWindow("IEFrame");
-  const platform::Hwnd chrome = wm.createWindow("Chrome_WidgetWin_1");
-  wm.createWindow("Chrome_WidgetWin_1");
-  const platform::Hwnd firefox = wm.createWindow("MozillaWindowClass");
-  const platform::Hwnd opera = wm.createWindow("OperaWindowClass");
+  const platform::Hwnd ie = wm.openBrowser(platform::BrowserKind::IE);
+  const platform::Hwnd chrome = wm.openBrowser(platform::BrowserKind::Chrome);
+  wm.createWindow("Chrome_WidgetWin_1", {.process = wm.window(chrome)->process, .owner = chrome});
+  wm.openProgram("C:\\VS Code\\Code.exe", "Chrome_WidgetWin_1");
+  const platform::Hwnd firefox = wm.openBrowser(platform::BrowserKind::Firefox);
+  const platform::Hwnd opera = wm.openBrowser(platform::BrowserKind::Opera);
   std::string status;
   for (auto _ : state) {
     refresh::sendF5(wm, ticks, [&status](std::string_view text) { status.assign(text); });

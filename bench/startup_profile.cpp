@@ -31,6 +31,7 @@
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/window_manager.h"
+#include "ui/layout.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -129,7 +130,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   }
   steps.done("single-instance-mutex");
 
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  const win32::ComApartment com;
   steps.done("CoInitializeEx");
 
   if (commandLine && std::wstring(commandLine).find(L"--split") != std::wstring::npos) {
@@ -158,7 +159,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
 
   int exitCode = 1;
   {
-    win32::FormHost host(instance, main.form());
+    win32::FormHost host(instance, main.form(), ui::kHostOptions);
     steps.done("FormHost-constructor");
     if (host.create()) {
       steps.done("FormHost-create");
@@ -181,6 +182,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
       exitCode = host.run();
     }
   }
-  if (SUCCEEDED(com)) CoUninitialize();
   return exitCode;
 }

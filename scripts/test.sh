@@ -19,6 +19,8 @@ if ((${#missing[@]})); then
 fi
 
 jobs=$(nproc)
+echo "== include arrows"
+python3 scripts/check_includes.py
 for preset in host host-sanitize; do
   echo "== unit tests ($preset)"
   cmake --preset "$preset" >/dev/null

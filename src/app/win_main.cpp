@@ -1,5 +1,4 @@
 // VaskF5.exe: builds the Win32 platform, creates the main window and runs it.
-#include <objbase.h>
 #include <windows.h>
 
 #include "platform/win32/form_host.h"
@@ -7,6 +6,7 @@
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/window_manager.h"
+#include "ui/layout.h"
 #include "ui/main_window.h"
 
 namespace {
@@ -34,8 +34,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   // A second copy leaves before it has created a single window; the first is left alone.
   if (process.PrevInstance()) return 0;
 
-  // Pictures are decoded through WIC.
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+  const win32::ComApartment com;
 
   win32::WindowManager windowManager;
   win32::RegistryStore settings;
@@ -45,7 +44,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
 
   int exitCode = 1;
   {
-    win32::FormHost host(instance, main.form());
+    win32::FormHost host(instance, main.form(), ui::kHostOptions);
     if (host.create()) {
       host.onUnload = [&main] { main.Form_Unload(); };
       host.onRawInput = [&keyboard](LPARAM input) { keyboard.onRawInput(input); };
@@ -56,6 +55,5 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
       exitCode = host.run();
     }
   }
-  if (SUCCEEDED(com)) CoUninitialize();
   return exitCode;
 }

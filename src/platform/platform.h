@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -28,6 +29,10 @@ inline constexpr int kVkS = 83;
 inline constexpr int kVkEscape = 27;
 inline constexpr int kVkF5 = 0x74;
 inline constexpr int kGwlExStyle = -20;
+inline constexpr int kGwlStyle = -16;
+inline constexpr std::uint32_t kGwOwner = 4;
+inline constexpr std::int32_t kWsMinimizeBox = 0x00020000;
+inline constexpr std::int32_t kWsExToolWindow = 0x00000080;
 inline constexpr std::int32_t kWsExLayered = 0x00080000;
 inline constexpr std::int32_t kWsExTopmost = 0x00000008;
 inline constexpr std::uint32_t kLwaAlpha = 2;
@@ -105,14 +110,27 @@ class WindowManager {
                                           std::uint32_t flags) = 0;
   virtual bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy,
                             std::uint32_t flags) = 0;
+
+  // What tells a browser's own frame from the other windows of its class. Top-level windows are walked front
+  // to back with FindWindowExA.
+  // The id of the process that made the window; 0 when there is no such window.
+  virtual std::uint32_t GetWindowThreadProcessId(Hwnd hwnd) = 0;
+  // True for a shown window, minimised or not.
+  virtual bool IsWindowVisible(Hwnd hwnd) = 0;
+  // With kGwOwner: the window's owner, 0 when it has none.
+  virtual Hwnd GetWindow(Hwnd hwnd, std::uint32_t cmd) = 0;
+  // The full path of the process's program file (UTF-8), or nothing when the process cannot be opened with
+  // the least access that reads it, or the name cannot be read.
+  virtual std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t processId) = 0;
 };
 
 // Per-user settings addressed by application, section and key; values are UTF-8 text.
 class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
-  // The stored text, or the empty text when it is absent or cannot be read as text.
-  virtual std::string GetSetting(std::string_view app, std::string_view section, std::string_view key) = 0;
+  // The stored text, which may be empty; nothing when it is absent, not text, over-long or unreadable.
+  virtual std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
+                                                std::string_view key) = 0;
   // Replaces the stored text. Failures are not reported.
   virtual void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
                            std::string_view value) = 0;

@@ -8,7 +8,7 @@ std::string getTargetHandles(platform::WindowManager& wm, const BrowserTicks& ti
   std::string list;
   for (std::size_t i = 0; i < kBrowserOrder.size(); ++i) {
     if (ticks[i] != 1) continue;
-    list += std::to_string(IELong::lookup(wm, kBrowserOrder[i]));
+    list += std::to_string(IELong::findBrowserWindow(wm, kBrowserOrder[i]));
     list += ',';
   }
   return list;

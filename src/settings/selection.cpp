@@ -25,7 +25,9 @@ std::vector<Token> parseSelectionList(std::string_view text) {
   return tokens;
 }
 
-std::string getSettings(platform::SettingsStore& store) { return store.GetSetting(kApp, kSection, kKey); }
+std::optional<std::string> getSettings(platform::SettingsStore& store) {
+  return store.GetSetting(kApp, kSection, kKey);
+}
 
 void saveSettings(platform::SettingsStore& store, const Ticks& ticks) {
   store.SaveSetting(kApp, kSection, kKey, buildSelectionList(ticks));

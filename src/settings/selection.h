@@ -4,6 +4,7 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,8 +32,8 @@ std::string buildSelectionList(const Ticks& ticks);
 // count; every other piece is ignored.
 std::vector<Token> parseSelectionList(std::string_view text);
 
-// The stored text, or the empty text when nothing is stored.
-std::string getSettings(platform::SettingsStore& store);
+// The stored text, which may be empty; nothing when no usable value is stored.
+std::optional<std::string> getSettings(platform::SettingsStore& store);
 // Replaces the stored text with the one for the given ticks.
 void saveSettings(platform::SettingsStore& store, const Ticks& ticks);
 

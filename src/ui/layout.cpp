@@ -9,10 +9,9 @@ namespace {
 
 using form::Align;
 using form::Color;
-using form::ControlSpec;
 using form::Font;
 using form::Kind;
-using form::Picture;
+using form::LayoutRow;
 using form::Pointer;
 
 constexpr Font kYaHei9{"微软雅黑", 9};
@@ -23,7 +22,7 @@ constexpr Color kWindow = Color::system(Color::Role::Window);
 constexpr Color kWindowText = Color::system(Color::Role::WindowText);
 
 // A transparent, clickable label without caption laid over something the skin draws.
-constexpr ControlSpec hotspot(std::string_view name, form::Rect rect, std::string_view toolTip) {
+constexpr LayoutRow hotspot(std::string_view name, form::Rect rect, std::string_view toolTip) {
   return {.name = name,
           .kind = Kind::Label,
           .container = "MainBg",
@@ -33,7 +32,7 @@ constexpr ControlSpec hotspot(std::string_view name, form::Rect rect, std::strin
 }
 
 // A browser tile: opaque until start-up makes it transparent.
-constexpr ControlSpec tile(std::string_view name, int left) {
+constexpr LayoutRow tile(std::string_view name, int left) {
   return {.name = name,
           .kind = Kind::Label,
           .container = "MainBg",
@@ -43,17 +42,17 @@ constexpr ControlSpec tile(std::string_view name, int left) {
           .toolTip = "点击勾选"};
 }
 
-constexpr ControlSpec tick(std::string_view name, int left) {
+constexpr LayoutRow tick(std::string_view name, int left) {
   return {.name = name,
           .kind = Kind::Image,
           .container = "MainBg",
           .rect = {left, 1110, 1020, 1020},
           .visible = false,
-          .picture = Picture::TickOverlay,
+          .picture = "tick",
           .pointer = Pointer::Hand};
 }
 
-constexpr ControlSpec valueBox(std::string_view name, form::Rect rect, int value = 0) {
+constexpr LayoutRow valueBox(std::string_view name, form::Rect rect, int value = 0) {
   return {.name = name,
           .kind = Kind::CheckBox,
           .container = "Frame1",
@@ -62,7 +61,7 @@ constexpr ControlSpec valueBox(std::string_view name, form::Rect rect, int value
           .value = value};
 }
 
-constexpr ControlSpec panelLabel(std::string_view name, form::Rect rect, std::string_view caption) {
+constexpr LayoutRow panelLabel(std::string_view name, form::Rect rect, std::string_view caption) {
   return {.name = name,
           .kind = Kind::Label,
           .container = "setting_frame",
@@ -72,7 +71,7 @@ constexpr ControlSpec panelLabel(std::string_view name, form::Rect rect, std::st
           .autoSize = true};
 }
 
-constexpr ControlSpec pinBox(std::string_view name, int top) {
+constexpr LayoutRow pinBox(std::string_view name, int top) {
   return {.name = name,
           .kind = Kind::CheckBox,
           .container = "setting_frame",
@@ -84,7 +83,7 @@ constexpr ControlSpec pinBox(std::string_view name, int top) {
           .flat = true};
 }
 
-constexpr ControlSpec slider(std::string_view name, int top) {
+constexpr LayoutRow slider(std::string_view name, int top) {
   return {.name = name,
           .kind = Kind::HScrollBar,
           .container = "setting_frame",
@@ -98,20 +97,20 @@ constexpr ControlSpec slider(std::string_view name, int top) {
 
 // Each container's controls are listed from the top of its stacking order downwards.
 constexpr std::array kLayout = {
-    ControlSpec{.name = "List1",
-                .kind = Kind::ListBox,
-                .rect = {1320, 3360, 2895, 2940},
-                .foreColor = kWindowText,
-                .backColor = kWindow},
-    ControlSpec{.name = "Frame1",
-                .kind = Kind::Frame,
-                .rect = {0, 3360, 975, 1695},
-                .caption = "Frame1",
-                .visible = false},
-    ControlSpec{.name = "MainBg",
-                .kind = Kind::PictureBox,
-                .rect = {0, 0, kClientWidth, kClientHeight},
-                .picture = Picture::Skin},
+    LayoutRow{.name = "List1",
+              .kind = Kind::ListBox,
+              .rect = {1320, 3360, 2895, 2940},
+              .foreColor = kWindowText,
+              .backColor = kWindow},
+    LayoutRow{.name = "Frame1",
+              .kind = Kind::Frame,
+              .rect = {0, 3360, 975, 1695},
+              .caption = "Frame1",
+              .visible = false},
+    LayoutRow{.name = "MainBg",
+              .kind = Kind::PictureBox,
+              .rect = {0, 0, kClientWidth, kClientHeight},
+              .picture = "skin"},
 
     valueBox("auto_chk", {0, 1440, 855, 180}, 1),
     valueBox("opera_chk", {0, 1200, 975, 180}),
@@ -119,57 +118,57 @@ constexpr std::array kLayout = {
     valueBox("ie_chk", {0, 600, 975, 255}),
     valueBox("chrome_chk", {0, 360, 855, 180}),
 
-    ControlSpec{.name = "setting_frame",
-                .kind = Kind::Frame,
-                .container = "MainBg",
-                .rect = {240, 8130, 5775, 2900},
-                .caption = "设置勾选的浏览器",
-                .visible = false,
-                .font = kYaHei9,
-                .foreColor = kWindowText,
-                .backColor = kWindow,
-                .flat = true},
-    ControlSpec{.name = "setting_btn",
-                .kind = Kind::Image,
-                .container = "MainBg",
-                .rect = {5160, 240, 195, 195},
-                .picture = Picture::Settings,
-                .pointer = Pointer::Hand,
-                .toolTip = "浏览器透明度"},
+    LayoutRow{.name = "setting_frame",
+              .kind = Kind::Frame,
+              .container = "MainBg",
+              .rect = {240, 8130, 5775, 2900},
+              .caption = "设置勾选的浏览器",
+              .visible = false,
+              .font = kYaHei9,
+              .foreColor = kWindowText,
+              .backColor = kWindow,
+              .flat = true},
+    LayoutRow{.name = "setting_btn",
+              .kind = Kind::Image,
+              .container = "MainBg",
+              .rect = {5160, 240, 195, 195},
+              .picture = "setting",
+              .pointer = Pointer::Hand,
+              .toolTip = "浏览器透明度"},
     hotspot("min_lnk", {5380, 0, 320, 615}, "最小化"),
-    ControlSpec{.name = "handle_lbl",
-                .kind = Kind::Label,
-                .container = "MainBg",
-                .rect = {4200, 600, 1095, 255},
-                .foreColor = Color::rgb(224, 224, 224)},
+    LayoutRow{.name = "handle_lbl",
+              .kind = Kind::Label,
+              .container = "MainBg",
+              .rect = {4200, 600, 1095, 255},
+              .foreColor = Color::rgb(224, 224, 224)},
     tick("opera_checked", 4640),
     tick("firefox_checked", 3270),
     tick("ie_checked", 1890),
     tick("chrome_checked", 530),
-    ControlSpec{.name = "auto_check",
-                .kind = Kind::Image,
-                .container = "MainBg",
-                .rect = {600, 2650, 165, 165},
-                .picture = Picture::AutoTick,
-                .pointer = Pointer::Hand},
+    LayoutRow{.name = "auto_check",
+              .kind = Kind::Image,
+              .container = "MainBg",
+              .rect = {600, 2650, 165, 165},
+              .picture = "autotick",
+              .pointer = Pointer::Hand},
     tile("opera_check", 4640),
     tile("firefox_check", 3270),
     tile("ie_check", 1890),
     tile("chrome_check", 532),
-    ControlSpec{.name = "auto_lbl",
-                .kind = Kind::Label,
-                .container = "MainBg",
-                .rect = {560, 2565, 2050, 300},
-                .caption = "     启用自动刷新程序",
-                .font = kYaHei10,
-                .foreColor = kExitGrey,
-                .pointer = Pointer::Hand},
-    ControlSpec{.name = "Label1",
-                .kind = Kind::Label,
-                .container = "MainBg",
-                .rect = {555, 480, 3420, 375},
-                .caption = "请选择需要自动刷新的程序",
-                .font = kYaHei14},
+    LayoutRow{.name = "auto_lbl",
+              .kind = Kind::Label,
+              .container = "MainBg",
+              .rect = {560, 2565, 2050, 300},
+              .caption = "     启用自动刷新程序",
+              .font = kYaHei10,
+              .foreColor = kExitGrey,
+              .pointer = Pointer::Hand},
+    LayoutRow{.name = "Label1",
+              .kind = Kind::Label,
+              .container = "MainBg",
+              .rect = {555, 480, 3420, 375},
+              .caption = "请选择需要自动刷新的程序",
+              .font = kYaHei14},
     hotspot("exit_lnk", {5520, 2640, 735, 615}, ""),
     hotspot("close_lnk", {5760, 0, 510, 615}, "关闭"),
 
@@ -179,18 +178,18 @@ constexpr std::array kLayout = {
     pinBox("CHTopmostChk", 840),
     slider("IEHScroll", 420),
     pinBox("IETopmostChk", 360),
-    ControlSpec{.name = "close_setting_btn",
-                .kind = Kind::Label,
-                .container = "setting_frame",
-                .rect = {5280, 120, 510, 615},
-                .pointer = Pointer::Hand},
-    ControlSpec{.name = "setting_close_lbl",
-                .kind = Kind::Label,
-                .container = "setting_frame",
-                .rect = {5460, 240, 255, 255},
-                .caption = "X",
-                .font = kYaHei9,
-                .alignment = Align::Center},
+    LayoutRow{.name = "close_setting_btn",
+              .kind = Kind::Label,
+              .container = "setting_frame",
+              .rect = {5280, 120, 510, 615},
+              .pointer = Pointer::Hand},
+    LayoutRow{.name = "setting_close_lbl",
+              .kind = Kind::Label,
+              .container = "setting_frame",
+              .rect = {5460, 240, 255, 255},
+              .caption = "X",
+              .font = kYaHei9,
+              .alignment = Align::Center},
     panelLabel("Label7", {2280, 1320, 720, 255}, "透明度："),
     panelLabel("Label6", {2280, 840, 720, 255}, "透明度："),
     panelLabel("Label5", {360, 1320, 765, 255}, "Firefox："),
@@ -205,7 +204,7 @@ constexpr std::array<std::string_view, 8> kTabOrder = {
 }  // namespace
 
 void buildLayout(form::Form& form) {
-  for (const ControlSpec& spec : kLayout) form.add(spec);
+  for (const LayoutRow& row : kLayout) form.add(row);
   std::vector<form::Control*> order(kTabOrder.size());
   std::transform(kTabOrder.begin(), kTabOrder.end(), order.begin(),
                  [&form](std::string_view name) { return &form.control(name); });

@@ -103,12 +103,11 @@ void Main::Form_Load() {
   for (std::string_view tileName : {"chrome_check", "ie_check", "firefox_check", "opera_check"}) {
     form_.control(tileName).SetBackStyle(0);
   }
-  if (!getSettings().empty()) {
-    loadSetting();
+  if (const std::optional<std::string> stored = getSettings()) {
+    loadSetting(*stored);
   } else {
     // First start: Chrome is the usual browser. The default is not stored until the user changes something.
-    chrome_chk.SetValue(1);
-    chrome_checked.SetVisible(true);
+    showChoice(chrome_chk, chrome_checked, 1);
   }
   if (auto_chk.Value() == 1) watcher_.start(form_.hWnd);
 }
@@ -153,32 +152,30 @@ settings::Ticks Main::selectionTicks() const {
   return {ie_chk.Value(), chrome_chk.Value(), firefox_chk.Value(), opera_chk.Value(), auto_chk.Value()};
 }
 
-std::string Main::getSettings() { return settings::getSettings(platform_.settings); }
+std::optional<std::string> Main::getSettings() { return settings::getSettings(platform_.settings); }
 
 void Main::saveSettings() { settings::saveSettings(platform_.settings, selectionTicks()); }
 
-void Main::loadSetting() {
-  const std::vector<settings::Token> tokens = settings::parseSelectionList(getSettings());
-  if (tokens.empty()) return;
-  // Automatic refresh is restored first, so that the browser clicks below store the user's own choice of it
-  // rather than the laid-out default.
+// An empty selection is a choice too (no browser, no automatic refresh), so a stored value is applied
+// exactly, and nothing is written while loading: the store keeps what the user last chose.
+void Main::loadSetting(std::string_view stored) {
+  const std::vector<settings::Token> tokens = settings::parseSelectionList(stored);
   const bool autoStored =
       std::find(tokens.begin(), tokens.end(), settings::Token::AutoRefresh) != tokens.end();
-  auto_chk.SetValue(autoStored ? 1 : 0);
-  auto_check.SetVisible(autoStored);
+  showChoice(auto_chk, auto_check, autoStored ? 1 : 0);
   for (settings::Token token : tokens) {
     switch (token) {
       case settings::Token::IE:
-        ie_check_Click();
+        showChoice(ie_chk, ie_checked, 1);
         break;
       case settings::Token::Chrome:
-        chrome_check_Click();
+        showChoice(chrome_chk, chrome_checked, 1);
         break;
       case settings::Token::Firefox:
-        firefox_check_Click();
+        showChoice(firefox_chk, firefox_checked, 1);
         break;
       case settings::Token::Opera:
-        opera_check_Click();
+        showChoice(opera_chk, opera_checked, 1);
         break;
       case settings::Token::AutoRefresh:
         break;
@@ -188,9 +185,13 @@ void Main::loadSetting() {
 
 // ---- Selection toggles ----
 
-void Main::setChoice(form::Control& box, form::Control& tick, int value) {
+void Main::showChoice(form::Control& box, form::Control& tick, int value) {
   box.SetValue(value);
   tick.SetVisible(value == 1);
+}
+
+void Main::setChoice(form::Control& box, form::Control& tick, int value) {
+  showChoice(box, tick, value);
   saveSettings();
 }
 
@@ -260,7 +261,7 @@ void Main::setOpacity(platform::Hwnd getLng, int num) {
 
 // A slider acts on its browser's window, or on the program's own window when that browser is not running.
 void Main::sliderChanged(BrowserKind browser, const form::Control& slider) {
-  setOpacity(IELong::lookup(platform_.wm, browser), slider.Value());
+  setOpacity(IELong::findBrowserWindow(platform_.wm, browser), slider.Value());
 }
 
 void Main::IEHScroll_Change() { sliderChanged(BrowserKind::IE, form_.control("IEHScroll")); }
@@ -275,7 +276,7 @@ void Main::setAllTopMost() {
   }};
   for (const auto& [box, browser] : rows) {
     const int value = form_.control(box).Value();
-    const platform::Hwnd hwnd = IELong::lookup(platform_.wm, browser);
+    const platform::Hwnd hwnd = IELong::findBrowserWindow(platform_.wm, browser);
     if (value == 1) {
       ModMain::setTopMost(platform_.wm, hwnd);
     } else {

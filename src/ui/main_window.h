@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "platform/form/form.h"
@@ -34,9 +35,11 @@ class Main {
   void sendF5Key(platform::Hwnd hwnd);
 
   // Stored selection.
-  std::string getSettings();
+  // The stored selection, which may be empty; nothing when none is stored (a first start).
+  std::optional<std::string> getSettings();
   void saveSettings();
-  void loadSetting();
+  // Applies a stored selection to the ticks as it is, without writing anything back.
+  void loadSetting(std::string_view stored);
 
   // Selection toggles.
   void ie_check_Click();
@@ -79,6 +82,7 @@ class Main {
   void endProgram();
   // Ticks or unticks one choice: its value box, its tick picture, then the store.
   void setChoice(form::Control& box, form::Control& tick, int value);
+  static void showChoice(form::Control& box, form::Control& tick, int value);
   void sliderChanged(BrowserKind browser, const form::Control& slider);
   refresh::BrowserTicks browserTicks() const;
   settings::Ticks selectionTicks() const;

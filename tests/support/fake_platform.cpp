@@ -20,14 +20,53 @@ std::string settingKey(std::string_view app, std::string_view section, std::stri
 }
 }  // namespace
 
-platform::Hwnd WindowManager::createWindow(const std::string& className) {
+platform::Hwnd WindowManager::createWindow(const std::string& className, const WindowSpec& spec) {
   const platform::Hwnd hwnd = nextHandle_;
   nextHandle_ += 0x10;
   Window made;
   made.hwnd = hwnd;
   made.className = className;
+  made.process = spec.process;
+  made.owner = spec.owner;
+  made.visible = spec.visible;
+  if (spec.minimised) made.style |= kWsMinimize;
+  if (spec.toolWindow) made.exStyle |= platform::kWsExToolWindow;
+  if (spec.pictureInPicture) {
+    made.style &= ~platform::kWsMinimizeBox;
+    made.exStyle |= platform::kWsExTopmost;
+  }
   windows_.insert(windows_.begin(), std::move(made));
   return hwnd;
+}
+
+std::uint32_t WindowManager::startProcess(const std::string& imagePath) {
+  nextProcess_ += 4;
+  processes_[nextProcess_] = imagePath;
+  return nextProcess_;
+}
+
+platform::Hwnd WindowManager::openBrowser(platform::BrowserKind kind) {
+  switch (kind) {
+    case platform::BrowserKind::IE:
+      return openProgram("C:\\Program Files\\Internet Explorer\\iexplore.exe", "IEFrame");
+    case platform::BrowserKind::Chrome:
+      return openProgram("C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe", "Chrome_WidgetWin_1");
+    case platform::BrowserKind::Firefox:
+      return openProgram("C:\\Program Files\\Mozilla Firefox\\firefox.exe", "MozillaWindowClass");
+    case platform::BrowserKind::Opera:
+      return openProgram("C:\\Program Files\\Opera\\opera.exe", "OperaWindowClass");
+  }
+  return 0;
+}
+
+platform::Hwnd WindowManager::openProgram(const std::string& imagePath, const std::string& className) {
+  return createWindow(className, {.process = startProcess(imagePath)});
+}
+
+std::uint32_t WindowManager::startUnreadableProcess() {
+  nextProcess_ += 4;
+  processes_[nextProcess_] = std::nullopt;
+  return nextProcess_;
 }
 
 void WindowManager::destroyWindow(platform::Hwnd hwnd) {
@@ -163,7 +202,9 @@ bool WindowManager::KillTimer(platform::Hwnd hwnd, std::uintptr_t id) {
 
 std::int32_t WindowManager::GetWindowLongA(platform::Hwnd hwnd, int index) {
   Window* w = window(hwnd);
-  return w && index == platform::kGwlExStyle ? w->exStyle : 0;
+  if (!w) return 0;
+  if (index == platform::kGwlStyle) return w->style;
+  return index == platform::kGwlExStyle ? w->exStyle : 0;
 }
 
 std::int32_t WindowManager::SetWindowLongA(platform::Hwnd hwnd, int index, std::int32_t value) {
@@ -190,9 +231,31 @@ bool WindowManager::SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter
   return true;
 }
 
-std::string SettingsStore::GetSetting(std::string_view app, std::string_view section, std::string_view key) {
+std::uint32_t WindowManager::GetWindowThreadProcessId(platform::Hwnd hwnd) {
+  Window* w = window(hwnd);
+  return w ? w->process : 0;
+}
+
+bool WindowManager::IsWindowVisible(platform::Hwnd hwnd) {
+  Window* w = window(hwnd);
+  return w && w->visible;
+}
+
+platform::Hwnd WindowManager::GetWindow(platform::Hwnd hwnd, std::uint32_t cmd) {
+  Window* w = window(hwnd);
+  return w && cmd == platform::kGwOwner ? w->owner : 0;
+}
+
+std::optional<std::string> WindowManager::QueryFullProcessImageNameW(std::uint32_t processId) {
+  auto it = processes_.find(processId);
+  return it == processes_.end() ? std::nullopt : it->second;
+}
+
+std::optional<std::string> SettingsStore::GetSetting(std::string_view app, std::string_view section,
+                                                     std::string_view key) {
   auto it = values_.find(settingKey(app, section, key));
-  return it == values_.end() ? std::string() : it->second;
+  if (it == values_.end()) return std::nullopt;
+  return it->second;
 }
 
 void SettingsStore::SaveSetting(std::string_view app, std::string_view section, std::string_view key,

@@ -1,7 +1,8 @@
 // A fake platform that simulates the window manager's rules instead of replaying scripted answers:
-// top-level windows with classes in front-to-back order, a message queue per window, a keyboard that delivers
-// key events and whose key state has the down bit and the pressed-since-last-query bit, timers the test
-// ticks, extended styles and layered alpha that read back, and a settings map.
+// processes with program files (some that may not be opened), top-level windows with classes, owners,
+// visibility, minimised state and styles in front-to-back order, a message queue per window, a keyboard that
+// delivers key events and whose key state has the down bit and the pressed-since-last-query bit, timers the
+// test ticks, extended styles and layered alpha that read back, and a settings map.
 #pragma once
 
 #include <cstdint>
@@ -22,9 +23,28 @@ struct Posted {
   std::intptr_t lParam;
 };
 
+// WS_OVERLAPPEDWINDOW: caption, system menu, sizing frame, minimise and maximise boxes.
+inline constexpr std::int32_t kOverlappedWindow = 0x00CF0000;
+inline constexpr std::int32_t kWsMinimize = 0x20000000;
+
+// How a new window is made; the default is an ordinary visible frame of no process.
+struct WindowSpec {
+  std::uint32_t process = 0;
+  platform::Hwnd owner = 0;
+  bool visible = true;
+  bool minimised = false;
+  bool toolWindow = false;
+  // A floating video window as Chrome and Firefox make it: always on top, without a minimise box.
+  bool pictureInPicture = false;
+};
+
 struct Window {
   platform::Hwnd hwnd = 0;
   std::string className;
+  std::uint32_t process = 0;
+  platform::Hwnd owner = 0;
+  bool visible = true;
+  std::int32_t style = kOverlappedWindow;
   std::int32_t exStyle = 0;
   std::optional<std::uint8_t> alpha;  // set by SetLayeredWindowAttributes with LWA_ALPHA
   std::vector<Posted> queue;
@@ -35,10 +55,20 @@ class WindowManager : public platform::WindowManager {
   static constexpr platform::Hwnd kDesktop = 0x10010;
 
   // Creates a top-level window in front of all others, as a newly created window is.
-  platform::Hwnd createWindow(const std::string& className);
+  platform::Hwnd createWindow(const std::string& className, const WindowSpec& spec = {});
+  // A running program, by the full path of its program file.
+  std::uint32_t startProcess(const std::string& imagePath);
+  // A program we may not open (elevated or protected): its program file cannot be read.
+  std::uint32_t startUnreadableProcess();
+  // A browser's own program, from where it is usually installed, with one visible frame; returns the frame.
+  platform::Hwnd openBrowser(platform::BrowserKind kind);
+  // Another program with one visible frame of the given class; returns the frame.
+  platform::Hwnd openProgram(const std::string& imagePath, const std::string& className);
   void destroyWindow(platform::Hwnd hwnd);
   void bringToFront(platform::Hwnd hwnd);
   Window* window(platform::Hwnd hwnd);
+  // Every top-level window, front to back.
+  const std::vector<Window>& windows() const { return windows_; }
   // The messages posted to a window, in order.
   const std::vector<Posted>& posted(platform::Hwnd hwnd);
   std::size_t totalPosted() const;
@@ -72,6 +102,10 @@ class WindowManager : public platform::WindowManager {
                                   std::uint32_t flags) override;
   bool SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx, int cy,
                     std::uint32_t flags) override;
+  std::uint32_t GetWindowThreadProcessId(platform::Hwnd hwnd) override;
+  bool IsWindowVisible(platform::Hwnd hwnd) override;
+  platform::Hwnd GetWindow(platform::Hwnd hwnd, std::uint32_t cmd) override;
+  std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t processId) override;
 
  private:
   struct Key {
@@ -80,6 +114,8 @@ class WindowManager : public platform::WindowManager {
   };
   std::vector<Window> windows_;  // front to back
   platform::Hwnd nextHandle_ = 0x20000;
+  std::map<std::uint32_t, std::optional<std::string>> processes_;  // no value: may not be opened
+  std::uint32_t nextProcess_ = 1000;
   std::uint64_t nextSequence_ = 0;
   std::map<int, Key> keys_;
   int keyQueries_ = 0;
@@ -120,7 +156,8 @@ class Keyboard : public platform::KeyboardWatch {
 
 class SettingsStore : public platform::SettingsStore {
  public:
-  std::string GetSetting(std::string_view app, std::string_view section, std::string_view key) override;
+  std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
+                                        std::string_view key) override;
   void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
                    std::string_view value) override;
 

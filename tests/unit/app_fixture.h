@@ -19,16 +19,20 @@ class App : public ::testing::Test {
   int value(std::string_view name) { return main.control(name).Value(); }
   bool visible(std::string_view name) { return main.control(name).Visible(); }
 
-  // A click at a point of the client area (twips) reaches whatever control lies on top there.
-  std::string clickAt(int x, int y) {
-    form::Control* hit = form.hitTest(x, y);
-    if (!hit) return "";
-    if (hit->kind() == form::Kind::CheckBox) {
-      hit->SetValue(hit->Value() == 1 ? 0 : 1);
-    } else if (hit->Click) {
-      hit->Click();
-    }
-    return hit->name();
+  // A left click at a point of the client area (twips), through the same calls a host makes; returns the
+  // name of the control that took the press.
+  std::string clickAt(float x, float y) {
+    form.mouseDown(x, y, form::kLeftButton, 0);
+    const form::Control* took = form.captured();
+    form.mouseUp(x, y, 0, 0);
+    return took ? took->name() : "";
+  }
+
+  // A left-button drag from one point of the client area to another.
+  void drag(float fromX, float fromY, float toX, float toY) {
+    form.mouseDown(fromX, fromY, form::kLeftButton, 0);
+    form.mouseMove(toX, toY, form::kLeftButton, 0);
+    form.mouseUp(toX, toY, 0, 0);
   }
 
   // Ctrl then S, typed on the keyboard the watcher listens to.

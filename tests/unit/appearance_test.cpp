@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
+#include "platform/platform.h"
 
 namespace {
 
+using platform::BrowserKind;
 using testing_app::App;
 
 class Appearance : public App {
@@ -41,39 +43,42 @@ TEST_F(Appearance, LayeredStyleIsAddedOnceAndKeptWhenOpaqueAgain) {
 }
 
 TEST_F(Appearance, SlidersActOnTheirBrowserOrFallBackToTheProgramsWindow) {
-  const auto ie = p.wm.createWindow("IEFrame");
-  const auto chromeOnly = p.wm.createWindow("Chrome_WidgetWin_1");
-  const auto firefox = p.wm.createWindow("MozillaWindowClass");
+  const auto ie = p.wm.openBrowser(BrowserKind::IE);
+  const auto firefox = p.wm.openBrowser(BrowserKind::Firefox);
+  const auto mail = p.wm.openProgram("C:\\Mail\\thunderbird.exe", "MozillaWindowClass");
   main.control("IEHScroll").SetValue(100);
   EXPECT_EQ(alpha(ie), 100);
   main.control("FFHScroll").SetValue(254);
   EXPECT_EQ(alpha(firefox), 254);
+  EXPECT_FALSE(alpha(mail).has_value()) << "the mail client in front shares the class, not the program";
+  const auto editor = p.wm.openProgram("C:\\VS Code\\Code.exe", "Chrome_WidgetWin_1");
   main.control("CHHScroll").SetValue(7);
-  EXPECT_EQ(alpha(form.hWnd), 7) << "a single Chrome window is never the browser frame";
-  EXPECT_FALSE(alpha(chromeOnly).has_value());
+  EXPECT_EQ(alpha(form.hWnd), 7) << "no Chrome: the program's own window, never the editor";
+  EXPECT_FALSE(alpha(editor).has_value());
 
   p.wm.destroyWindow(firefox);
   main.control("FFHScroll").SetValue(60);
   EXPECT_EQ(alpha(form.hWnd), 60) << "Firefox closed: the program's own window";
 
-  const auto chrome = p.wm.createWindow("Chrome_WidgetWin_1");
-  p.wm.bringToFront(chromeOnly);
+  const auto chrome = p.wm.openBrowser(BrowserKind::Chrome);
+  p.wm.bringToFront(editor);
   main.control("CHHScroll").SetValue(8);
   EXPECT_EQ(alpha(chrome), 8) << "looked up afresh at each change";
 }
 
 TEST_F(Appearance, PinBoxesReapplyAllThreeInOrderPinningAndReleasing) {
-  const auto ie = p.wm.createWindow("IEFrame");
-  p.wm.createWindow("Chrome_WidgetWin_1");
-  const auto chrome = p.wm.createWindow("Chrome_WidgetWin_1");
-  p.wm.bringToFront(p.wm.FindWindowExA(p.wm.GetDesktopWindow(), chrome, "Chrome_WidgetWin_1"));
-  const auto firefox = p.wm.createWindow("MozillaWindowClass");
+  const auto ie = p.wm.openBrowser(BrowserKind::IE);
+  const auto chrome = p.wm.openBrowser(BrowserKind::Chrome);
+  const auto firefox = p.wm.openBrowser(BrowserKind::Firefox);
+  const auto video = p.wm.createWindow("MozillaWindowClass",
+                                       {.process = p.wm.window(firefox)->process, .pictureInPicture = true});
   p.wm.SetWindowPos(ie, platform::kHwndTopmost, 0, 0, 0, 0, 3);  // pinned by somebody else
 
   main.control("CHTopmostChk").SetValue(1);
   EXPECT_TRUE(pinned(chrome));
   EXPECT_FALSE(pinned(ie)) << "a clear box releases its browser";
   EXPECT_FALSE(pinned(firefox));
+  EXPECT_TRUE(pinned(video)) << "Firefox's floating video stays on top: it is not Firefox's frame";
 
   main.control("FFTopmostChk").SetValue(1);
   main.control("CHTopmostChk").SetValue(0);
@@ -83,10 +88,21 @@ TEST_F(Appearance, PinBoxesReapplyAllThreeInOrderPinningAndReleasing) {
   p.wm.destroyWindow(firefox);
   main.control("IETopmostChk").SetValue(1);  // Firefox gone: its call goes to handle 0 and is ignored
   EXPECT_TRUE(pinned(ie));
-  const auto late = p.wm.createWindow("MozillaWindowClass");
+  const auto late = p.wm.openBrowser(BrowserKind::Firefox);
   EXPECT_FALSE(pinned(late)) << "a browser started later waits for the next click";
   main.setAllTopMost();
   EXPECT_TRUE(pinned(late));
+}
+
+TEST_F(Appearance, WithTwoChromeWindowsThePinBoxReleasesTheWindowItPinned) {
+  const auto back = p.wm.openBrowser(BrowserKind::Chrome);
+  const auto front = p.wm.openBrowser(BrowserKind::Chrome);
+  main.control("CHTopmostChk").SetValue(1);
+  EXPECT_TRUE(pinned(front));
+  EXPECT_FALSE(pinned(back));
+  main.control("CHTopmostChk").SetValue(0);
+  EXPECT_FALSE(pinned(front));
+  EXPECT_FALSE(pinned(back));
 }
 
 }  // namespace

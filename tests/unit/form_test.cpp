@@ -70,7 +70,7 @@ TEST_F(Layout, TheOpenPanelLiesAboveEverythingOnTheBackground) {
 TEST_F(Layout, TabMovesFromTheBackgroundToTheUnseenListAndIntoTheOpenPanel) {
   ASSERT_EQ(form.focused()->name(), "MainBg");
   auto tab = [this](bool back = false) {
-    form.setFocus(form.nextInTabOrder(back));
+    form.keyDown(form::kKeyTab, back ? form::kShiftKey : 0);
     return form.focused()->name();
   };
   EXPECT_EQ(tab(), "List1");
@@ -89,10 +89,10 @@ TEST_F(Layout, TabMovesFromTheBackgroundToTheUnseenListAndIntoTheOpenPanel) {
 
 TEST_F(Layout, KeysReachTheBackgroundOnlyWhileItHasTheFocus) {
   load();
-  form.setFocus(form.nextInTabOrder(false));  // List1
+  form.keyDown(form::kKeyTab, 0);  // List1
   form.keyDown(27, 0);
   EXPECT_FALSE(p.process.ended);
-  form.setFocus(form.nextInTabOrder(false));  // back to MainBg
+  form.keyDown(form::kKeyTab, 0);  // back to MainBg
   form.keyDown(27, 0);
   EXPECT_TRUE(p.process.ended);
 }

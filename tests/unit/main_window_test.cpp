@@ -35,7 +35,7 @@ TEST_F(StartUp, ASecondCopyEndsAtOnceAndTouchesNothing) {
   EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0);
 }
 
-TEST_F(StartUp, StoredSelectionIsRestoredInOrderAndRewrittenAsItGoes) {
+TEST_F(StartUp, StoredSelectionIsRestoredAsItIsAndNotRewritten) {
   p.settings.setApps("ie,firefox,autorefresh,");
   load();
   EXPECT_EQ(value("ie_chk"), 1);
@@ -44,39 +44,56 @@ TEST_F(StartUp, StoredSelectionIsRestoredInOrderAndRewrittenAsItGoes) {
   EXPECT_FALSE(visible("chrome_checked"));
   EXPECT_TRUE(visible("ie_checked"));
   EXPECT_TRUE(visible("firefox_checked"));
-  EXPECT_EQ(p.settings.writes, 2) << "each restored browser stores the selection";
+  EXPECT_EQ(p.settings.writes, 0);
   EXPECT_EQ(p.settings.apps(), "ie,firefox,autorefresh,");
   EXPECT_TRUE(p.keyboard.watching());
 }
 
-// Automatic refresh turned off in an earlier run stays off: it is restored before the browser ticks store
-// the selection, and the watcher is not started.
-TEST_F(StartUp, AutomaticRefreshTurnedOffIsRemembered) {
-  p.settings.setApps("ie,");
-  load();
-  EXPECT_EQ(value("auto_chk"), 0);
-  EXPECT_FALSE(visible("auto_check"));
-  EXPECT_EQ(p.settings.apps(), "ie,");
-  EXPECT_FALSE(p.keyboard.watching());
-  p.wm.createWindow("IEFrame");
-  saveChord();
-  EXPECT_EQ(p.wm.totalPosted(), 0u);
-}
-
-TEST_F(StartUp, UnrecognisedStoredTextTicksNothingAndKeepsTheWatcher) {
-  for (const char* stored : {"Chrome,IE,", "xyz", ",,,", "chrome;ie"}) {
-    SCOPED_TRACE(stored);
+// Whatever is stored is the user's last choice, automatic refresh included: on exactly when "autorefresh" is
+// among the tokens. Only an absent value is a first start.
+TEST_F(StartUp, AStoredValueIsAppliedTokenByTokenEvenWhenEmptyOrUnrecognised) {
+  struct Row {
+    const char* stored;
+    bool ie;
+    bool autoRefresh;
+  };
+  for (const Row& row : {Row{"ie,", true, false}, Row{"", false, false}, Row{"autorefresh,", false, true},
+                         Row{"Chrome,IE,", false, false}, Row{"xyz", false, false}, Row{",,,", false, false},
+                         Row{"chrome;ie", false, false}, Row{"ie,Autorefresh,", true, false}}) {
+    SCOPED_TRACE(row.stored);
     fake::Platform q;
     ui::Main other(q.services);
     other.form().hWnd = q.wm.createWindow("VaskF5Main");
-    q.settings.setApps(stored);
+    q.settings.setApps(row.stored);
     other.Form_Load();
-    for (auto box : {"ie_chk", "chrome_chk", "firefox_chk", "opera_chk"})
-      EXPECT_EQ(other.control(box).Value(), 0);
-    EXPECT_EQ(other.control("auto_chk").Value(), 1);
-    EXPECT_TRUE(q.keyboard.watching());
-    EXPECT_EQ(q.settings.apps(), stored) << "nothing is written while loading garbage";
+    EXPECT_EQ(other.control("ie_chk").Value(), row.ie ? 1 : 0);
+    for (auto box : {"chrome_chk", "firefox_chk", "opera_chk"})
+      EXPECT_EQ(other.control(box).Value(), 0) << box;
+    EXPECT_EQ(other.control("auto_chk").Value(), row.autoRefresh ? 1 : 0);
+    EXPECT_EQ(other.control("auto_check").Visible(), row.autoRefresh);
+    EXPECT_EQ(q.keyboard.watching(), row.autoRefresh);
+    EXPECT_EQ(q.settings.writes, 0);
+    EXPECT_EQ(q.settings.apps(), row.stored) << "nothing is rewritten at start-up";
   }
+}
+
+TEST_F(StartUp, EverythingUntickedStaysUntickedAfterARestart) {
+  load();
+  clickAt(1040, 1600);  // Chrome off
+  clickAt(680, 2730);   // automatic refresh off
+  ASSERT_EQ(p.settings.apps(), "");
+
+  ui::Main restarted(p.services);
+  restarted.form().hWnd = p.wm.createWindow("VaskF5Main");
+  restarted.Form_Load();
+  for (auto box : {"ie_chk", "chrome_chk", "firefox_chk", "opera_chk", "auto_chk"})
+    EXPECT_EQ(restarted.control(box).Value(), 0) << box;
+  EXPECT_FALSE(restarted.control("chrome_checked").Visible());
+  EXPECT_FALSE(p.wm.timerRunning(restarted.form().hWnd, 0));
+  p.wm.openBrowser(platform::BrowserKind::Chrome);
+  saveChord();
+  EXPECT_EQ(p.wm.totalPosted(), 0u) << "nothing is refreshed";
+  EXPECT_EQ(p.settings.apps(), "");
 }
 
 TEST_F(StartUp, StoredOperaRaisesTheMessageOnceEvenWhenDuplicated) {
@@ -117,7 +134,7 @@ TEST_F(Toggles, OperaShowsItsMessageOnEveryChangeAndIsStillStoredAndRefreshed) {
   EXPECT_EQ(p.process.messages.size(), 1u);
   EXPECT_EQ(p.process.messages[0], kOperaMessage);
   EXPECT_EQ(p.settings.apps(), "chrome,opera,autorefresh,");
-  const auto opera = p.wm.createWindow("OperaWindowClass");
+  const auto opera = p.wm.openBrowser(platform::BrowserKind::Opera);
   saveChord();
   EXPECT_EQ(p.wm.posted(opera).size(), 3u);
   clickAt(5150, 1600);
@@ -125,9 +142,7 @@ TEST_F(Toggles, OperaShowsItsMessageOnEveryChangeAndIsStillStoredAndRefreshed) {
 }
 
 TEST_F(Toggles, AutomaticRefreshLabelTogglesAndTheWatcherFollowsAtOnce) {
-  const auto chromeHelper = p.wm.createWindow("Chrome_WidgetWin_1");
-  const auto chrome = p.wm.createWindow("Chrome_WidgetWin_1");
-  p.wm.bringToFront(chromeHelper);
+  const auto chrome = p.wm.openBrowser(platform::BrowserKind::Chrome);
   EXPECT_EQ(clickAt(1500, 2700), "auto_lbl");
   EXPECT_EQ(value("auto_chk"), 0);
   EXPECT_FALSE(visible("auto_check"));
@@ -180,7 +195,7 @@ TEST_F(Ending, CloseAndExitLinksStopTheWatcherAndEnd) {
 }
 
 TEST_F(Ending, EscEndsAndUnloadStopsTheWatcher) {
-  main.MainBg_KeyDown(27, 0);
+  form.keyDown(27, 0);
   EXPECT_TRUE(p.process.ended);
   main.Form_Unload();
   EXPECT_FALSE(p.keyboard.watching());
@@ -190,53 +205,69 @@ class Moving : public App {};
 
 TEST_F(Moving, LeftDragMovesTheWindowByTheDraggedDistanceRoundingHalvesToEven) {
   form.placedAt(1500, 3000);
-  main.MainBg_MouseDown({1, 0, 100.5f, 200.5f});  // rounds to 100 and 200
-  main.MainBg_MouseMove({1, 0, 160.f, 230.f});
+  form.mouseDown(100.5f, 200.5f, form::kLeftButton, 0);  // rounds to 100 and 200
+  form.mouseMove(160.f, 230.f, form::kLeftButton, 0);
   EXPECT_EQ(form.Left(), 1560);
   EXPECT_EQ(form.Top(), 3030);
-  main.MainBg_MouseMove({1, 0, 101.5f, 200.f});  // 1560 - 100 + 101.5 = 1561.5 -> 1562
+  form.mouseMove(101.5f, 200.f, form::kLeftButton, 0);  // 1560 - 100 + 101.5 = 1561.5 -> 1562
   EXPECT_EQ(form.Left(), 1562);
-  main.MainBg_MouseUp({1, 0, 0, 0});
-  main.MainBg_MouseMove({0, 0, 900.f, 900.f});
+  form.mouseUp(101.5f, 200.f, 0, 0);
+  form.mouseMove(900.f, 900.f, 0, 0);
   EXPECT_EQ(form.Left(), 1562) << "released: moving no longer drags";
 }
 
 TEST_F(Moving, OnlyTheLeftButtonAloneStartsADrag) {
-  for (int button : {2, 4, 3}) {
-    main.MainBg_MouseDown({button, 0, 10.f, 10.f});
-    EXPECT_FALSE(main.isDragging()) << button;
+  for (int buttons : {form::kRightButton, form::kMiddleButton}) {
+    form.mouseDown(100.f, 100.f, buttons, 0);
+    EXPECT_FALSE(main.isDragging()) << buttons;
+    form.mouseUp(100.f, 100.f, 0, 0);
   }
+  main.MainBg_MouseDown({form::kLeftButton | form::kRightButton, 0, 10.f, 10.f});
+  EXPECT_FALSE(main.isDragging()) << "left and right together";
 }
 
 TEST_F(Moving, ThePanelDragsTheWindowExactlyAsTheBackgroundDoes) {
   form.placedAt(0, 0);
-  main.setting_frame_MouseDown({1, 0, 50.f, 50.f});
-  main.setting_frame_MouseMove({1, 0, 350.f, 20.f});
+  drag(100.f, 3100.f, 400.f, 3070.f);  // the background, below the panel once it is open
   EXPECT_EQ(form.Left(), 300);
   EXPECT_EQ(form.Top(), -30);
-  main.setting_frame_MouseUp({1, 0, 0, 0});
+  main.setting_btn_Click();
+  ASSERT_EQ(form.hitTest(3000, 2500)->name(), "setting_frame");
+  drag(3000.f, 2500.f, 3300.f, 2470.f);
+  EXPECT_EQ(form.Left(), 600);
+  EXPECT_EQ(form.Top(), -60);
   EXPECT_FALSE(main.isDragging());
+}
+
+TEST_F(Moving, LosingThePointerEndsTheDrag) {
+  form.placedAt(0, 0);
+  form.mouseDown(100.f, 100.f, form::kLeftButton, 0);
+  form.captureLost();
+  EXPECT_FALSE(main.isDragging());
+  form.mouseMove(900.f, 900.f, form::kLeftButton, 0);
+  EXPECT_EQ(form.Left(), 0);
 }
 
 TEST_F(Moving, DraggingFarBeyondSixteenBitsNeitherWrapsNorFails) {
   form.placedAt(32000, -32000);
-  main.MainBg_MouseDown({1, 0, 0.f, 0.f});
-  main.MainBg_MouseMove({1, 0, 5000.f, -5000.f});
+  form.mouseDown(0.f, 0.f, form::kLeftButton, 0);
+  form.mouseMove(5000.f, -5000.f, form::kLeftButton, 0);
   EXPECT_EQ(form.Left(), 37000);
   EXPECT_EQ(form.Top(), -37000);
 }
 
 TEST_F(Moving, PanelOpensAndClosesIdempotentlyAndMinimisingKeepsIt) {
   auto& panel = main.control("setting_frame");
-  main.setting_btn_Click();
+  EXPECT_EQ(clickAt(5250, 330), "setting_btn");
+  EXPECT_EQ(clickAt(5250, 330), "setting_frame") << "the open panel covers the button";
   main.setting_btn_Click();
   EXPECT_TRUE(panel.Visible());
   EXPECT_EQ(panel.Top(), 130);
-  main.min_lnk_Click();
+  EXPECT_EQ(clickAt(5500, 60), "min_lnk") << "above the open panel";
   EXPECT_EQ(form.windowState(), form::WindowState::Minimized);
   form.setWindowState(form::WindowState::Normal);
   EXPECT_TRUE(panel.Visible()) << "restored with the panel as it was";
-  main.close_setting_btn_Click();
+  EXPECT_EQ(clickAt(240 + 5500, 130 + 350), "close_setting_btn");
   main.close_setting_btn_Click();
   EXPECT_FALSE(panel.Visible());
   EXPECT_EQ(panel.Top(), 130) << "closed, the panel is not parked again";

@@ -711,61 +711,127 @@ def current_env() -> WineEnv:
 class FakeWindow:
     hwnd: int
     cls: str
-    label: str  # class short name and creation index within the class, e.g. "chrome[1]"
+    label: str  # class short name and creation index of the frame within the class, e.g. "chrome[1]"
+    role: str = "frame"  # frame, popup, hidden-popup, utility or pip
+    program: str = "fakebrowser.exe"
 
 
 SHORT_NAMES = {IE: "ie", CHROME: "chrome", FIREFOX: "firefox", OPERA: "opera"}
 
+# The browsers' own program names. Only windows of these programs are ever refreshed; look-alikes of the same
+# classes run under other names (Code.exe, thunderbird.exe, msedge.exe, xchrome.exe).
+BROWSER_PROGRAMS = {IE: "iexplore.exe", CHROME: "chrome.exe", FIREFOX: "firefox.exe", OPERA: "opera.exe"}
+
+
+def program_copy(env: "WineEnv", image: str) -> Path:
+    """fakebrowser.exe copied under a program name into the environment's folder, once: the window manager then
+    reports that name as the program of its windows."""
+    folder = env.temp_dir / "programs"
+    folder.mkdir(parents=True, exist_ok=True)
+    target = folder / image
+    if not target.is_file():
+        shutil.copyfile(CONFIG.support_dir / "fakebrowser.exe", target)
+    return target
+
+
+@dataclass
+class _Program:
+    """One running copy of fakebrowser.exe and its files."""
+
+    image: str
+    request: list[tuple[str, int]]
+    log_path: Path
+    ready_path: Path
+    process: subprocess.Popen | None = None
+
 
 class FakeBrowsers:
-    """One fakebrowser.exe process holding windows of one or more classes, all on one thread.
+    """Fake browser windows: each browser's windows in one process running under that browser's program name
+    (chrome.exe, firefox.exe, ...), or all of them in one process under ``image`` when it is given.
 
-    Because every window lives on the same thread, messages that one sender posts to several of them come out of the
-    one message queue, and so are logged, in the order they were posted."""
+    Windows of one process live on one thread, so messages that one sender posts to several of them come out of the
+    one message queue, and so are logged, in the order they were posted; across processes only the time stamps
+    order them. ``structure`` (on by default for a browser's own program) gives Chrome and Firefox the other
+    top-level windows the real ones make: owned popups above each frame, a hidden helper window, a floating video."""
 
     def __init__(self, env: WineEnv, out_dir: Path, windows: list[tuple[str, int]], name: str = "browsers",
-                 x: int = 700, y: int = 20, hang: bool = False, color: str | None = None):
+                 x: int = 700, y: int = 20, hang: bool = False, color: str | None = None, image: str | None = None,
+                 structure: bool | None = None):
         self.env = env
         self.color = color
         self.name = name
-        self.log_path = out_dir / f"{name}.log"
-        self.ready_path = out_dir / f"{name}.ready"
-        self.request = windows
         self.x, self.y, self.hang = x, y, hang
-        self.process: subprocess.Popen | None = None
+        self.structure = structure
+        groups: dict[str, list[tuple[str, int]]] = {}
+        for cls, count in windows:
+            groups.setdefault(image or BROWSER_PROGRAMS.get(cls, "fakebrowser.exe"), []).append((cls, count))
+        several = len(groups) > 1
+        self.programs = [_Program(program, request, out_dir / f"{name}-{program}.log" if several else out_dir / f"{name}.log",
+                                  out_dir / f"{name}-{program}.ready" if several else out_dir / f"{name}.ready")
+                         for program, request in groups.items()]
         self.windows: list[FakeWindow] = []
 
+    @property
+    def process(self) -> subprocess.Popen:
+        """The process, when all the windows are in one."""
+        if len(self.programs) != 1:
+            raise HarnessError(f"{self.name} runs {len(self.programs)} programs; use .processes")
+        return self.programs[0].process
+
+    @property
+    def log_path(self) -> Path:
+        """The log, when all the windows are in one process."""
+        if len(self.programs) != 1:
+            raise HarnessError(f"{self.name} runs {len(self.programs)} programs, each with its own log")
+        return self.programs[0].log_path
+
+    @property
+    def processes(self) -> list[subprocess.Popen]:
+        return [program.process for program in self.programs if program.process is not None]
+
     def start(self) -> "FakeBrowsers":
-        for path in (self.log_path, self.ready_path):
-            path.unlink(missing_ok=True)
-        args: list = [CONFIG.support_dir / "fakebrowser.exe"]
-        for cls, count in self.request:
-            args += ["--class", cls, "--count", count]
-        args += ["--log", windows_path(self.log_path), "--ready", windows_path(self.ready_path),
-                 "--x", self.x, "--y", self.y]
-        if self.color:
-            args += ["--color", self.color]
-        if self.hang:
-            args.append("--hang-after-ready")
-        self.process = self.env.spawn(args, self.name)
+        for number, program in enumerate(self.programs):
+            for path in (program.log_path, program.ready_path):
+                path.unlink(missing_ok=True)
+            executable = program_copy(self.env, program.image) if program.image != "fakebrowser.exe" \
+                else CONFIG.support_dir / "fakebrowser.exe"
+            args: list = [executable]
+            for cls, count in program.request:
+                args += ["--class", cls, "--count", count]
+            args += ["--log", windows_path(program.log_path), "--ready", windows_path(program.ready_path),
+                     "--x", self.x + 40 * number, "--y", self.y]
+            if self.color:
+                args += ["--color", self.color]
+            if self.hang:
+                args.append("--hang-after-ready")
+            if self.structure if self.structure is not None else program.image in BROWSER_PROGRAMS.values():
+                args.append("--structure")
+            program.process = self.env.spawn(args, f"{self.name}-{program.image}")
 
-        def ready():
-            if self.process.poll() is not None:
-                raise HarnessError(f"fakebrowser ended early with code {self.process.returncode}")
-            return self.ready_path.is_file()
+        frames: dict[str, int] = {}
+        for program in self.programs:
+            def ready(program=program):
+                if program.process.poll() is not None:
+                    raise HarnessError(f"{program.image} ended early with code {program.process.returncode}")
+                return program.ready_path.is_file()
 
-        wait_until(ready, START_TIMEOUT, "the fake browser windows")
-        counters: dict[str, int] = {}
-        for line in self.ready_path.read_text().splitlines():
-            hwnd_text, cls = line.split(" ", 1)
-            index = counters.get(cls, 0)
-            counters[cls] = index + 1
-            self.windows.append(FakeWindow(int(hwnd_text), cls, f"{SHORT_NAMES.get(cls, cls)}[{index}]"))
+            wait_until(ready, START_TIMEOUT, f"the fake {program.image} windows")
+            for line in program.ready_path.read_text().splitlines():
+                hwnd_text, cls, role = line.split(" ")
+                short = SHORT_NAMES.get(cls, cls)
+                if role == "frame":
+                    frames[cls] = frames.get(cls, 0) + 1
+                    label = f"{short}[{frames[cls] - 1}]"
+                elif role in ("popup", "hidden-popup"):
+                    label = f"{short}[{frames.get(cls, 0) - 1}].{role}"
+                else:
+                    label = f"{short}.{role}"
+                self.windows.append(FakeWindow(int(hwnd_text), cls, label, role, program.image))
         return self
 
     def of_class(self, cls: str) -> list[FakeWindow]:
-        """This process's windows of a class, in creation order."""
-        return [w for w in self.windows if w.cls == cls]
+        """The frames of a class, in creation order."""
+        return [w for w in self.windows if w.cls == cls and w.role == "frame"]
 
     def label(self, hwnd: int) -> str:
         for window in self.windows:
@@ -774,35 +840,54 @@ class FakeBrowsers:
         return f"foreign window {hwnd}"
 
     def zorder(self, cls: str) -> list[FakeWindow]:
-        """This process's windows of a class, front to back, as the window manager lists them right now."""
-        ours = {w.hwnd: w for w in self.windows}
+        """The frames of a class, front to back, as the window manager lists them right now."""
+        ours = {w.hwnd: w for w in self.windows if w.role == "frame"}
         return [ours[h] for h in self.env.find(cls) if h in ours]
+
+    def per_program(self, events: list[Event]) -> dict[str, list[Event]]:
+        """Events split by the program whose window got them, each program's in their order."""
+        program_of = {w.label: w.program for w in self.windows}
+        result: dict[str, list[Event]] = {}
+        for event in events:
+            result.setdefault(program_of.get(event.window, "?"), []).append(event)
+        return result
 
     # -- the log --------------------------------------------------------------------------------------------------
 
-    def _lines(self) -> list[list[str]]:
+    @staticmethod
+    def _lines(program: _Program) -> list[list[str]]:
         try:
-            text = self.log_path.read_bytes().decode("ascii", errors="replace")
+            text = program.log_path.read_bytes().decode("ascii", errors="replace")
         except FileNotFoundError:
             return []
         # A line is only complete with its newline; the writer never leaves half a line, but be strict anyway.
         return [line.split() for line in text.split("\n")[:-1] if line.strip()]
 
-    def checkpoint(self) -> int:
-        """A position in the log; ``events(since=...)`` then shows only what came after it."""
-        return len(self._lines())
+    def checkpoint(self) -> tuple[int, ...]:
+        """A position in the logs; ``events(since=...)`` then shows only what came after it."""
+        return tuple(len(self._lines(program)) for program in self.programs)
 
-    def events(self, since: int = 0) -> list[Event]:
-        """Logged messages after a checkpoint, markers left out."""
+    def timed_events(self, since: tuple[int, ...] | None = None) -> list[tuple[float, Event]]:
+        """Logged messages after a checkpoint with their time stamps, markers left out, all programs' merged by
+        time stamp (each program's own stay in their logged order)."""
         result = []
-        for fields in self._lines()[since:]:
-            _, _, hwnd, message, wparam, lparam = fields[:6]
-            if message == "MARK":
-                continue
-            result.append(Event(self.label(int(hwnd)), message, int(wparam, 16), int(lparam, 16)))
-        return result
+        for number, program in enumerate(self.programs):
+            for fields in self._lines(program)[since[number] if since else 0:]:
+                stamp, _, hwnd, message, wparam, lparam = fields[:6]
+                if message != "MARK":
+                    result.append((float(stamp), Event(self.label(int(hwnd)), message, int(wparam, 16),
+                                                       int(lparam, 16))))
+        return sorted(result, key=lambda item: item[0])
 
-    def wait_events(self, count: int, since: int = 0, timeout: float = EVENT_TIMEOUT) -> bool:
+    def events(self, since: tuple[int, ...] | None = None) -> list[Event]:
+        """Logged messages after a checkpoint, markers left out."""
+        return [event for _, event in self.timed_events(since)]
+
+    def last_mark_stamp(self) -> float:
+        """The time stamp of the latest marker in the first program's log."""
+        return float([f for f in self._lines(self.programs[0]) if f[3] == "MARK"][-1][0])
+
+    def wait_events(self, count: int, since: tuple[int, ...] | None = None, timeout: float = EVENT_TIMEOUT) -> bool:
         """Waits until at least ``count`` messages were logged after the checkpoint; False if they never came."""
         try:
             wait_until(lambda: len(self.events(since)) >= count, timeout, f"{count} logged messages")
@@ -813,11 +898,16 @@ class FakeBrowsers:
     def sync(self, timeout: float = EVENT_TIMEOUT) -> None:
         """Makes sure that everything posted to these windows so far has been logged.
 
-        A marker is posted behind whatever is queued; once it shows in the log, so does everything before it."""
-        marks_before = sum(1 for fields in self._lines() if fields[3] == "MARK")
-        self.env.probe("mark", self.windows[0].hwnd, check=True)
-        wait_until(lambda: sum(1 for f in self._lines() if f[3] == "MARK") > marks_before, timeout,
-                   f"the marker in {self.log_path.name}")
+        A marker is posted behind whatever is queued in each program; once it shows in the log, so does everything
+        before it."""
+        for program in self.programs:
+            def marks(program=program):
+                return sum(1 for fields in self._lines(program) if fields[3] == "MARK")
+
+            before = marks()
+            first = next(w for w in self.windows if w.program == program.image)
+            self.env.probe("mark", first.hwnd, check=True)
+            wait_until(lambda: marks() > before, timeout, f"the marker in {program.log_path.name}")
 
     def settle(self) -> None:
         """Gives a sender time to post anything more it was going to post, then syncs.
@@ -895,8 +985,8 @@ class WineTestCase(unittest.TestCase):
         try:
             browsers.start()
         finally:
-            if browsers.process is not None:
-                self.track(browsers.process)
+            for process in browsers.processes:
+                self.track(process)
         return browsers
 
     def start_typepad(self, *extra: str, title: str = "typepad") -> tuple[subprocess.Popen, int]:

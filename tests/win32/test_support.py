@@ -18,7 +18,27 @@ def tearDownModule():
     harness.stop_module()
 
 
-class FakeBrowserWindows(harness.WineTestCase):
+class SupportCase(harness.WineTestCase):
+    def start_browsers(self, windows, **kwargs):
+        """The fake browser as itself (fakebrowser.exe, frames only), unless told otherwise."""
+        return super().start_browsers(windows, **({"image": "fakebrowser.exe"} | kwargs))
+
+
+class FakeBrowserWindows(SupportCase):
+    def test_copies_under_the_browsers_names_run_as_those_programs_with_the_real_windows_around_the_frames(self):
+        browsers = self.start_browsers([(CHROME, 1), (FIREFOX, 1)], image=None)
+        self.assertTrue(self.env.windows_pids("chrome.exe") and self.env.windows_pids("firefox.exe"))
+        role = {w.label: w for w in browsers.windows}
+        visible = {label: self.env.probe_value("visible", w.hwnd) == "1" for label, w in role.items()}
+        self.assertEqual(visible, {"chrome[0]": True, "chrome[0].popup": True, "chrome[0].hidden-popup": False,
+                                   "chrome.utility": False, "firefox[0]": True, "firefox[0].popup": True,
+                                   "firefox.pip": True})
+        self.assertEqual(self.env.find(CHROME)[0], role["chrome.utility"].hwnd, "the helper window is in front")
+        self.assertEqual(self.env.find(FIREFOX)[0], role["firefox.pip"].hwnd, "the floating video is in front")
+        pip = role["firefox.pip"].hwnd
+        self.assertTrue(self.env.exstyle(pip) & 0x8, "the floating video is always on top")
+        self.assertFalse(int(self.env.probe_value("style", pip), 16) & 0x20000, "and has no minimise box")
+
     def test_windows_are_listed_front_to_back_with_the_last_created_first(self):
         browsers = self.start_browsers([(CHROME, 3)])
         created = [w.hwnd for w in browsers.of_class(CHROME)]
@@ -89,11 +109,11 @@ class FakeBrowserWindows(harness.WineTestCase):
         self.env.probe("mark", target.hwnd, check=True)
         # Proving an absence: watch for a moment; a pumping fake browser logs both within milliseconds.
         time.sleep(harness.SETTLE_SECONDS)
-        self.assertEqual(browsers.checkpoint(), 0, "nothing is logged while the browser hangs")
+        self.assertEqual(browsers.events(), [], "nothing is logged while the browser hangs")
         self.assertIsNone(browsers.process.poll(), "the hung browser is still running")
 
 
-class ProbeCommands(harness.WineTestCase):
+class ProbeCommands(SupportCase):
     def test_pin_and_unpin_move_a_window_in_and_out_of_the_topmost_band(self):
         browsers = self.start_browsers([(CHROME, 1)])
         hwnd = browsers.windows[0].hwnd
@@ -162,7 +182,7 @@ class ProbeCommands(harness.WineTestCase):
         self.assertIsNone(self.env.reg_read())
 
 
-class KeyboardMouseAndScreen(harness.WineTestCase):
+class KeyboardMouseAndScreen(SupportCase):
     def test_keys_typed_at_human_speed_reach_the_focused_window(self):
         _, pad = self.start_typepad()
         self.start_browsers([(CHROME, 1)])  # shown later, so the focus has to be taken back from it

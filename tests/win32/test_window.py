@@ -311,9 +311,26 @@ class AutomaticRefresh(WindowCase):
                 self.click(point)
                 self.wait_stored({"chrome"} | ({"autorefresh"} if on else set()), f"the selection after the {where}")
                 self.wait_drawn({"auto": "on" if on else "off", "chrome": "ticked"}, f"the tick after the {where}")
-                expected = refresh_of(browsers.zorder(CHROME)[1].label) if on else []
+                expected = refresh_of(browsers.zorder(CHROME)[0].label) if on else []
                 self.assertEqual(self.type_chord(browsers, pad, len(expected)), expected,
                                  f"the chord with automatic refresh {'on' if on else 'off'}")
+
+    def test_with_everything_unticked_a_restart_ticks_nothing_and_refreshes_nothing(self):
+        # An empty stored selection is the user's choice, not a first start: Chrome stays unticked and automatic
+        # refresh stays off.
+        browsers = self.start_browsers([(CHROME, 1)])
+        _, pad = self.start_typepad()
+        self.launch()
+        self.click(TILE_CLICK["chrome"])
+        self.click(AUTO_TICK_CLICK)
+        self.wait_stored(set(), "the empty selection")
+        self.stop_program()
+
+        self.launch(name="vaskf5-again")
+        self.wait_drawn({"chrome": "clear", "ie": "clear", "firefox": "clear", "opera": "clear", "auto": "off"},
+                        "nothing ticked after the restart")
+        self.assertEqual(self.type_chord(browsers, pad, 0), [], "nothing is refreshed")
+        self.assertEqual(self.env.reg_read(), ("REG_SZ", ""), "and the empty selection is kept")
 
 
 class Dragging(WindowCase):

@@ -1,20 +1,21 @@
 #include "platform/form/form.h"
 
 #include <algorithm>
+#include <cmath>
 #include <stdexcept>
 
 namespace form {
 
-Control::Control(Form& form, Control* parent, const ControlSpec& spec)
+Control::Control(Form& form, Control* parent, const LayoutRow& row)
     : form_(form),
       parent_(parent),
-      spec_(spec),
-      name_(spec.name),
-      rect_(spec.rect),
-      visible_(spec.visible),
-      value_(spec.value),
-      caption_(spec.caption),
-      backStyle_(spec.backStyle) {}
+      layout_(row),
+      name_(row.name),
+      rect_(row.rect),
+      visible_(row.visible),
+      value_(row.value),
+      caption_(row.caption),
+      backStyle_(row.backStyle) {}
 
 bool Control::focusable() const {
   switch (kind()) {
@@ -61,7 +62,7 @@ bool Control::shown() const {
 }
 
 void Control::SetValue(int value) {
-  if (kind() == Kind::HScrollBar) value = std::clamp(value, spec_.min, spec_.max);
+  if (kind() == Kind::HScrollBar) value = std::clamp(value, layout_.min, layout_.max);
   if (value_ == value) return;
   value_ = value;
   notify(Property::Value);
@@ -87,11 +88,11 @@ int Control::absoluteTop() const { return rect_.top + (parent_ ? parent_->absolu
 Form::Form(std::string caption, int clientWidth, int clientHeight)
     : caption_(std::move(caption)), clientWidth_(clientWidth), clientHeight_(clientHeight) {}
 
-void Form::add(const ControlSpec& spec) {
-  if (find(spec.name)) throw std::logic_error("duplicate control " + std::string(spec.name));
-  Control* parent = spec.container.empty() ? nullptr : &control(spec.container);
+void Form::add(const LayoutRow& row) {
+  if (find(row.name)) throw std::logic_error("duplicate control " + std::string(row.name));
+  Control* parent = row.container.empty() ? nullptr : &control(row.container);
   auto& list = parent ? parent->children_ : controls_;
-  auto made = std::make_unique<Control>(*this, parent, spec);
+  auto made = std::make_unique<Control>(*this, parent, row);
   // Windowed controls always lie above windowless ones; within each group the given order holds.
   auto at = made->windowed()
                 ? std::find_if(list.begin(), list.end(), [](const auto& c) { return !c->windowed(); })
@@ -154,6 +155,7 @@ void Form::setTabOrder(std::vector<Control*> order) { tabOrder_ = std::move(orde
 void Form::setFocus(Control* control) {
   if (!control || control == focused_ || !control->focusable()) return;
   focused_ = control;
+  spacePressedOn_ = nullptr;
   if (onFocusChanged) onFocusChanged(*control);
 }
 
@@ -175,8 +177,132 @@ Control* Form::nextInTabOrder(bool backwards) const {
   return focused_;
 }
 
+// ---- Input ----
+
+Control* Form::controlAt(float x, float y) const {
+  // Far outside (or not a number): over nothing. Rounded as a host rounds pixels to twips.
+  if (!(std::fabs(x) < 1e9f && std::fabs(y) < 1e9f)) return nullptr;
+  return hitTest(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+}
+
+MouseEvent Form::eventFor(const Control& target, float x, float y, int button, int shift) const {
+  return {button, shift, x - static_cast<float>(target.absoluteLeft()),
+          y - static_cast<float>(target.absoluteTop())};
+}
+
+void Form::setCaptured(Control* control) {
+  const bool changed = (captured_ != nullptr) != (control != nullptr);
+  captured_ = control;
+  if (changed && onCaptureChanged) onCaptureChanged(control != nullptr);
+}
+
+namespace {
+int lowestBit(int mask) { return mask & -mask; }
+}  // namespace
+
+void Form::mouseDown(float x, float y, int buttons, int shift) {
+  lastX_ = x;
+  lastY_ = y;
+  int pressed = buttons & ~heldButtons_;
+  if (pressed == 0) pressed = buttons != 0 ? lowestBit(buttons) : kLeftButton;
+  heldButtons_ = buttons | pressed;
+  // While the pointer is held every press goes to the control holding it, as it would to a captured window.
+  Control* target = captured_ ? captured_ : controlAt(x, y);
+  if (!target) return;
+  // The window under the press takes the focus: the control itself when windowed, else the surface it is
+  // drawn on. A label on the open panel leaves the focus where it was, since a frame never takes it.
+  for (Control* c = target; c; c = c->parent_) {
+    if (!c->windowed()) continue;
+    if (c->focusable()) setFocus(c);
+    break;
+  }
+  if (!captured_) setCaptured(target);
+  if (target->MouseDown) target->MouseDown(eventFor(*target, x, y, pressed, shift));
+}
+
+void Form::mouseMove(float x, float y, int buttons, int shift) {
+  lastX_ = x;
+  lastY_ = y;
+  Control* target = captured_ ? captured_ : controlAt(x, y);
+  if (target && target->MouseMove) target->MouseMove(eventFor(*target, x, y, buttons, shift));
+}
+
+void Form::mouseUp(float x, float y, int buttons, int shift) {
+  lastX_ = x;
+  lastY_ = y;
+  int released = heldButtons_ & ~buttons;
+  if (released == 0) released = heldButtons_ != 0 ? lowestBit(heldButtons_) : kLeftButton;
+  heldButtons_ &= ~released;
+  Control* target = captured_;
+  if (!target) return;
+  // The pointer is let go before any handler runs: a click may minimise the window, end the program or open a
+  // modal message box, none of which should happen with the pointer still held.
+  if (heldButtons_ == 0) setCaptured(nullptr);
+  if (target->MouseUp) target->MouseUp(eventFor(*target, x, y, released, shift));
+  if (released != kLeftButton || controlAt(x, y) != target) return;
+  if (target->kind() == Kind::CheckBox) {
+    target->SetValue(target->Value() == 1 ? 0 : 1);
+  } else if (target->Click) {
+    target->Click();
+  }
+}
+
+void Form::captureLost() {
+  Control* target = captured_;
+  const int released = heldButtons_;
+  heldButtons_ = 0;
+  if (!target) return;
+  setCaptured(nullptr);
+  if (target->MouseUp) target->MouseUp(eventFor(*target, lastX_, lastY_, released, 0));
+}
+
 void Form::keyDown(int keyCode, int shift) {
-  if (focused_ && focused_->KeyDown) focused_->KeyDown(keyCode, shift);
+  if (keyCode == kKeyTab) {
+    setFocus(nextInTabOrder((shift & kShiftKey) != 0));
+    return;
+  }
+  if (!focused_) return;
+  if (keyCode == kKeySpace && focused_->kind() == Kind::CheckBox) spacePressedOn_ = focused_;
+  if (focused_->KeyDown) focused_->KeyDown(keyCode, shift);
+}
+
+void Form::keyUp(int keyCode, int /*shift*/) {
+  if (keyCode != kKeySpace) return;
+  Control* box = spacePressedOn_;
+  spacePressedOn_ = nullptr;
+  if (box && box == focused_) box->SetValue(box->Value() == 1 ? 0 : 1);
+}
+
+void Form::scroll(Control& bar, ScrollAction action, int thumbPosition) {
+  if (bar.kind() != Kind::HScrollBar) return;
+  const LayoutRow& row = bar.layout();
+  int value = bar.Value();
+  switch (action) {
+    case ScrollAction::LineLeft:
+      value -= row.smallChange;
+      break;
+    case ScrollAction::LineRight:
+      value += row.smallChange;
+      break;
+    case ScrollAction::PageLeft:
+      value -= row.largeChange;
+      break;
+    case ScrollAction::PageRight:
+      value += row.largeChange;
+      break;
+    case ScrollAction::ToStart:
+      value = row.min;
+      break;
+    case ScrollAction::ToEnd:
+      value = row.max;
+      break;
+    case ScrollAction::ThumbRelease:
+      value = thumbPosition;
+      break;
+    case ScrollAction::ThumbTrack:
+      return;
+  }
+  bar.SetValue(value);
 }
 
 }  // namespace form

@@ -17,9 +17,6 @@ namespace form {
 
 enum class Kind : std::uint8_t { PictureBox, Label, Image, Frame, CheckBox, HScrollBar, ListBox };
 
-// Pictures are named by role; the host decides where the pixels come from.
-enum class Picture : std::uint8_t { None, Skin, TickOverlay, AutoTick, Settings };
-
 enum class Pointer : std::uint8_t { Default, Hand };
 enum class Align : std::uint8_t { Left, Center };
 enum class WindowState : std::uint8_t { Normal, Minimized };
@@ -48,10 +45,31 @@ struct Rect {
   bool contains(int x, int y) const { return x >= left && y >= top && x < left + width && y < top + height; }
 };
 
+// Mouse buttons and shift keys as bit masks.
+inline constexpr int kLeftButton = 1, kRightButton = 2, kMiddleButton = 4;
+inline constexpr int kShiftKey = 1, kCtrlKey = 2, kAltKey = 4;
+// Key codes are Windows virtual-key codes on every host; the model acts on these two itself.
+inline constexpr int kKeyTab = 9, kKeySpace = 32;
+
+// What a control's mouse handler receives. For a press or a release `button` is the button that went down or
+// up; for a move it is every button held. The point is in twips of the control's own client area.
 struct MouseEvent {
-  int button = 0;  // pressed-buttons mask: 1 left, 2 right, 4 middle
-  int shift = 0;   // 1 Shift, 2 Ctrl, 4 Alt
+  int button = 0;
+  int shift = 0;
   float x = 0, y = 0;
+};
+
+// What the user did to a scroll bar: an arrow or the track beside the thumb was clicked (or the matching key
+// pressed), the thumb is being dragged, or the dragged thumb was let go.
+enum class ScrollAction : std::uint8_t {
+  LineLeft,
+  LineRight,
+  PageLeft,
+  PageRight,
+  ToStart,
+  ToEnd,
+  ThumbTrack,
+  ThumbRelease
 };
 
 // Which property changed, so that a host repaints or moves only what it must.
@@ -59,8 +77,8 @@ enum class Property : std::uint8_t { Visible, Value, Caption, BackStyle, Positio
 
 class Form;
 
-// Everything a control is laid out with; the layout table is a list of these.
-struct ControlSpec {
+// One row of a layout table: everything a control is laid out with.
+struct LayoutRow {
   std::string_view name = {};
   Kind kind = Kind::Label;
   std::string_view container = {};  // empty: the form itself
@@ -71,7 +89,9 @@ struct ControlSpec {
   Font font = {};
   Color foreColor = Color::system(Color::Role::ButtonText);
   Color backColor = Color::system(Color::Role::ButtonFace);
-  Picture picture = Picture::None;
+  // A named picture; the host finds it among the program's resources and takes its natural size from the
+  // picture itself. Empty: none.
+  std::string_view picture = {};
   Pointer pointer = Pointer::Default;
   std::string_view toolTip = {};
   Align alignment = Align::Left;
@@ -83,14 +103,14 @@ struct ControlSpec {
 
 class Control {
  public:
-  Control(Form& form, Control* parent, const ControlSpec& spec);
+  Control(Form& form, Control* parent, const LayoutRow& row);
   Control(const Control&) = delete;
   Control& operator=(const Control&) = delete;
 
   const std::string& name() const { return name_; }
-  Kind kind() const { return spec_.kind; }
+  Kind kind() const { return layout_.kind; }
   Control* parent() const { return parent_; }
-  const ControlSpec& spec() const { return spec_; }
+  const LayoutRow& layout() const { return layout_; }
   // Children from the top of the stacking order downwards; windowed controls come first.
   const std::vector<std::unique_ptr<Control>>& children() const { return children_; }
 
@@ -121,8 +141,8 @@ class Control {
   int BackStyle() const { return backStyle_; }
   void SetBackStyle(int backStyle);
 
-  Pointer MousePointer() const { return spec_.pointer; }
-  std::string_view ToolTipText() const { return spec_.toolTip; }
+  Pointer MousePointer() const { return layout_.pointer; }
+  std::string_view ToolTipText() const { return layout_.toolTip; }
 
   // Position of this control's top-left corner in the form's client area.
   int absoluteLeft() const;
@@ -141,7 +161,7 @@ class Control {
 
   Form& form_;
   Control* parent_;
-  ControlSpec spec_;
+  LayoutRow layout_;
   std::string name_;
   Rect rect_;
   bool visible_;
@@ -159,7 +179,7 @@ class Form {
   Form& operator=(const Form&) = delete;
 
   // Adds controls in order; each container's children are given top of the stacking order first.
-  void add(const ControlSpec& spec);
+  void add(const LayoutRow& row);
   Control& control(std::string_view name) const;
   Control* find(std::string_view name) const;
   // The form's direct children, top of the stacking order first.
@@ -187,6 +207,8 @@ class Form {
   // The control that takes a mouse press at a point of the client area: the topmost shown control there,
   // searched depth first through containers. Null over nothing.
   Control* hitTest(int x, int y) const;
+  // The same at a point in fractional twips, rounded as a host rounds pixels to twips.
+  Control* controlAt(float x, float y) const;
 
   // Keyboard focus follows the tab order: controls that can take it, in the order the layout names them.
   Control* focused() const { return focused_; }
@@ -196,18 +218,53 @@ class Form {
   void setTabOrder(std::vector<Control*> order);
   // Gives the focus to the first control in tab order that can take it.
   void focusFirst();
-  // Delivers a key to the control that has the focus.
+
+  // ---- Input. A host translates its window system's events into these calls and nothing more: every rule of
+  // what a click, a drag, a tab or a toggle is lives here, so that each host behaves the same.
+  //
+  // x and y are in twips of the form's client area (a host divides its pixels by the scale in use; fractions
+  // are kept), `buttons` is the mask of the buttons held down after the event (kLeftButton ...) and `shift`
+  // the mask of shift keys held (kShiftKey ...).
+  //
+  // A press captures the pointer for the control under it: that control receives every move, press and
+  // release until all buttons are up or the capture is lost. A click is a left press and release on the same
+  // control; on a check box it toggles the value. A press also gives the focus to the window that takes it
+  // (the control itself or the windowed container it is drawn on) when that can take the focus.
+  void mouseDown(float x, float y, int buttons, int shift);
+  void mouseMove(float x, float y, int buttons, int shift);
+  void mouseUp(float x, float y, int buttons, int shift);
+  // The window system took the pointer away (another window grabbed it, the window lost activation): the
+  // captured control gets its release, without a click.
+  void captureLost();
+  // The control that holds the pointer, or null; a host keeps its own pointer grab in step through
+  // onCaptureChanged.
+  Control* captured() const { return captured_; }
+
+  // Keys go to the control that has the focus. Tab and Shift+Tab move the focus along the tab order; Space
+  // toggles a focused check box when it is released, as a real one does. Every key but Tab reaches the
+  // focused control's KeyDown.
   void keyDown(int keyCode, int shift);
+  void keyUp(int keyCode, int shift);
+
+  // A scroll bar's own arrows, track and thumb, reported by the host's native scroll bar. The value moves by
+  // the small or large change, or to an end, or to where the thumb was let go (thumbPosition), raising Change
+  // once; a thumb being dragged changes nothing.
+  void scroll(Control& bar, ScrollAction action, int thumbPosition = 0);
 
   // Hosts watch changes through these.
   std::function<void(Control&, Property)> onControlChanged;
   std::function<void()> onMoved;
   std::function<void()> onWindowStateChanged;
   std::function<void(Control&)> onFocusChanged;
+  // True when the model starts holding the pointer, false when it lets go: the host grabs and releases its
+  // window system's pointer accordingly.
+  std::function<void(bool captured)> onCaptureChanged;
 
  private:
   friend class Control;
   Control* hitIn(const std::vector<std::unique_ptr<Control>>& list, int x, int y) const;
+  MouseEvent eventFor(const Control& target, float x, float y, int button, int shift) const;
+  void setCaptured(Control* control);
 
   std::string caption_;
   int clientWidth_, clientHeight_;
@@ -216,6 +273,10 @@ class Form {
   std::vector<std::unique_ptr<Control>> controls_;
   std::vector<Control*> tabOrder_;
   Control* focused_ = nullptr;
+  Control* captured_ = nullptr;
+  int heldButtons_ = 0;
+  float lastX_ = 0, lastY_ = 0;
+  Control* spacePressedOn_ = nullptr;  // a check box that saw Space go down and waits for its release
 };
 
 }  // namespace form

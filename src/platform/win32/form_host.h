@@ -1,6 +1,7 @@
-// The Win32 host of the form model: turns the model into a real borderless top-level window, paints the skin
-// and every windowless control, makes real child windows of the windowed ones, and feeds mouse, keyboard and
-// focus back into the model.
+// The Win32 host of the form model: a real borderless top-level window, real child windows for the windowed
+// controls, and painting of the skin and the windowless controls. It translates window messages into the
+// model's input calls and applies the model's state; what a click, a drag, a tab or a toggle is, the model
+// decides.
 #pragma once
 
 #include <windows.h>
@@ -8,19 +9,19 @@
 #include <functional>
 #include <map>
 #include <string>
-#include <utility>
 
 #include "platform/form/form.h"
+#include "platform/form/host_options.h"
+#include "platform/win32/fonts.h"
 #include "platform/win32/handles.h"
 #include "platform/win32/pictures.h"
+#include "platform/win32/tool_tip.h"
 
 namespace win32 {
 
 class FormHost {
  public:
-  static constexpr wchar_t kWindowClass[] = L"VaskF5Main";
-
-  FormHost(HINSTANCE instance, form::Form& form);
+  FormHost(HINSTANCE instance, form::Form& form, const form::HostOptions& options);
   FormHost(const FormHost&) = delete;
   FormHost& operator=(const FormHost&) = delete;
   ~FormHost();
@@ -33,7 +34,6 @@ class FormHost {
   int run();
 
   HWND hwnd() const { return top_.get(); }
-  UINT dpi() const { return dpi_; }
 
   // Runs when the window is closed by other means than the program's own links (Alt+F4, the system).
   std::function<void()> onUnload;
@@ -41,72 +41,68 @@ class FormHost {
   std::function<void(LPARAM)> onRawInput;
 
  private:
+  static constexpr UINT_PTR kNativeSubclassId = 1;
+  // Posted to the top-level window to apply the model's window state from the message loop.
+  static constexpr UINT kApplyWindowState = WM_APP + 1;
+
   static LRESULT CALLBACK topProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
   static LRESULT CALLBACK surfaceProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) noexcept;
-  static LRESULT CALLBACK childSubclassProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                            DWORD_PTR refData) noexcept;
+  static LRESULT CALLBACK nativeProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                     DWORD_PTR refData) noexcept;
   LRESULT handleTop(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT handleSurface(form::Control& surface, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT handleNative(form::Control& control, HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
 
+  // Window messages to model calls (form_host_input.cpp). mouseInput is true when the message was a mouse
+  // message, which the model has taken.
+  bool mouseInput(HWND from, UINT msg, WPARAM wParam, LPARAM lParam);
+  void keyInput(UINT msg, WPARAM wParam);
+  void captureChanged(HWND hwnd, LPARAM lParam);
+  void trackHover(HWND from, float x, float y);
+  void hover();
+  bool setCursor();
+  void scrolled(HWND bar, WPARAM wParam);
+
+  // The model's state to windows (form_host_sync.cpp).
   void registerClasses();
-  void createChildren(form::Control& control, HWND parent);
+  void createWindows(form::Control& control, HWND parent);
   void stackChildren(const form::Control& container);
-  void applyDpi(UINT dpi);
-  void placeChild(form::Control& control);
   void realize(form::Control& control);
+  void applyDpi(UINT dpi);
   void layoutWindows(form::Control& control);
-  void fitLabels();
-  HFONT font(const form::Font& face);
-
-  void paintSurface(form::Control& surface, HDC dc, const RECT& client);
-  void paintWindowless(const form::Control& container, HDC dc, int originX, int originY);
-  void paintFrame(const form::Control& frame, HDC dc, const RECT& client);
-
+  void placeChild(form::Control& control);
+  void invalidate(const form::Control& control);
   void onControlChanged(form::Control& control, form::Property property);
   void onMoved();
   void onWindowStateChanged();
-  void onFocusChanged(form::Control& control);
-  void invalidate(const form::Control& control);
-
-  // Mouse on a painted surface: which control takes it, dragging, clicks, the pointer and the tool tip.
-  // A mouse message's point, in the top-level window's client pixels.
-  POINT topClientPoint(HWND surfaceWindow, LPARAM lParam) const;
-  form::Control* controlAt(const form::Control& surface, POINT pixel) const;
-  form::MouseEvent mouseEvent(const form::Control& target, HWND surfaceWindow, WPARAM wParam,
-                              LPARAM lParam) const;
-  void mouseDown(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM lParam, int button);
-  void mouseMove(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM lParam);
-  void mouseUp(form::Control& surface, HWND hwnd, WPARAM wParam, LPARAM lParam, int button);
-  void hover(form::Control& surface, HWND hwnd, LPARAM lParam);
-  void hideToolTip();
-  void createToolTip();
-
-  void scroll(form::Control& bar, WPARAM wParam);
-  void tabFrom(HWND hwnd, bool backwards);
-  void giveTaskbarButton(bool give);
   void applyWindowState();
+  void giveTaskbarButton(bool give);
+  void onFocusChanged(form::Control& control);
+  void onCaptureChanged(bool captured);
   void syncPosition();
+  void paint(const form::Control& surface, HWND hwnd);
 
+  HWND windowOf(const form::Control& control) const;
+  form::Control* controlOf(HWND hwnd) const;
   int px(int twips) const { return MulDiv(twips, static_cast<int>(dpi_), 1440); }
   int twips(int pixels) const { return MulDiv(pixels, 1440, static_cast<int>(dpi_)); }
-  form::Control* controlOf(HWND hwnd) const;
 
   HINSTANCE instance_;
   form::Form& form_;
+  const form::HostOptions& options_;
+  std::wstring windowClass_, surfaceClass_;
   Pictures pictures_;
+  Fonts fonts_;
+  ToolTip toolTip_;
   UINT dpi_ = 96;
   UniqueWindow top_;
-  UniqueWindow toolTip_;
   HCURSOR hand_ = nullptr;
-  UniqueIcon iconBig_, iconSmall_;
-  std::map<const form::Control*, HWND> windows_;
-  std::map<std::pair<std::string, int>, UniqueFont> fonts_;
-  UniqueFont defaultFont_;
   UniqueBrush windowBrush_;
+  std::map<const form::Control*, HWND> windows_;
 
-  form::Control* pressed_ = nullptr;  // the control that took the last button press
-  form::Control* hovered_ = nullptr;  // the control under the pointer, for the tool tip
-  std::wstring toolTipText_;
+  HWND pressedIn_ = nullptr;                // the window of the latest press, which takes the pointer capture
+  HWND captureWindow_ = nullptr;            // the window holding the capture for the model
+  const form::Control* hovered_ = nullptr;  // the control under the pointer, for the tool tip
   bool minimizing_ = false;
 };
 

@@ -2,6 +2,7 @@
 // itself.
 #pragma once
 
+#include <objbase.h>
 #include <windows.h>
 
 #include <utility>
@@ -136,6 +137,20 @@ class PaintScope {
   HWND hwnd_;
   PAINTSTRUCT ps_{};
   HDC dc_;
+};
+
+// COM on this thread for one scope (pictures are decoded through WIC); left uninitialised when it failed.
+class ComApartment {
+ public:
+  ComApartment() : result_(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE)) {}
+  ComApartment(const ComApartment&) = delete;
+  ComApartment& operator=(const ComApartment&) = delete;
+  ~ComApartment() {
+    if (SUCCEEDED(result_)) CoUninitialize();
+  }
+
+ private:
+  HRESULT result_;
 };
 
 }  // namespace win32

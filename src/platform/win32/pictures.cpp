@@ -2,38 +2,60 @@
 
 #include <wincodec.h>
 
+#include <cstdint>
 #include <cstring>
+#include <optional>
+#include <span>
+
+#include "platform/win32/text.h"
 
 namespace win32 {
 
 namespace {
 
-const wchar_t* resourceName(form::Picture picture, bool doubleSize) {
-  switch (picture) {
-    case form::Picture::Skin:
-      return doubleSize ? L"SKIN_2X" : L"SKIN";
-    case form::Picture::TickOverlay:
-      return doubleSize ? L"TICK_2X" : L"TICK";
-    case form::Picture::AutoTick:
-      return doubleSize ? L"AUTOTICK_2X" : L"AUTOTICK";
-    case form::Picture::Settings:
-      return doubleSize ? L"SETTING_2X" : L"SETTING";
-    case form::Picture::None:
-      break;
+// The resource of a named picture at 1x or 2x. Resource names are upper case in the resource table.
+std::wstring resourceName(std::string_view name, bool doubleSize) {
+  std::wstring wide = widen(name);
+  if (doubleSize) wide += L"_2x";
+  CharUpperBuffW(wide.data(), static_cast<DWORD>(wide.size()));
+  return wide;
+}
+
+// The bytes of a resource, or an empty view when there is none.
+std::span<const BYTE> resourceBytes(HINSTANCE instance, const std::wstring& name) {
+  HRSRC found = FindResourceW(instance, name.c_str(), MAKEINTRESOURCEW(10) /* RT_RCDATA */);
+  if (!found) return {};
+  HGLOBAL loaded = LoadResource(instance, found);
+  const DWORD size = SizeofResource(instance, found);
+  const auto* bytes = static_cast<const BYTE*>(LockResource(loaded));
+  if (!bytes) return {};
+  return {bytes, size};
+}
+
+// Width and height from a PNG's header chunk, which the format puts first: no pixel is decoded for them.
+std::optional<SIZE> pngSize(std::span<const BYTE> png) {
+  constexpr BYTE kSignature[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  if (png.size() < 24 || std::memcmp(png.data(), kSignature, sizeof(kSignature)) != 0 ||
+      std::memcmp(png.data() + 12, "IHDR", 4) != 0) {
+    return std::nullopt;
   }
-  return nullptr;
+  auto bigEndian = [&png](std::size_t at) {
+    return static_cast<LONG>((std::uint32_t{png[at]} << 24) | (std::uint32_t{png[at + 1]} << 16) |
+                             (std::uint32_t{png[at + 2]} << 8) | std::uint32_t{png[at + 3]});
+  };
+  const SIZE size{bigEndian(16), bigEndian(20)};
+  if (size.cx <= 0 || size.cy <= 0) return std::nullopt;
+  return size;
 }
 
 // Decodes a PNG resource to premultiplied BGRA, resampled to the given size when it is not zero.
-Bitmap decodePng(IWICImagingFactory* factory, HINSTANCE instance, const wchar_t* name, UINT toWidth = 0,
+Bitmap decodePng(IWICImagingFactory* factory, std::span<const BYTE> png, UINT toWidth = 0,
                  UINT toHeight = 0) {
   Bitmap out;
-  HRSRC found = FindResourceW(instance, name, MAKEINTRESOURCEW(10) /* RT_RCDATA */);
-  if (!found) return out;
-  HGLOBAL loaded = LoadResource(instance, found);
-  const DWORD size = SizeofResource(instance, found);
-  auto* bytes = static_cast<BYTE*>(LockResource(loaded));
-  if (!bytes || size == 0) return out;
+  if (png.empty()) return out;
+  // WIC reads the stream only; the resource itself is read-only memory.
+  auto* bytes = const_cast<BYTE*>(png.data());
+  const auto size = static_cast<DWORD>(png.size());
 
   ComPtr<IWICStream> stream;
   ComPtr<IWICBitmapDecoder> decoder;
@@ -84,70 +106,73 @@ bool Pictures::haveFactory() {
                                                 IID_PPV_ARGS(factory_.put())));
 }
 
+Pictures::Entry& Pictures::entry(std::string_view name) {
+  auto it = entries_.find(name);
+  if (it == entries_.end()) it = entries_.emplace(std::string(name), Entry{}).first;
+  return it->second;
+}
+
 // Scales other than 1x and 2x (125 %, 150 %, 175 % ...) get the picture resampled once to the exact size
 // drawn, from the larger source, so edges stay smooth and no row or column of the skin is dropped.
-const Bitmap& Pictures::resampled(form::Picture picture, int width, int height) {
-  Bitmap& slot = resampled_[{picture, width, height}];
+const Bitmap& Pictures::resampled(std::string_view name, int width, int height) {
+  Bitmap& slot = resampled_[{std::string(name), width, height}];
   if (slot.decoded || !haveFactory()) return slot;
-  const bool fromDouble = width > naturalSize(picture).cx;
-  slot = decodePng(factory_.get(), instance_, resourceName(picture, fromDouble), static_cast<UINT>(width),
-                   static_cast<UINT>(height));
+  const bool fromDouble = width > naturalSize(name).cx;
+  slot = decodePng(factory_.get(), resourceBytes(instance_, resourceName(name, fromDouble)),
+                   static_cast<UINT>(width), static_cast<UINT>(height));
   slot.decoded = true;
   return slot;
 }
 
-const Bitmap& Pictures::decoded(form::Picture picture, bool doubleSize) {
-  Bitmap& slot = bitmaps_[static_cast<std::size_t>(picture)][doubleSize ? 1 : 0];
+const Bitmap& Pictures::decoded(std::string_view name, bool doubleSize) {
+  Bitmap& slot = entry(name).scales[doubleSize ? 1 : 0];
   if (slot.decoded) return slot;
   slot.decoded = true;
   if (!haveFactory()) return slot;
-  slot = decodePng(factory_.get(), instance_, resourceName(picture, doubleSize));
+  slot = decodePng(factory_.get(), resourceBytes(instance_, resourceName(name, doubleSize)));
   slot.decoded = true;
   return slot;
 }
 
-SIZE Pictures::naturalSize(form::Picture picture) {
-  switch (picture) {
-    case form::Picture::Skin:
-      return {416, 217};
-    case form::Picture::TickOverlay:
-      return {68, 68};
-    case form::Picture::AutoTick:
-      return {11, 11};
-    case form::Picture::Settings:
-      return {13, 13};
-    case form::Picture::None:
-      break;
+SIZE Pictures::naturalSize(std::string_view name) {
+  Entry& found = entry(name);
+  if (!found.natural) {
+    found.natural = SIZE{0, 0};
+    if (auto single = pngSize(resourceBytes(instance_, resourceName(name, false)))) {
+      found.natural = *single;
+    } else if (auto twice = pngSize(resourceBytes(instance_, resourceName(name, true)))) {
+      found.natural = SIZE{twice->cx / 2, twice->cy / 2};
+    }
   }
-  return {0, 0};
+  return *found.natural;
 }
 
-const Bitmap& Pictures::pick(form::Picture picture, UINT dpi) {
+const Bitmap& Pictures::pick(std::string_view name, UINT dpi) {
   const bool wantDouble = dpi * 100 > 96 * 125;
-  const Bitmap& preferred = decoded(picture, wantDouble);
-  return preferred.bitmap ? preferred : decoded(picture, !wantDouble);
+  const Bitmap& preferred = decoded(name, wantDouble);
+  return preferred.bitmap ? preferred : decoded(name, !wantDouble);
 }
 
-bool Pictures::has(form::Picture picture, UINT dpi) {
-  return picture != form::Picture::None && static_cast<bool>(pick(picture, dpi).bitmap);
+bool Pictures::has(std::string_view name, UINT dpi) {
+  return !name.empty() && static_cast<bool>(pick(name, dpi).bitmap);
 }
 
-void Pictures::draw(HDC dc, form::Picture picture, int x, int y, UINT dpi) {
-  const SIZE size = naturalSize(picture);
+void Pictures::draw(HDC dc, std::string_view name, int x, int y, UINT dpi) {
+  const SIZE size = naturalSize(name);
   const RECT rect{x, y, x + MulDiv(size.cx, static_cast<int>(dpi), 96),
                   y + MulDiv(size.cy, static_cast<int>(dpi), 96)};
-  drawInto(dc, picture, rect, dpi);
+  drawInto(dc, name, rect, dpi);
 }
 
-void Pictures::drawInto(HDC dc, form::Picture picture, const RECT& rect, UINT dpi) {
-  if (picture == form::Picture::None) return;
-  const Bitmap& picked = pick(picture, dpi);
+void Pictures::drawInto(HDC dc, std::string_view name, const RECT& rect, UINT dpi) {
+  if (name.empty()) return;
+  const Bitmap& picked = pick(name, dpi);
   if (!picked.bitmap) return;
   const int width = rect.right - rect.left;
   const int height = rect.bottom - rect.top;
   const Bitmap* chosen = &picked;
   if (picked.width != width || picked.height != height) {
-    const Bitmap& exact = resampled(picture, width, height);
+    const Bitmap& exact = resampled(name, width, height);
     if (exact.bitmap) chosen = &exact;
   }
   const Bitmap& bitmap = *chosen;

@@ -15,27 +15,28 @@ std::wstring subKey(std::string_view app, std::string_view section) {
 }
 }  // namespace
 
-std::string RegistryStore::GetSetting(std::string_view app, std::string_view section, std::string_view key) {
+std::optional<std::string> RegistryStore::GetSetting(std::string_view app, std::string_view section,
+                                                     std::string_view key) {
   HKEY raw = nullptr;
   if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey(app, section).c_str(), 0, KEY_QUERY_VALUE, &raw) !=
       ERROR_SUCCESS) {
-    return {};
+    return std::nullopt;
   }
   const UniqueKey opened(raw);
   const std::wstring name = widen(key);
   DWORD type = 0;
   DWORD bytes = 0;
   if (RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
-    return {};
+    return std::nullopt;
   // Only text written as REG_SZ is a stored selection; any other type, or an over-long value, is ignored and
   // replaced by the next change the user makes.
-  if (type != REG_SZ || bytes > (kMaxValueChars + 1) * sizeof(wchar_t)) return {};
+  if (type != REG_SZ || bytes > (kMaxValueChars + 1) * sizeof(wchar_t)) return std::nullopt;
   std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
   DWORD size = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
   if (RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
                        &size) != ERROR_SUCCESS ||
       type != REG_SZ) {
-    return {};
+    return std::nullopt;
   }
   // The value may or may not carry its terminator, and may hide more after an embedded NUL: the text ends at
   // the first NUL.

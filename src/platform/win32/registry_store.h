@@ -10,7 +10,8 @@ class RegistryStore final : public platform::SettingsStore {
   // Longer values are not a selection this program wrote; they count as nothing stored.
   static constexpr unsigned long kMaxValueChars = 1024;
 
-  std::string GetSetting(std::string_view app, std::string_view section, std::string_view key) override;
+  std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
+                                        std::string_view key) override;
   void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
                    std::string_view value) override;
 };

@@ -1,5 +1,8 @@
 #include "platform/win32/window_manager.h"
 
+#include "platform/win32/handles.h"
+#include "platform/win32/text.h"
+
 namespace win32 {
 
 namespace {
@@ -76,6 +79,31 @@ bool WindowManager::SetLayeredWindowAttributes(platform::Hwnd hwnd, std::uint32_
 bool WindowManager::SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx,
                                  int cy, std::uint32_t flags) {
   return ::SetWindowPos(toHwnd(hwnd), toHwnd(insertAfter), x, y, cx, cy, flags) != FALSE;
+}
+
+std::uint32_t WindowManager::GetWindowThreadProcessId(platform::Hwnd hwnd) {
+  DWORD process = 0;
+  if (::GetWindowThreadProcessId(toHwnd(hwnd), &process) == 0) return 0;
+  return process;
+}
+
+bool WindowManager::IsWindowVisible(platform::Hwnd hwnd) { return ::IsWindowVisible(toHwnd(hwnd)) != FALSE; }
+
+platform::Hwnd WindowManager::GetWindow(platform::Hwnd hwnd, std::uint32_t cmd) {
+  return fromHwnd(::GetWindow(toHwnd(hwnd), cmd));
+}
+
+std::optional<std::string> WindowManager::QueryFullProcessImageNameW(std::uint32_t processId) {
+  // The least access that reads the image name: granted for other users' and elevated processes' windows
+  // where more is refused, and still refused for protected ones.
+  const UniqueHandle process(::OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId));
+  if (!process) return std::nullopt;
+  // Paths may be longer than MAX_PATH; 32767 is the longest a Windows path can be.
+  std::wstring path(32768, L'\0');
+  auto size = static_cast<DWORD>(path.size());
+  if (::QueryFullProcessImageNameW(process.get(), 0, path.data(), &size) == FALSE) return std::nullopt;
+  path.resize(size);
+  return narrow(path);
 }
 
 }  // namespace win32

@@ -4,6 +4,8 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
+#include <string>
 #include <utility>
 
 #include "platform/platform.h"
@@ -35,6 +37,10 @@ class WindowManager final : public platform::WindowManager {
                                   std::uint32_t flags) override;
   bool SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx, int cy,
                     std::uint32_t flags) override;
+  std::uint32_t GetWindowThreadProcessId(platform::Hwnd hwnd) override;
+  bool IsWindowVisible(platform::Hwnd hwnd) override;
+  platform::Hwnd GetWindow(platform::Hwnd hwnd, std::uint32_t cmd) override;
+  std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t processId) override;
 
  private:
   static void CALLBACK timerThunk(HWND hwnd, UINT msg, UINT_PTR id, DWORD time) noexcept;

@@ -3,10 +3,16 @@
 // It registers real browser window classes ("IEFrame", "Chrome_WidgetWin_1", "MozillaWindowClass",
 // "OperaWindowClass", or any other name it is given), opens small visible top-level windows of them and writes one
 // log line for every activate / key message that is *posted* to one of its windows. The end-to-end tests read that
-// log to see which windows Vask F5 refreshed, and in which order.
+// log to see which windows Vask F5 refreshed, and in which order. The tests run copies of it under the browsers'
+// program names (chrome.exe, firefox.exe, ...) and under look-alikes' names (Code.exe, thunderbird.exe, ...).
 //
 //   fakebrowser.exe --class NAME [--count N] [--class NAME2 [--count M]]... [--title T] [--log PATH]
-//                   [--ready PATH] [--x X --y Y] [--color RRGGBB] [--hang-after-ready]
+//                   [--ready PATH] [--x X --y Y] [--color RRGGBB] [--hang-after-ready] [--structure]
+//
+// --structure adds the other top-level windows the real browsers make next to their frames. For each Chrome frame:
+// a visible and a hidden popup owned by it, directly above it (the status bubble and friends), and once, in front
+// of everything of the class, a hidden unowned window. For each Firefox frame: a visible owned popup, and once a
+// floating picture-in-picture window (always on top, without a minimise box), in front of everything.
 //
 // --class may be given several times; all windows then live on one thread, so messages posted to them by one
 // sender arrive (and are logged) in posting order. --count applies to the --class just before it (given before any
@@ -17,13 +23,15 @@
 // index counts all windows of this process in creation order. MARK is WM_APP+1, which the tests post themselves as
 // a "you have seen everything before this" marker.
 //
-// The ready file gets one line per window, "<hwnd> <class>", in creation order, written only after every window
-// exists and is shown (written to a temporary name first, then renamed, so a reader never sees half of it).
+// The ready file gets one line per window, "<hwnd> <class> <role>", in creation order, the role being frame,
+// popup, hidden-popup, utility or pip; written only after every window exists and is shown (written to a
+// temporary name first, then renamed, so a reader never sees half of it).
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <vector>
@@ -34,6 +42,8 @@ constexpr UINT kMarkMessage = WM_APP + 1;
 constexpr int kWidth = 200;
 constexpr int kHeight = 150;
 constexpr int kStagger = 24;
+const std::wstring kChrome = L"Chrome_WidgetWin_1";
+const std::wstring kFirefox = L"MozillaWindowClass";
 
 struct ClassRequest {
     std::wstring name;
@@ -50,9 +60,16 @@ struct Options {
     COLORREF color = RGB(0x3c, 0x78, 0xb4);
     bool colorGiven = false;
     bool hangAfterReady = false;
+    bool structure = false;
+};
+
+struct Made {
+    std::wstring className;
+    const char* role;
 };
 
 std::vector<HWND> g_windows;
+std::vector<Made> g_made;  // parallel to g_windows
 int g_liveWindows = 0;
 std::wstring g_logPath;
 
@@ -107,15 +124,12 @@ void appendLogLine(const MSG& msg, const char* name) {
     CloseHandle(file);
 }
 
-bool writeReadyFile(const std::wstring& path, const Options& options) {
+bool writeReadyFile(const std::wstring& path) {
     const std::wstring temporary = path + L".tmp";
     FILE* file = _wfopen(temporary.c_str(), L"wb");
     if (!file) return false;
-    size_t index = 0;
-    for (const ClassRequest& request : options.classes) {
-        for (int i = 0; i < request.count; ++i, ++index) {
-            std::fprintf(file, "%ld %ls\n", HandleToLong(g_windows[index]), request.name.c_str());
-        }
+    for (size_t i = 0; i < g_windows.size(); ++i) {
+        std::fprintf(file, "%ld %ls %s\n", HandleToLong(g_windows[i]), g_made[i].className.c_str(), g_made[i].role);
     }
     std::fclose(file);
     return MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
@@ -124,7 +138,11 @@ bool writeReadyFile(const std::wstring& path, const Options& options) {
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
     case WM_DESTROY:
-        if (--g_liveWindows <= 0) PostQuitMessage(0);
+        // The program lives as long as one of its frames does; popups and helper windows go with it.
+        if (windowIndex(hwnd) >= 0 && std::strcmp(g_made[windowIndex(hwnd)].role, "frame") == 0 &&
+            --g_liveWindows <= 0) {
+            PostQuitMessage(0);
+        }
         return 0;
     default:
         return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -175,11 +193,31 @@ bool parseOptions(int argc, wchar_t** argv, Options& options) {
             options.colorGiven = true;
         } else if (arg == L"--hang-after-ready") {
             options.hangAfterReady = true;
+        } else if (arg == L"--structure") {
+            options.structure = true;
         } else {
             return false;
         }
     }
     return !options.classes.empty();
+}
+
+HINSTANCE g_instance = nullptr;
+
+// One top-level window of a registered class, remembered with its role; shown without taking the focus.
+HWND makeWindow(const std::wstring& className, const char* role, DWORD exStyle, const wchar_t* title, DWORD style,
+                int x, int y, int width, int height, HWND owner, bool visible) {
+    HWND hwnd = CreateWindowExW(exStyle, className.c_str(), title, style, x, y, width, height, owner, nullptr,
+                                g_instance, nullptr);
+    if (!hwnd) return nullptr;
+    g_windows.push_back(hwnd);
+    g_made.push_back({className, role});
+    if (visible) {
+        // Not activated: the tests keep the keyboard focus where they put it.
+        ShowWindow(hwnd, SW_SHOWNOACTIVATE);
+        UpdateWindow(hwnd);
+    }
+    return hwnd;
 }
 
 }  // namespace
@@ -191,11 +229,12 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (!argv || !parseOptions(argc, argv, options)) {
         MessageBoxW(nullptr,
                     L"usage: fakebrowser --class NAME [--count N] ... [--title T] [--log PATH] [--ready PATH] "
-                    L"[--x X --y Y] [--color RRGGBB] [--hang-after-ready]",
+                    L"[--x X --y Y] [--color RRGGBB] [--hang-after-ready] [--structure]",
                     L"fakebrowser", MB_OK);
         return 2;
     }
     g_logPath = options.logPath;
+    g_instance = instance;
 
     int index = 0;
     for (const ClassRequest& request : options.classes) {
@@ -215,19 +254,43 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
             } else {
                 std::swprintf(title, 300, L"%ls", options.title.c_str());
             }
-            HWND hwnd = CreateWindowExW(0, request.name.c_str(), title, WS_OVERLAPPEDWINDOW,
-                                        options.x + kStagger * index, options.y + kStagger * index, kWidth, kHeight,
-                                        nullptr, nullptr, instance, nullptr);
-            if (!hwnd) return 4;
-            g_windows.push_back(hwnd);
+            const int x = options.x + kStagger * index;
+            const int y = options.y + kStagger * index;
+            HWND frame = makeWindow(request.name, "frame", 0, title, WS_OVERLAPPEDWINDOW, x, y, kWidth, kHeight,
+                                    nullptr, true);
+            if (!frame) return 4;
             ++g_liveWindows;
-            // Not activated: the tests keep the keyboard focus where they put it.
-            ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-            UpdateWindow(hwnd);
+            if (!options.structure) continue;
+            if (request.name == kChrome) {
+                // Owned popups sit directly above their owner: a status bubble over the frame's bottom left.
+                if (!makeWindow(request.name, "popup", 0, L"", WS_POPUP, x + 8, y + kHeight - 30, 80, 20, frame,
+                                true) ||
+                    !makeWindow(request.name, "hidden-popup", 0, L"", WS_POPUP, x + 8, y + 40, 80, 20, frame,
+                                false)) {
+                    return 4;
+                }
+            } else if (request.name == kFirefox) {
+                if (!makeWindow(request.name, "popup", 0, L"", WS_POPUP, x + 8, y + kHeight - 30, 80, 20, frame,
+                                true)) {
+                    return 4;
+                }
+            }
+        }
+        if (!options.structure) continue;
+        // Made last, so in front of every window of the class.
+        if (request.name == kChrome &&
+            !makeWindow(request.name, "utility", 0, L"", WS_POPUP, 0, 0, 10, 10, nullptr, false)) {
+            return 4;
+        }
+        // The floating video: always on top and without a minimise box, like the real one.
+        if (request.name == kFirefox &&
+            !makeWindow(request.name, "pip", WS_EX_TOPMOST, L"Picture-in-Picture", WS_POPUP | WS_THICKFRAME,
+                        options.x + 300, options.y + 300, 160, 90, nullptr, true)) {
+            return 4;
         }
     }
 
-    if (!options.readyPath.empty() && !writeReadyFile(options.readyPath, options)) return 5;
+    if (!options.readyPath.empty() && !writeReadyFile(options.readyPath)) return 5;
     if (options.hangAfterReady) {
         // A browser that stopped pumping messages: posts still queue up, nothing is ever read.
         for (;;) Sleep(INFINITE);

@@ -1,0 +1,39 @@
+// The fonts of the form's controls at the scale in use: one GDI font per face and size, made on first use,
+// and the runtime's default font (the system's message font) for controls without a face of their own.
+#pragma once
+
+#include <windows.h>
+
+#include <map>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "platform/form/form.h"
+#include "platform/win32/handles.h"
+
+namespace win32 {
+
+class Fonts {
+ public:
+  // Fonts are made for the script of the given language tag ("zh-CN": GB2312), so a substitute face still has
+  // its glyphs.
+  explicit Fonts(std::string_view language);
+
+  // Drops the fonts of the previous scale.
+  void setDpi(UINT dpi);
+  // The font for a face and size; the default font when the face is empty.
+  HFONT get(const form::Font& font);
+
+ private:
+  BYTE charSet_;
+  UINT dpi_ = 96;
+  UniqueFont default_;
+  std::map<std::pair<std::string, int>, UniqueFont> made_;
+};
+
+// Labels that size themselves take exactly their caption's size in their font; the others grow when a
+// substitute font makes their caption wider than laid out, so no text is cut.
+void fitLabels(form::Form& form, HWND window, Fonts& fonts, UINT dpi);
+
+}  // namespace win32

@@ -1,0 +1,154 @@
+// Window messages turned into the form model's input calls, and the model's hold on the pointer applied to
+// the windows. No rule of input lives here: the model decides what every press, key and scroll means.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <windowsx.h>
+
+#include <utility>
+
+#include "platform/win32/form_host.h"
+#include "platform/win32/native_controls.h"
+
+namespace win32 {
+
+namespace {
+
+int shiftState() {
+  return (GetKeyState(VK_SHIFT) < 0 ? form::kShiftKey : 0) |
+         (GetKeyState(VK_CONTROL) < 0 ? form::kCtrlKey : 0) | (GetKeyState(VK_MENU) < 0 ? form::kAltKey : 0);
+}
+
+// The buttons held after the message, which is what a mouse message's wParam tells.
+int buttonsOf(WPARAM wParam) {
+  return ((wParam & MK_LBUTTON) ? form::kLeftButton : 0) | ((wParam & MK_RBUTTON) ? form::kRightButton : 0) |
+         ((wParam & MK_MBUTTON) ? form::kMiddleButton : 0);
+}
+
+enum class MouseKind : std::uint8_t { None, Down, Move, Up };
+
+MouseKind mouseKindOf(UINT msg) {
+  switch (msg) {
+    case WM_LBUTTONDOWN:
+    case WM_RBUTTONDOWN:
+    case WM_MBUTTONDOWN:
+    // A check box's class asks for double clicks; the second press of one is a press all the same.
+    case WM_LBUTTONDBLCLK:
+    case WM_RBUTTONDBLCLK:
+    case WM_MBUTTONDBLCLK:
+      return MouseKind::Down;
+    case WM_MOUSEMOVE:
+      return MouseKind::Move;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+      return MouseKind::Up;
+    default:
+      return MouseKind::None;
+  }
+}
+
+bool isCheckBox(const form::Control* control) { return control && control->kind() == form::Kind::CheckBox; }
+
+}  // namespace
+
+bool FormHost::mouseInput(HWND from, UINT msg, WPARAM wParam, LPARAM lParam) {
+  const MouseKind kind = mouseKindOf(msg);
+  if (kind == MouseKind::None) return false;
+  POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+  MapWindowPoints(from, top_.get(), &point, 1);
+  const float scale = 1440.0f / static_cast<float>(dpi_);
+  const float x = static_cast<float>(point.x) * scale;
+  const float y = static_cast<float>(point.y) * scale;
+  const int buttons = buttonsOf(wParam);
+  switch (kind) {
+    case MouseKind::Down:
+      toolTip_.hide();
+      pressedIn_ = from;
+      form_.mouseDown(x, y, buttons, shiftState());
+      break;
+    case MouseKind::Move:
+      form_.mouseMove(x, y, buttons, shiftState());
+      trackHover(from, x, y);
+      break;
+    case MouseKind::Up:
+      form_.mouseUp(x, y, buttons, shiftState());
+      break;
+    case MouseKind::None:
+      break;
+  }
+  return true;
+}
+
+void FormHost::keyInput(UINT msg, WPARAM wParam) {
+  const int key = static_cast<int>(wParam);
+  if (msg == WM_KEYDOWN) form_.keyDown(key, shiftState());
+  if (msg == WM_KEYUP) form_.keyUp(key, shiftState());
+}
+
+// The model holds the pointer: the window that took the press grabs it. A check box looks pushed meanwhile,
+// as a real one does.
+void FormHost::onCaptureChanged(bool captured) {
+  if (captured) {
+    captureWindow_ = pressedIn_;
+    if (isCheckBox(controlOf(captureWindow_))) SendMessageW(captureWindow_, BM_SETSTATE, TRUE, 0);
+    SetCapture(captureWindow_);
+    return;
+  }
+  // Cleared before letting go, so that the WM_CAPTURECHANGED this causes is not taken for a loss.
+  const HWND released = std::exchange(captureWindow_, nullptr);
+  if (!released) return;
+  if (isCheckBox(controlOf(released))) SendMessageW(released, BM_SETSTATE, FALSE, 0);
+  if (GetCapture() == released) ReleaseCapture();
+}
+
+// Another window took the pointer (a click elsewhere after a switch of task, a menu, a drag by the system).
+void FormHost::captureChanged(HWND hwnd, LPARAM lParam) {
+  if (hwnd == captureWindow_ && reinterpret_cast<HWND>(lParam) != hwnd) form_.captureLost();
+}
+
+void FormHost::trackHover(HWND from, float x, float y) {
+  const form::Control* under = form_.controlAt(x, y);
+  if (under == hovered_) return;
+  toolTip_.hide();
+  hovered_ = under;
+  TRACKMOUSEEVENT track{sizeof(track), TME_HOVER | TME_LEAVE, from, HOVER_DEFAULT};
+  TrackMouseEvent(&track);
+}
+
+void FormHost::hover() {
+  POINT cursor;
+  GetCursorPos(&cursor);
+  POINT client = cursor;
+  ScreenToClient(top_.get(), &client);
+  const float scale = 1440.0f / static_cast<float>(dpi_);
+  const form::Control* under =
+      form_.controlAt(static_cast<float>(client.x) * scale, static_cast<float>(client.y) * scale);
+  hovered_ = under;
+  if (!under || under->ToolTipText().empty() || form_.captured()) return;
+  toolTip_.show(top_.get(), under->ToolTipText(), {cursor.x + px(180), cursor.y + px(300)},
+                fonts_.get(options_.toolTipFont));
+}
+
+bool FormHost::setCursor() {
+  POINT cursor;
+  GetCursorPos(&cursor);
+  ScreenToClient(top_.get(), &cursor);
+  const float scale = 1440.0f / static_cast<float>(dpi_);
+  const form::Control* under =
+      form_.controlAt(static_cast<float>(cursor.x) * scale, static_cast<float>(cursor.y) * scale);
+  SetCursor(under && under->MousePointer() == form::Pointer::Hand ? hand_ : LoadCursorW(nullptr, IDC_ARROW));
+  return true;
+}
+
+void FormHost::scrolled(HWND barWindow, WPARAM wParam) {
+  form::Control* bar = controlOf(barWindow);
+  const auto action = scrollActionOf(wParam);
+  if (!bar || !action) return;
+  form_.scroll(*bar, action->first, action->second);
+  // The thumb follows a drag; otherwise it shows the value, which an arrow at an end or a thumb let go where
+  // it started leaves unchanged.
+  SetScrollPos(barWindow, SB_CTL,
+               action->first == form::ScrollAction::ThumbTrack ? action->second : bar->Value(), TRUE);
+}
+
+}  // namespace win32

@@ -1,0 +1,198 @@
+// The form model's state applied to the host's windows: the child windows of the windowed controls, their
+// places, fonts and values, the window's position and minimised state, and the keyboard focus.
+#include <windows.h>
+// After windows.h, which it needs.
+#include <commctrl.h>
+
+#include <algorithm>
+
+#include "platform/win32/form_host.h"
+#include "platform/win32/native_controls.h"
+#include "platform/win32/text.h"
+
+namespace win32 {
+
+namespace {
+
+// Window coordinates far beyond any screen upset some window managers; a drag is clamped well inside them.
+constexpr std::int64_t kMaxCoordinate = 30000;
+
+}  // namespace
+
+// ---- Windows of the controls ----
+
+void FormHost::createWindows(form::Control& control, HWND parent) {
+  const NativeKind* native = nativeKind(control.kind());
+  if (!native) return;
+  // A hidden frame (the settings panel, the value boxes) gets its windows when it is first shown, if ever: a
+  // start-up pays only for what it shows.
+  if (control.kind() == form::Kind::Frame && !control.Visible()) return;
+  const HWND made = native->create(control, parent, surfaceClass_.c_str());
+  if (!made) return;
+  windows_[&control] = made;
+  if (native->showValue) native->showValue(made, control);
+  if (!native->surface) {
+    SetWindowSubclass(made, &FormHost::nativeProc, kNativeSubclassId, reinterpret_cast<DWORD_PTR>(this));
+  }
+  for (const auto& child : control.children()) createWindows(*child, made);
+  stackChildren(control);
+}
+
+// Child windows take the model's stacking order: the first listed lies on top.
+void FormHost::stackChildren(const form::Control& container) {
+  HWND after = HWND_TOP;
+  for (const auto& child : container.children()) {
+    const HWND window = windowOf(*child);
+    if (!window) continue;
+    SetWindowPos(window, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    after = window;
+  }
+}
+
+// Creates the windows of a frame shown for the first time, in its place in the stacking order, at the current
+// dpi.
+void FormHost::realize(form::Control& control) {
+  HWND parent = top_.get();
+  for (const form::Control* c = control.parent(); c; c = c->parent()) {
+    if (const HWND window = windowOf(*c)) {
+      parent = window;
+      break;
+    }
+  }
+  createWindows(control, parent);
+  if (control.parent()) stackChildren(*control.parent());
+  layoutWindows(control);
+}
+
+HWND FormHost::windowOf(const form::Control& control) const {
+  auto it = windows_.find(&control);
+  return it == windows_.end() ? nullptr : it->second;
+}
+
+form::Control* FormHost::controlOf(HWND hwnd) const {
+  for (const auto& [control, window] : windows_) {
+    if (window == hwnd) return const_cast<form::Control*>(control);
+  }
+  return nullptr;
+}
+
+void FormHost::applyDpi(UINT dpi) {
+  dpi_ = dpi;
+  fonts_.setDpi(dpi_);
+  fitLabels(form_, top_.get(), fonts_, dpi_);
+  SetWindowPos(top_.get(), nullptr, 0, 0, px(form_.ScaleWidth()), px(form_.ScaleHeight()),
+               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  for (const auto& control : form_.controls()) layoutWindows(*control);
+  toolTip_.setFont(fonts_.get(options_.toolTipFont));
+  InvalidateRect(top_.get(), nullptr, TRUE);
+}
+
+void FormHost::layoutWindows(form::Control& control) {
+  const HWND window = windowOf(control);
+  if (!window) return;
+  placeChild(control);
+  SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(control.layout().font)), FALSE);
+  for (const auto& child : control.children()) layoutWindows(*child);
+}
+
+void FormHost::placeChild(form::Control& control) {
+  if (const HWND window = windowOf(control)) {
+    SetWindowPos(window, nullptr, px(control.Left()), px(control.Top()), px(control.Width()),
+                 px(control.Height()), SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+}
+
+// ---- Model to windows ----
+
+// A windowless control is drawn by the surface it lies on.
+void FormHost::invalidate(const form::Control& control) {
+  for (const form::Control* c = control.parent(); c; c = c->parent()) {
+    if (const HWND window = windowOf(*c)) {
+      InvalidateRect(window, nullptr, FALSE);
+      return;
+    }
+  }
+}
+
+void FormHost::onControlChanged(form::Control& control, form::Property property) {
+  const HWND window = windowOf(control);
+  if (!window) {
+    if (property == form::Property::Visible && control.windowed() && control.Visible()) {
+      realize(control);
+    } else {
+      invalidate(control);
+    }
+    return;
+  }
+  switch (property) {
+    case form::Property::Visible:
+      ShowWindow(window, control.Visible() ? SW_SHOWNA : SW_HIDE);
+      break;
+    case form::Property::Value:
+      if (const NativeKind* native = nativeKind(control.kind()); native && native->showValue) {
+        native->showValue(window, control);
+      }
+      break;
+    case form::Property::Caption:
+      SetWindowTextW(window, widen(control.Caption()).c_str());
+      break;
+    case form::Property::Position:
+    case form::Property::Size:
+      placeChild(control);
+      break;
+    case form::Property::BackStyle:
+      InvalidateRect(window, nullptr, FALSE);
+      break;
+  }
+}
+
+void FormHost::onMoved() {
+  auto toPixels = [this](std::int64_t t) {
+    return static_cast<int>(std::clamp<std::int64_t>(t * dpi_ / 1440, -kMaxCoordinate, kMaxCoordinate));
+  };
+  SetWindowPos(top_.get(), nullptr, toPixels(form_.Left()), toPixels(form_.Top()), 0, 0,
+               SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void FormHost::syncPosition() {
+  if (IsIconic(top_.get())) return;
+  RECT rect;
+  if (GetWindowRect(top_.get(), &rect)) form_.placedAt(twips(rect.left), twips(rect.top));
+}
+
+// Without a taskbar button a minimised window could not be brought back, so it has one exactly while it is
+// minimised; clicking that button restores the window, which then drops the button again.
+void FormHost::giveTaskbarButton(bool give) {
+  const LONG_PTR ex = GetWindowLongPtrW(top_.get(), GWL_EXSTYLE);
+  const LONG_PTR wanted =
+      give ? (ex & ~WS_EX_TOOLWINDOW) | WS_EX_APPWINDOW : (ex & ~WS_EX_APPWINDOW) | WS_EX_TOOLWINDOW;
+  if (wanted == ex) return;
+  // The shell looks at these styles only when a window is shown, so the window is hidden around the change.
+  const bool wasVisible = IsWindowVisible(top_.get());
+  if (wasVisible) ShowWindow(top_.get(), SW_HIDE);
+  SetWindowLongPtrW(top_.get(), GWL_EXSTYLE, wanted);
+  if (wasVisible) ShowWindow(top_.get(), give ? SW_SHOWMINNOACTIVE : SW_SHOW);
+}
+
+// Applied from the message loop rather than inside the click that asked for it: hiding a window while its
+// own mouse message is still being handled leaves the window manager half way.
+void FormHost::onWindowStateChanged() {
+  toolTip_.hide();
+  PostMessageW(top_.get(), kApplyWindowState, 0, 0);
+}
+
+void FormHost::applyWindowState() {
+  const bool minimize = form_.windowState() == form::WindowState::Minimized;
+  minimizing_ = true;
+  giveTaskbarButton(minimize);
+  if (minimize && !IsIconic(top_.get())) ShowWindow(top_.get(), SW_SHOWMINNOACTIVE);
+  if (!minimize && IsIconic(top_.get())) ShowWindow(top_.get(), SW_RESTORE);
+  minimizing_ = false;
+}
+
+void FormHost::onFocusChanged(form::Control& control) {
+  const HWND window = windowOf(control);
+  if (window && GetFocus() != window) SetFocus(window);
+}
+
+}  // namespace win32

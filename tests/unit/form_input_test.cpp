@@ -1,0 +1,188 @@
+// The input rules of the form model on a small form of its own: what a click is, pointer capture, focus on a
+// press, tab order, check box toggling and scroll bar changes. Every host feeds its events through these
+// calls.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/form/form.h"
+
+namespace {
+
+using form::Kind;
+using form::ScrollAction;
+
+constexpr int kL = form::kLeftButton, kR = form::kRightButton;
+
+class Input : public ::testing::Test {
+ protected:
+  form::Form form{"test", 3000, 3000};
+  std::vector<std::string> log;
+  std::vector<bool> captures;
+
+  void SetUp() override {
+    form.add({.name = "pad", .kind = Kind::PictureBox, .rect = {0, 0, 3000, 3000}});
+    form.add({.name = "box", .kind = Kind::CheckBox, .container = "pad", .rect = {1000, 100, 500, 300}});
+    form.add({.name = "bar",
+              .kind = Kind::HScrollBar,
+              .container = "pad",
+              .rect = {1000, 1000, 1000, 200},
+              .value = 5,
+              .min = 0,
+              .max = 10,
+              .smallChange = 1,
+              .largeChange = 3});
+    form.add({.name = "panel", .kind = Kind::Frame, .container = "pad", .rect = {0, 2000, 3000, 1000}});
+    form.add({.name = "label", .kind = Kind::Label, .container = "pad", .rect = {100, 100, 500, 500}});
+    form.add({.name = "inner", .kind = Kind::Label, .container = "panel", .rect = {100, 100, 500, 500}});
+    form.setTabOrder({&c("pad"), &c("box"), &c("bar")});
+    for (const char* name : {"pad", "box", "label", "inner", "panel"}) {
+      form::Control& control = c(name);
+      const std::string n = name;
+      control.MouseDown = [this, n](const form::MouseEvent& e) { log.push_back(n + " down " + describe(e)); };
+      control.MouseMove = [this, n](const form::MouseEvent& e) { log.push_back(n + " move " + describe(e)); };
+      control.MouseUp = [this, n](const form::MouseEvent& e) { log.push_back(n + " up " + describe(e)); };
+      control.Click = [this, n] { log.push_back(n + " click"); };
+      control.KeyDown = [this, n](int key, int) { log.push_back(n + " key " + std::to_string(key)); };
+    }
+    c("bar").Change = [this] { log.push_back("bar change " + std::to_string(c("bar").Value())); };
+    form.onCaptureChanged = [this](bool held) { captures.push_back(held); };
+    form.focusFirst();
+  }
+
+  form::Control& c(std::string_view name) { return form.control(name); }
+  static std::string describe(const form::MouseEvent& e) {
+    return std::to_string(e.button) + " " + std::to_string(static_cast<int>(e.x)) + "," +
+           std::to_string(static_cast<int>(e.y));
+  }
+  std::vector<std::string> take() { return std::exchange(log, {}); }
+};
+
+TEST_F(Input, ThePressedControlHoldsThePointerForMovesAndTheReleaseWhereverThePointerGoes) {
+  form.mouseDown(200, 300, kL, 0);
+  form.mouseMove(2500, 2500, kL, 0);  // over the panel's area
+  form.mouseMove(-40, 4000, kL, 0);   // outside the form
+  form.mouseUp(-40, 4000, 0, 0);
+  EXPECT_EQ(take(), (std::vector<std::string>{"label down 1 100,200", "label move 1 2400,2400",
+                                              "label move 1 -140,3900", "label up 1 -140,3900"}))
+      << "points are in the label's own twips; no click, since it was released elsewhere";
+  EXPECT_EQ(captures, (std::vector<bool>{true, false}));
+  form.mouseMove(200, 300, 0, 0);
+  EXPECT_EQ(take(), std::vector<std::string>{"label move 0 100,200"})
+      << "free again: moves go to what is under";
+}
+
+TEST_F(Input, AClickIsALeftPressAndReleaseOnTheSameControl) {
+  struct Case {
+    float downX, downY, upX, upY;
+    int button;
+    bool clicks;
+  } cases[] = {
+      {200, 300, 550, 550, kL, true},    // anywhere on the label
+      {200, 300, 650, 300, kL, false},   // released off it, on the pad
+      {200, 300, 200, 300, kR, false},   // right button
+      {2000, 200, 2000, 300, kL, true},  // the pad itself
+      {200, 300, 5000, 300, kL, false},  // released outside the form
+  };
+  for (const Case& t : cases) {
+    form.mouseDown(t.downX, t.downY, t.button, 0);
+    form.mouseUp(t.upX, t.upY, 0, 0);
+    const auto events = take();
+    EXPECT_EQ(events.back().ends_with("click"), t.clicks) << events.back();
+    EXPECT_EQ(form.captured(), nullptr);
+  }
+}
+
+TEST_F(Input, ASecondButtonGoesToTheHoldingControlAndThePointerIsFreeOnlyWhenAllAreUp) {
+  form.mouseDown(200, 300, kL, 0);
+  form.mouseDown(2000, 300, kL | kR, 0);  // over the pad, but the label holds the pointer
+  form.mouseUp(2000, 300, kL, 0);         // right up
+  EXPECT_EQ(form.captured(), &c("label"));
+  form.mouseUp(200, 300, 0, 0);  // left up, back on the label
+  EXPECT_EQ(take(), (std::vector<std::string>{"label down 1 100,200", "label down 2 1900,200",
+                                              "label up 2 1900,200", "label up 1 100,200", "label click"}));
+  EXPECT_EQ(captures, (std::vector<bool>{true, false}));
+}
+
+TEST_F(Input, LosingThePointerGivesTheHoldingControlItsReleaseWithoutAClick) {
+  form.mouseDown(2000, 300, kL, 0);
+  form.mouseMove(2100, 400, kL, 0);
+  form.captureLost();
+  form.captureLost();
+  form.mouseUp(2100, 400, 0, 0);
+  EXPECT_EQ(take(),
+            (std::vector<std::string>{"pad down 1 2000,300", "pad move 1 2100,400", "pad up 1 2100,400"}));
+  EXPECT_EQ(captures, (std::vector<bool>{true, false}));
+}
+
+TEST_F(Input, APressFocusesTheWindowItLandsOnWhenThatCanTakeTheFocus) {
+  form.keyDown(form::kKeyTab, 0);
+  ASSERT_EQ(form.focused(), &c("box"));
+  form.mouseDown(200, 300, kL, 0);  // a label drawn on the pad
+  form.mouseUp(200, 300, 0, 0);
+  EXPECT_EQ(form.focused(), &c("pad"));
+  form.mouseDown(1500, 1100, kL, 0);  // the scroll bar
+  form.mouseUp(1500, 1100, 0, 0);
+  EXPECT_EQ(form.focused(), &c("bar"));
+  form.mouseDown(200, 2200, kL, 0);  // a label on the frame: a frame never takes the focus
+  form.mouseUp(200, 2200, 0, 0);
+  EXPECT_EQ(form.focused(), &c("bar"));
+}
+
+TEST_F(Input, TabAndShiftTabWalkTheTabOrderSkippingHiddenControlsAndNeverReachAHandler) {
+  auto tab = [this](int shift) {
+    form.keyDown(form::kKeyTab, shift);
+    return form.focused()->name();
+  };
+  EXPECT_EQ(tab(0), "box");
+  EXPECT_EQ(tab(0), "bar");
+  EXPECT_EQ(tab(0), "pad");
+  EXPECT_EQ(tab(form::kShiftKey), "bar");
+  c("box").SetVisible(false);
+  EXPECT_EQ(tab(form::kShiftKey), "pad");
+  EXPECT_EQ(tab(0), "bar");
+  EXPECT_TRUE(take().empty());
+  form.keyDown(form::kKeyTab, 0);
+  form.keyDown(27, 0);
+  EXPECT_EQ(take(), std::vector<std::string>{"pad key 27"}) << "other keys reach the focused control";
+}
+
+TEST_F(Input, ACheckBoxTogglesOnAClickAndOnTheReleaseOfSpaceRaisingClickEachTime) {
+  form::Control& box = c("box");
+  form.mouseDown(1100, 200, kL, 0);
+  form.mouseUp(1100, 200, 0, 0);
+  EXPECT_EQ(box.Value(), 1);
+  EXPECT_EQ(form.focused(), &box);
+  form.keyDown(form::kKeySpace, 0);
+  form.keyDown(form::kKeySpace, 0);  // held: the key repeats
+  EXPECT_EQ(box.Value(), 1) << "nothing until Space is let go";
+  form.keyUp(form::kKeySpace, 0);
+  EXPECT_EQ(box.Value(), 0);
+  form.keyDown(form::kKeySpace, 0);
+  form.keyDown(form::kKeyTab, 0);
+  form.keyUp(form::kKeySpace, 0);
+  EXPECT_EQ(box.Value(), 0) << "the focus moved on before Space was let go";
+  EXPECT_EQ(take(), (std::vector<std::string>{"box down 1 100,100", "box up 1 100,100", "box click",
+                                              "box key 32", "box key 32", "box click", "box key 32"}));
+}
+
+TEST_F(Input, AScrollBarChangesOncePerArrowOrTrackClickAndWhenItsThumbIsLetGo) {
+  struct Case {
+    ScrollAction action;
+    int thumb;
+    int value;
+  } cases[] = {
+      {ScrollAction::LineLeft, 0, 4},   {ScrollAction::LineRight, 0, 5},      {ScrollAction::PageRight, 0, 8},
+      {ScrollAction::PageRight, 0, 10}, {ScrollAction::LineRight, 0, 10},     {ScrollAction::PageLeft, 0, 7},
+      {ScrollAction::ThumbTrack, 2, 7}, {ScrollAction::ThumbRelease, 2, 2},   {ScrollAction::ToEnd, 0, 10},
+      {ScrollAction::ToStart, 0, 0},    {ScrollAction::ThumbRelease, 99, 10},
+  };
+  for (const Case& t : cases) form.scroll(c("bar"), t.action, t.thumb);
+  EXPECT_EQ(take(), (std::vector<std::string>{"bar change 4", "bar change 5", "bar change 8", "bar change 10",
+                                              "bar change 7", "bar change 2", "bar change 10", "bar change 0",
+                                              "bar change 10"}))
+      << "an arrow at the end and a dragged thumb change nothing";
+}
+
+}  // namespace
