@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
+#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -62,6 +63,10 @@ class NoPolling final : public platform::WindowManager {
   bool SetWindowPos(platform::Hwnd, platform::Hwnd, int, int, int, int, std::uint32_t) override {
     return false;
   }
+  std::uint32_t GetWindowThreadProcessId(platform::Hwnd) override { return 0; }
+  bool IsWindowVisible(platform::Hwnd) override { return false; }
+  platform::Hwnd GetWindow(platform::Hwnd, std::uint32_t) override { return 0; }
+  std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t) override { return std::nullopt; }
 };
 
 long long wallClockNs() {
