@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 
 packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3
           g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
-          pkg-config libx11-dev libxi-dev libglib2.0-dev openbox picom chromium firefox-esr)
+          pkg-config libx11-dev libxi-dev libglib2.0-dev openbox picom x11-xkb-utils chromium firefox-esr)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
