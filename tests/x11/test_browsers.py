@@ -143,6 +143,22 @@ class OnlyTickedBrowsers(unittest.TestCase):
         self.assertEqual(scene.counts()["chrome"] - before["chrome"], 2)
         self.assertEqual(scene.env.focused(), scene.editor_window.id)
 
+    def test_chromium_activated_during_its_hold_still_takes_real_keys_afterwards(self):
+        scene.tick("chrome")
+        before = scene.counts()["chrome"]
+        # The user saves and at once clicks over to Chromium, while it is still held active for its F5.
+        scene.env.xdotool("keydown", "ctrl", "sleep", str(harness.HOLD), "keydown", "s", "sleep", str(harness.HOLD),
+                          "keyup", "s", "sleep", str(harness.HOLD), "keyup", "ctrl", "windowactivate", "--sync",
+                          str(scene.chrome.id))
+        harness.wait_until(lambda: scene.env.focused() == scene.chrome.id, harness.EVENT_TIMEOUT, "Chromium focused")
+        harness.time.sleep(0.5)  # the hold is long over
+        for presses in (1, 2):
+            scene.env.xdotool("key", "F5")  # a real F5, typed into Chromium
+            harness.wait_until(lambda: scene.counts()["chrome"] - before >= 1 + presses, harness.EVENT_TIMEOUT,
+                               f"Chromium to reload on real F5 number {presses}")
+            harness.time.sleep(harness.SETTLE_SECONDS)
+        self.assertEqual(scene.counts()["chrome"] - before, 3)
+
     def test_ctrl_alone_s_alone_and_another_key_between_refresh_nothing(self):
         for keys in (["ctrl"], ["s"], ["ctrl", "a", "s"]):
             with self.subTest(keys=keys):
