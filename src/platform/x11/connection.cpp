@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <set>
+#include <string>
+#include <string_view>
 #include <system_error>
 
 namespace x11 {

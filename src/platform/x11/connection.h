@@ -6,11 +6,9 @@
 
 #include <X11/Xlib.h>
 
-#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <vector>
 
 namespace x11 {

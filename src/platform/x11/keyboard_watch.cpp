@@ -12,12 +12,12 @@ KeyboardWatch::KeyboardWatch() {
   Display* display = connection_.get();
   int event = 0;
   int error = 0;
+  // From XInput 2.1 on, raw events reach the root window whatever program has the focus, also while another
+  // program holds a grab (an open menu); 2.0 would lose those.
   int major = 2;
-  int minor = 0;
-  if (XQueryExtension(display, "XInputExtension", &xiOpcode_, &event, &error) &&
-      XIQueryVersion(display, &major, &minor) == Success) {
-    // Raw events reach the root window whatever program has the focus.
-  } else {
+  int minor = 2;
+  if (!XQueryExtension(display, "XInputExtension", &xiOpcode_, &event, &error) ||
+      XIQueryVersion(display, &major, &minor) != Success) {
     xiOpcode_ = -1;
   }
   int xkbOpcode = 0;
@@ -36,6 +36,7 @@ KeyboardWatch::KeyboardWatch() {
 bool KeyboardWatch::startWatching(KeyHandler onKey) {
   if (!connection_ || xiOpcode_ < 0) return false;
   onKey_ = std::move(onKey);
+  keys_.load(connection_.get());  // the layout may have changed while nothing was watching
   selectRawKeys(true);
   if (!source_) source_.emplace(connection_.get(), [this] { readEvents(); });
   return true;
