@@ -127,8 +127,9 @@ class Reporter:
     """A process whose stdout lines are collected by a thread, so a test can wait for a line."""
 
     def __init__(self, args: list[str], env: dict, stdin=subprocess.DEVNULL):
+        self.errors = tempfile.TemporaryFile(mode="w+")
         self.process = subprocess.Popen(args, env=env, stdin=stdin, stdout=subprocess.PIPE,
-                                        stderr=subprocess.DEVNULL, text=True, bufsize=1)
+                                        stderr=self.errors, text=True, bufsize=1)
         self.lines: list[str] = []
         self.lock = threading.Lock()
         threading.Thread(target=self._read, daemon=True).start()
@@ -145,7 +146,13 @@ class Reporter:
     def wait_line(self, prefix: str, after: int = 0, timeout: float = EVENT_TIMEOUT) -> str:
         def found():
             return next((line for line in self.snapshot()[after:] if line.startswith(prefix)), None)
-        return wait_until(found, timeout, f"'{prefix}' from {Path(self.process.args[0]).name}")
+        try:
+            return wait_until(found, timeout, f"'{prefix}' from {Path(self.process.args[0]).name}")
+        except TimeoutError as timeout_error:
+            self.errors.seek(0)
+            state = "running" if self.process.poll() is None else f"ended with {self.process.returncode}"
+            raise TimeoutError(f"{timeout_error} ({state}; stdout {self.snapshot()[-5:]}; stderr "
+                               f"{self.errors.read()[-500:]!r})") from None
 
     def send(self, command: str) -> None:
         self.process.stdin.write(command + "\n")
@@ -196,8 +203,9 @@ class X11Env:
                    START_TIMEOUT, "Xvfb")
         if self.window_manager:
             self.spawn(["openbox", "--sm-disable"])
-            wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.output(["xprop", "-root"]),
-                       START_TIMEOUT, "openbox")
+            # Its theme is announced at the end of its start-up; a window mapped before that may never be
+            # managed (the check window appears earlier).
+            wait_until(lambda: "_OB_THEME" in self.output(["xprop", "-root"]), START_TIMEOUT, "openbox")
         if self.compositor:
             self.spawn(["picom", "--backend", "xrender", "--no-fading-openclose"])
             wait_until(lambda: '"picom"' in self.output(["xwininfo", "-root", "-children"]),
@@ -287,7 +295,14 @@ class X11Env:
     def start_editor(self, window_class: str = "VaskEditor", geometry: str = "600x200+500+700") -> tuple:
         editor = self.reporter([str(SUPPORT / "editor"), "--class", window_class, "--title", window_class,
                                 "--geometry", geometry, "--save", str(self.server.page)])
-        window = Window(int(editor.wait_line("ready", timeout=START_TIMEOUT).split()[1]), window_class)
+        created = int(editor.wait_line("created", timeout=START_TIMEOUT).split()[1])
+        try:
+            editor.wait_line("ready", timeout=3.0)
+        except TimeoutError:
+            # Openbox, freshly started, sometimes never acts on a window's first map request; asking again works.
+            self.xdotool("windowmap", str(created))
+            editor.wait_line("ready", timeout=START_TIMEOUT)
+        window = Window(created, window_class)
         if self.window_manager:
             wait_until(lambda: self.is_managed(window), START_TIMEOUT, f"the window manager to take {window_class}")
         return editor, window

@@ -1,6 +1,7 @@
 // A small editor window for the tests: it takes the keyboard focus like any X11 program and, on Ctrl+S,
 // saves a page file with the next version number, as an editor saves what the user typed. It reports on
 // stdout, one line each, what it was sent:
+//   created <window id>          when its window exists
 //   ready <window id>            once its window is mapped
 //   key <keysym> <0|1>           every key press, with 1 when the key was sent by a program (XSendEvent)
 //   focus in|out                 real focus changes
@@ -72,6 +73,10 @@ int main(int argc, char** argv) {
 
   XSizeHints size{};
   size.flags = USPosition | USSize;
+  size.x = x;
+  size.y = y;
+  size.width = static_cast<int>(width);
+  size.height = static_cast<int>(height);
   XClassHint classHint{const_cast<char*>("editor"), const_cast<char*>(options.windowClass.c_str())};
   XWMHints hints{};
   hints.flags = InputHint | StateHint;
@@ -86,8 +91,9 @@ int main(int argc, char** argv) {
   unsigned long pid = static_cast<unsigned long>(getpid());
   XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
                   PropModeReplace, reinterpret_cast<unsigned char*>(&pid), 1);
-  XMapWindow(display, window);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
+  std::printf("created %lu\n", window);
+  XMapWindow(display, window);
 
   int version = 0;
   for (;;) {
