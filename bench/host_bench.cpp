@@ -21,7 +21,7 @@ void WatcherTickIdle(benchmark::State& state) {
   keyboard.refuseWatching = true;
   const platform::Hwnd main = wm.createWindow("VaskF5Main");
   int refreshes = 0;
-  hotkey::Watcher watcher(wm, keyboard, [&refreshes] { ++refreshes; });
+  hotkey::Watcher watcher(keyboard, wm, [&refreshes] { ++refreshes; });
   watcher.start(main);
   for (auto _ : state) {
     watcher.watchTimerProc();
@@ -40,7 +40,7 @@ void WatcherTickCtrlHeld(benchmark::State& state) {
   fake::Keyboard keyboard(wm);
   keyboard.refuseWatching = true;
   const platform::Hwnd main = wm.createWindow("VaskF5Main");
-  hotkey::Watcher watcher(wm, keyboard, [] {});
+  hotkey::Watcher watcher(keyboard, wm, [] {});
   watcher.start(main);
   wm.press(platform::kVkControl);
   for (auto _ : state) {
@@ -56,7 +56,7 @@ void WatcherKeyEvent(benchmark::State& state) {
   fake::WindowManager wm;
   fake::Keyboard keyboard(wm);
   const platform::Hwnd main = wm.createWindow("VaskF5Main");
-  hotkey::Watcher watcher(wm, keyboard, [] {});
+  hotkey::Watcher watcher(keyboard, wm, [] {});
   watcher.start(main);
   bool down = false;
   for (auto _ : state) {
@@ -86,7 +86,7 @@ void RefreshDispatch(benchmark::State& state, refresh::BrowserTicks ticks) {
   const platform::Hwnd opera = wm.openBrowser(platform::BrowserKind::Opera);
   std::string status;
   for (auto _ : state) {
-    refresh::sendF5(wm, ticks, [&status](std::string_view text) { status.assign(text); });
+    refresh::sendF5(wm.desktop, ticks, [&status](std::string_view text) { status.assign(text); });
     benchmark::DoNotOptimize(status.data());
     // The fake keeps every posted message; empty the queues so that memory stays flat.
     for (platform::Hwnd hwnd : {ie, chrome, firefox, opera}) wm.window(hwnd)->queue.clear();

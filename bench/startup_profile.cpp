@@ -30,6 +30,7 @@
 #include "platform/win32/keyboard_watch.h"
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
+#include "platform/win32/user32_desktop.h"
 #include "platform/win32/window_manager.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
@@ -151,9 +152,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   }
 
   win32::WindowManager windowManager;
+  win32::User32Desktop desktop(windowManager);
   win32::RegistryStore settings;
   win32::RawKeyboardWatch keyboard;
-  platform::Platform platform{windowManager, settings, process, keyboard};
+  platform::Platform platform{desktop, keyboard, windowManager, settings, process};
   ui::Main main(platform);
   steps.done("form-model");
 
@@ -165,6 +167,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
       steps.done("FormHost-create");
       host.onUnload = [&main] { main.Form_Unload(); };
       host.onRawInput = [&keyboard](LPARAM input) { keyboard.onRawInput(input); };
+      host.onTimer = [&windowManager, &host](UINT_PTR id) { windowManager.onTimer(host.hwnd(), id); };
       process.owner = host.hwnd();
       keyboard.target = host.hwnd();
       main.Form_Load();

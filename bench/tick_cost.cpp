@@ -148,7 +148,7 @@ int wmain(int argc, wchar_t** argv) {
   win32::WindowManager wm;
   // Never started, so each tick is the polling watcher's: the key state asked key by key.
   win32::RawKeyboardWatch keyboard;
-  hotkey::Watcher watcher(wm, keyboard, [] { bench::out("fired\n"); });
+  hotkey::Watcher watcher(keyboard, wm, [] { bench::out("fired\n"); });
   for (int i = 0; i < 1000; ++i) rawPoll();
   report("raw", timeEach(reps, rawPoll));
   report("watcher", timeEach(reps, [&watcher] { watcher.watchTimerProc(); }));

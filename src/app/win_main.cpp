@@ -5,6 +5,7 @@
 #include "platform/win32/keyboard_watch.h"
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
+#include "platform/win32/user32_desktop.h"
 #include "platform/win32/window_manager.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
@@ -18,7 +19,8 @@ class NoKeyEvents final : public platform::KeyboardWatch {
  public:
   bool startWatching(KeyHandler) override { return false; }
   void stopWatching() override {}
-  bool isKeyDown(int virtualKey) override { return (GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+  bool isKeyDown(int virtualKey) override { return (::GetAsyncKeyState(virtualKey) & 0x8000) != 0; }
+  std::int16_t GetAsyncKeyState(int virtualKey) override { return ::GetAsyncKeyState(virtualKey); }
   void onRawInput(LPARAM) {}
   HWND target = nullptr;
 };
@@ -37,9 +39,10 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   const win32::ComApartment com;
 
   win32::WindowManager windowManager;
+  win32::User32Desktop desktop(windowManager);
   win32::RegistryStore settings;
   KeyboardWatch keyboard;
-  platform::Platform platform{windowManager, settings, process, keyboard};
+  platform::Platform platform{desktop, keyboard, windowManager, settings, process};
   ui::Main main(platform);
 
   int exitCode = 1;
@@ -48,6 +51,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     if (host.create()) {
       host.onUnload = [&main] { main.Form_Unload(); };
       host.onRawInput = [&keyboard](LPARAM input) { keyboard.onRawInput(input); };
+      host.onTimer = [&windowManager, &host](UINT_PTR id) { windowManager.onTimer(host.hwnd(), id); };
       process.owner = host.hwnd();
       keyboard.target = host.hwnd();
       main.Form_Load();

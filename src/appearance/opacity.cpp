@@ -4,11 +4,8 @@
 
 namespace appearance {
 
-void setOpacity(platform::WindowManager& wm, platform::Hwnd hwnd, int alpha) {
-  const std::int32_t exStyle = wm.GetWindowLongA(hwnd, platform::kGwlExStyle);
-  wm.SetWindowLongA(hwnd, platform::kGwlExStyle, exStyle | platform::kWsExLayered);
-  wm.SetLayeredWindowAttributes(hwnd, 0, static_cast<std::uint8_t>(std::clamp(alpha, 0, 255)),
-                                platform::kLwaAlpha);
+void setOpacity(platform::Desktop& desktop, platform::Hwnd hwnd, int alpha) {
+  desktop.setOpacity(hwnd, static_cast<std::uint8_t>(std::clamp(alpha, 0, 255)));
 }
 
 }  // namespace appearance

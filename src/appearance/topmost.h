@@ -5,7 +5,7 @@
 
 namespace ModMain {
 
-void setTopMost(platform::WindowManager& wm, platform::Hwnd hwnd);
-void setNoTopMost(platform::WindowManager& wm, platform::Hwnd hwnd);
+void setTopMost(platform::Desktop& desktop, platform::Hwnd hwnd);
+void setNoTopMost(platform::Desktop& desktop, platform::Hwnd hwnd);
 
 }  // namespace ModMain

@@ -1,8 +1,7 @@
 // The services the program asks of the operating system, one narrow interface per kind.
 //
-// Operations carry the names of the user32 functions they stand for, so every call in the logic reads as its
-// Win32 meaning. The real implementation lives in platform/win32; unit tests use a fake that simulates the
-// window manager's rules.
+// They are put in terms any window system can provide: the Win32 layer (platform/win32) implements them with
+// user32, the Linux layer with GTK and X11. Unit tests use a fake that simulates the Windows window manager.
 #pragma once
 
 #include <array>
@@ -19,27 +18,11 @@ namespace platform {
 // holds them as a signed 32-bit integer; 0 means "no such window".
 using Hwnd = std::int32_t;
 
-// The few Win32 constants the logic passes through unchanged (named apart from <windows.h>'s macros).
-inline constexpr std::uint32_t kWmActivate = 0x0006;
-inline constexpr std::uint32_t kWmKeyDown = 0x0100;
-inline constexpr std::uint32_t kWmKeyUp = 0x0101;
-inline constexpr std::uintptr_t kWaActive = 1;
+// Virtual-key codes are the portable language of keys; other window systems map theirs to them.
 inline constexpr int kVkControl = 17;
 inline constexpr int kVkS = 83;
 inline constexpr int kVkEscape = 27;
 inline constexpr int kVkF5 = 0x74;
-inline constexpr int kGwlExStyle = -20;
-inline constexpr int kGwlStyle = -16;
-inline constexpr std::uint32_t kGwOwner = 4;
-inline constexpr std::int32_t kWsMinimizeBox = 0x00020000;
-inline constexpr std::int32_t kWsExToolWindow = 0x00000080;
-inline constexpr std::int32_t kWsExLayered = 0x00080000;
-inline constexpr std::int32_t kWsExTopmost = 0x00000008;
-inline constexpr std::uint32_t kLwaAlpha = 2;
-inline constexpr Hwnd kHwndTopmost = -1;
-inline constexpr Hwnd kHwndNoTopmost = -2;
-inline constexpr std::uint32_t kSwpNoSize = 0x0001;
-inline constexpr std::uint32_t kSwpNoMove = 0x0002;
 
 // The browsers the program knows, in the fixed order in which they are listed, refreshed and stored.
 enum class BrowserKind : std::uint8_t { IE, Chrome, Firefox, Opera };
@@ -81,6 +64,10 @@ class KeyboardWatch {
   virtual void stopWatching() = 0;
   // Whether the key is down right now, as the system sees it (not whether it was pressed since some query).
   virtual bool isKeyDown(int virtualKey) = 0;
+  // For polling where key events cannot be had: not 0 when the key is down or was pressed since the last
+  // query (a bit every program on the desktop shares). A window system without the second bit gives the
+  // first.
+  virtual std::int16_t GetAsyncKeyState(int virtualKey) = 0;
   // A steady clock in milliseconds, for how long a key has gone without an event.
   virtual std::int64_t steadyMilliseconds() {
     using namespace std::chrono;
@@ -88,40 +75,14 @@ class KeyboardWatch {
   }
 };
 
-class WindowManager {
+// Timers that call back on the user-interface thread, named after the window they belong to and an id.
+class Timers {
  public:
   using TimerProc = std::function<void()>;
-
-  virtual ~WindowManager() = default;
-
-  // Title is always null: windows are found by class alone.
-  virtual Hwnd FindWindowA(const char* className) = 0;
-  virtual Hwnd GetDesktopWindow() = 0;
-  virtual Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className) = 0;
-  virtual bool PostMessageA(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) = 0;
-  virtual std::int16_t GetAsyncKeyState(int virtualKey) = 0;
-  // The callback runs on the user-interface thread until the timer is killed. Setting a timer that exists
-  // replaces it, as user32 does.
+  virtual ~Timers() = default;
+  // The callback runs again and again until the timer is killed. Setting a timer that exists replaces it.
   virtual bool SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) = 0;
   virtual bool KillTimer(Hwnd hwnd, std::uintptr_t id) = 0;
-  virtual std::int32_t GetWindowLongA(Hwnd hwnd, int index) = 0;
-  virtual std::int32_t SetWindowLongA(Hwnd hwnd, int index, std::int32_t value) = 0;
-  virtual bool SetLayeredWindowAttributes(Hwnd hwnd, std::uint32_t colorKey, std::uint8_t alpha,
-                                          std::uint32_t flags) = 0;
-  virtual bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int x, int y, int cx, int cy,
-                            std::uint32_t flags) = 0;
-
-  // What tells a browser's own frame from the other windows of its class. Top-level windows are walked front
-  // to back with FindWindowExA.
-  // The id of the process that made the window; 0 when there is no such window.
-  virtual std::uint32_t GetWindowThreadProcessId(Hwnd hwnd) = 0;
-  // True for a shown window, minimised or not.
-  virtual bool IsWindowVisible(Hwnd hwnd) = 0;
-  // With kGwOwner: the window's owner, 0 when it has none.
-  virtual Hwnd GetWindow(Hwnd hwnd, std::uint32_t cmd) = 0;
-  // The full path of the process's program file (UTF-8), or nothing when the process cannot be opened with
-  // the least access that reads it, or the name cannot be read.
-  virtual std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t processId) = 0;
 };
 
 // Per-user settings addressed by application, section and key; values are UTF-8 text.
@@ -149,10 +110,11 @@ class ProcessServices {
 
 // Everything the program's logic needs from the platform, handed around by reference.
 struct Platform {
-  WindowManager& wm;
+  Desktop& desktop;
+  KeyboardWatch& keyboard;
+  Timers& timers;
   SettingsStore& settings;
   ProcessServices& process;
-  KeyboardWatch& keyboard;
 };
 
 }  // namespace platform

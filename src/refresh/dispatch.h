@@ -1,4 +1,5 @@
-// Refreshing the selected browsers: their windows are looked up and each is posted activate, F5 down, F5 up.
+// Refreshing the selected browsers: their windows are looked up and each is asked to act as if F5 were
+// pressed (on Windows: activate, F5 down, F5 up, posted).
 #pragma once
 
 #include <array>
@@ -17,14 +18,14 @@ using BrowserTicks = std::array<int, kBrowserOrder.size()>;
 // The handle of every selected browser in decimal, each followed by a comma, in the order IE, Chrome,
 // Firefox, Opera; "0" stands for a selected browser that is not running. Only selected browsers are looked
 // up.
-std::string getTargetHandles(platform::WindowManager& wm, const BrowserTicks& ticks);
+std::string getTargetHandles(platform::Desktop& desktop, const BrowserTicks& ticks);
 
-// Posts the refresh sequence to one window; does nothing for handle 0. Posting never waits for the window.
-void sendF5Key(platform::WindowManager& wm, platform::Hwnd hwnd);
+// Delivers the refresh to one window; does nothing for handle 0. Delivery never waits for the window.
+void sendF5Key(platform::Desktop& desktop, platform::Hwnd hwnd);
 
 // Refreshes every selected browser. The status text is cleared first, then shows "#" and each handle as it is
 // processed, so it ends on the last one ("#0" when that browser is not running).
-void sendF5(platform::WindowManager& wm, const BrowserTicks& ticks,
+void sendF5(platform::Desktop& desktop, const BrowserTicks& ticks,
             const std::function<void(std::string_view)>& setStatus);
 
 }  // namespace refresh

@@ -13,9 +13,9 @@ constexpr std::uint32_t kPeriodMs = 1;  // the window manager raises it to its o
 constexpr std::int64_t kUnseenReleaseMs = 1000;
 }  // namespace
 
-Watcher::Watcher(platform::WindowManager& wm, platform::KeyboardWatch& keyboard,
+Watcher::Watcher(platform::KeyboardWatch& keyboard, platform::Timers& timers,
                  std::function<void()> onSaveChord)
-    : wm_(wm), keyboard_(keyboard), onSaveChord_(std::move(onSaveChord)) {}
+    : keyboard_(keyboard), timers_(timers), onSaveChord_(std::move(onSaveChord)) {}
 
 Watcher::~Watcher() {
   if (mode_ == Mode::Events) keyboard_.stopWatching();
@@ -32,7 +32,7 @@ void Watcher::start(platform::Hwnd window) {
   ctrlFromAltGr_ = false;
   if (keyboard_.startWatching([this](const platform::KeyEvent& event) { onKey(event); })) {
     mode_ = Mode::Events;
-  } else if (wm_.SetTimer(window, kTimerId, kPeriodMs, [this] { watchTimerProc(); })) {
+  } else if (timers_.SetTimer(window, kTimerId, kPeriodMs, [this] { watchTimerProc(); })) {
     mode_ = Mode::Polling;
   }
 }
@@ -41,7 +41,7 @@ void Watcher::stop(platform::Hwnd window) {
   if (mode_ == Mode::Events) {
     keyboard_.stopWatching();
   } else {
-    wm_.KillTimer(window, kTimerId);
+    timers_.KillTimer(window, kTimerId);
   }
   mode_ = Mode::Stopped;
 }
@@ -59,7 +59,7 @@ void Watcher::onKey(const platform::KeyEvent& event) {
 }
 
 bool Watcher::queryKey(int code) {
-  if (mode_ != Mode::Events) return wm_.GetAsyncKeyState(code) != 0;
+  if (mode_ != Mode::Events) return keyboard_.GetAsyncKeyState(code) != 0;
   Key& key = keys_[static_cast<std::size_t>(code)];
   const bool pressed = key.down || key.pressedSinceQuery;
   key.pressedSinceQuery = false;

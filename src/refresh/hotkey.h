@@ -18,7 +18,7 @@ namespace hotkey {
 
 class Watcher {
  public:
-  Watcher(platform::WindowManager& wm, platform::KeyboardWatch& keyboard, std::function<void()> onSaveChord);
+  Watcher(platform::KeyboardWatch& keyboard, platform::Timers& timers, std::function<void()> onSaveChord);
   Watcher(const Watcher&) = delete;
   Watcher& operator=(const Watcher&) = delete;
   ~Watcher();
@@ -59,8 +59,8 @@ class Watcher {
   bool queryKey(int code);
   void forgetUnseenReleases();
 
-  platform::WindowManager& wm_;
   platform::KeyboardWatch& keyboard_;
+  platform::Timers& timers_;
   std::function<void()> onSaveChord_;
   Mode mode_ = Mode::Stopped;
   std::array<Key, kLastKey + 1> keys_{};

@@ -37,7 +37,7 @@ std::int64_t roundHalfEven(double value) {
 Main::Main(platform::Platform& platform)
     : platform_(platform),
       form_("Vask F5", kClientWidth, kClientHeight),
-      watcher_(platform.wm, platform.keyboard, [this] { sendF5(); }),
+      watcher_(platform.keyboard, platform.timers, [this] { sendF5(); }),
       MainBg((buildLayout(form_), form_.control("MainBg"))),
       handle_lbl(form_.control("handle_lbl")),
       setting_frame(form_.control("setting_frame")),
@@ -99,7 +99,7 @@ void Main::Form_Load() {
     endProgram();
     return;
   }
-  ModMain::setTopMost(platform_.wm, form_.hWnd);
+  ModMain::setTopMost(platform_.desktop, form_.hWnd);
   for (std::string_view tileName : {"chrome_check", "ie_check", "firefox_check", "opera_check"}) {
     form_.control(tileName).SetBackStyle(0);
   }
@@ -140,11 +140,11 @@ refresh::BrowserTicks Main::browserTicks() const {
 }
 
 void Main::sendF5() {
-  refresh::sendF5(platform_.wm, browserTicks(),
+  refresh::sendF5(platform_.desktop, browserTicks(),
                   [this](std::string_view status) { handle_lbl.SetCaption(std::string(status)); });
 }
 
-void Main::sendF5Key(platform::Hwnd hwnd) { refresh::sendF5Key(platform_.wm, hwnd); }
+void Main::sendF5Key(platform::Hwnd hwnd) { refresh::sendF5Key(platform_.desktop, hwnd); }
 
 // ---- Stored selection ----
 
@@ -256,12 +256,12 @@ void Main::close_setting_btn_Click() { setting_frame.SetVisible(false); }
 // ---- Window appearance ----
 
 void Main::setOpacity(platform::Hwnd getLng, int num) {
-  appearance::setOpacity(platform_.wm, getLng != 0 ? getLng : form_.hWnd, num);
+  appearance::setOpacity(platform_.desktop, getLng != 0 ? getLng : form_.hWnd, num);
 }
 
 // A slider acts on its browser's window, or on the program's own window when that browser is not running.
 void Main::sliderChanged(BrowserKind browser, const form::Control& slider) {
-  setOpacity(IELong::findBrowserWindow(platform_.wm, browser), slider.Value());
+  setOpacity(browser_lookup::lookup(platform_.desktop, browser), slider.Value());
 }
 
 void Main::IEHScroll_Change() { sliderChanged(BrowserKind::IE, form_.control("IEHScroll")); }
@@ -276,11 +276,11 @@ void Main::setAllTopMost() {
   }};
   for (const auto& [box, browser] : rows) {
     const int value = form_.control(box).Value();
-    const platform::Hwnd hwnd = IELong::findBrowserWindow(platform_.wm, browser);
+    const platform::Hwnd hwnd = browser_lookup::lookup(platform_.desktop, browser);
     if (value == 1) {
-      ModMain::setTopMost(platform_.wm, hwnd);
+      ModMain::setTopMost(platform_.desktop, hwnd);
     } else {
-      ModMain::setNoTopMost(platform_.wm, hwnd);
+      ModMain::setNoTopMost(platform_.desktop, hwnd);
     }
   }
 }

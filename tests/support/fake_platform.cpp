@@ -30,10 +30,10 @@ platform::Hwnd WindowManager::createWindow(const std::string& className, const W
   made.owner = spec.owner;
   made.visible = spec.visible;
   if (spec.minimised) made.style |= kWsMinimize;
-  if (spec.toolWindow) made.exStyle |= platform::kWsExToolWindow;
+  if (spec.toolWindow) made.exStyle |= win32::kWsExToolWindow;
   if (spec.pictureInPicture) {
-    made.style &= ~platform::kWsMinimizeBox;
-    made.exStyle |= platform::kWsExTopmost;
+    made.style &= ~win32::kWsMinimizeBox;
+    made.exStyle |= win32::kWsExTopmost;
   }
   windows_.insert(windows_.begin(), std::move(made));
   return hwnd;
@@ -203,13 +203,13 @@ bool WindowManager::KillTimer(platform::Hwnd hwnd, std::uintptr_t id) {
 std::int32_t WindowManager::GetWindowLongA(platform::Hwnd hwnd, int index) {
   Window* w = window(hwnd);
   if (!w) return 0;
-  if (index == platform::kGwlStyle) return w->style;
-  return index == platform::kGwlExStyle ? w->exStyle : 0;
+  if (index == win32::kGwlStyle) return w->style;
+  return index == win32::kGwlExStyle ? w->exStyle : 0;
 }
 
 std::int32_t WindowManager::SetWindowLongA(platform::Hwnd hwnd, int index, std::int32_t value) {
   Window* w = window(hwnd);
-  if (!w || index != platform::kGwlExStyle) return 0;
+  if (!w || index != win32::kGwlExStyle) return 0;
   return std::exchange(w->exStyle, value);
 }
 
@@ -217,8 +217,8 @@ bool WindowManager::SetLayeredWindowAttributes(platform::Hwnd hwnd, std::uint32_
                                                std::uint32_t flags) {
   Window* w = window(hwnd);
   // user32 refuses a window that is not layered.
-  if (!w || !(w->exStyle & platform::kWsExLayered)) return false;
-  if (flags & platform::kLwaAlpha) w->alpha = alpha;
+  if (!w || !(w->exStyle & win32::kWsExLayered)) return false;
+  if (flags & win32::kLwaAlpha) w->alpha = alpha;
   return true;
 }
 
@@ -226,8 +226,8 @@ bool WindowManager::SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter
                                  std::uint32_t) {
   Window* w = window(hwnd);
   if (!w) return false;
-  if (insertAfter == platform::kHwndTopmost) w->exStyle |= platform::kWsExTopmost;
-  if (insertAfter == platform::kHwndNoTopmost) w->exStyle &= ~platform::kWsExTopmost;
+  if (insertAfter == win32::kHwndTopmost) w->exStyle |= win32::kWsExTopmost;
+  if (insertAfter == win32::kHwndNoTopmost) w->exStyle &= ~win32::kWsExTopmost;
   return true;
 }
 
@@ -243,7 +243,7 @@ bool WindowManager::IsWindowVisible(platform::Hwnd hwnd) {
 
 platform::Hwnd WindowManager::GetWindow(platform::Hwnd hwnd, std::uint32_t cmd) {
   Window* w = window(hwnd);
-  return w && cmd == platform::kGwOwner ? w->owner : 0;
+  return w && cmd == win32::kGwOwner ? w->owner : 0;
 }
 
 std::optional<std::string> WindowManager::QueryFullProcessImageNameW(std::uint32_t processId) {

@@ -13,6 +13,8 @@
 #include <vector>
 
 #include "platform/platform.h"
+#include "platform/win32/user32.h"
+#include "platform/win32/user32_desktop.h"
 
 namespace fake {
 
@@ -50,9 +52,16 @@ struct Window {
   std::vector<Posted> queue;
 };
 
-class WindowManager : public platform::WindowManager {
+class WindowManager : public win32::User32, public platform::Timers {
  public:
   static constexpr platform::Hwnd kDesktop = 0x10010;
+
+  WindowManager() = default;
+  WindowManager(const WindowManager&) = delete;
+  WindowManager& operator=(const WindowManager&) = delete;
+
+  // The program's Windows desktop (browser lookup, refresh, alpha, pin) running on this window manager.
+  win32::User32Desktop desktop{*this};
 
   // Creates a top-level window in front of all others, as a newly created window is.
   platform::Hwnd createWindow(const std::string& className, const WindowSpec& spec = {});
@@ -93,7 +102,7 @@ class WindowManager : public platform::WindowManager {
                                const char* className) override;
   bool PostMessageA(platform::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
-  std::int16_t GetAsyncKeyState(int virtualKey) override;
+  std::int16_t GetAsyncKeyState(int virtualKey);
   bool SetTimer(platform::Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) override;
   bool KillTimer(platform::Hwnd hwnd, std::uintptr_t id) override;
   std::int32_t GetWindowLongA(platform::Hwnd hwnd, int index) override;
@@ -144,6 +153,7 @@ class Keyboard : public platform::KeyboardWatch {
   bool startWatching(KeyHandler onKey) override;
   void stopWatching() override { onKey_ = nullptr; }
   bool isKeyDown(int virtualKey) override { return wm_.keyDown(virtualKey); }
+  std::int16_t GetAsyncKeyState(int virtualKey) override { return wm_.GetAsyncKeyState(virtualKey); }
   std::int64_t steadyMilliseconds() override { return now_; }
 
  private:
@@ -188,7 +198,7 @@ struct Platform {
   SettingsStore settings;
   ProcessServices process;
   Keyboard keyboard{wm};
-  platform::Platform services{wm, settings, process, keyboard};
+  platform::Platform services{wm.desktop, keyboard, wm, settings, process};
 };
 
 }  // namespace fake

@@ -11,7 +11,7 @@ using testing_app::App;
 class Appearance : public App {
  protected:
   std::optional<std::uint8_t> alpha(platform::Hwnd hwnd) { return p.wm.window(hwnd)->alpha; }
-  bool pinned(platform::Hwnd hwnd) { return p.wm.window(hwnd)->exStyle & platform::kWsExTopmost; }
+  bool pinned(platform::Hwnd hwnd) { return p.wm.window(hwnd)->exStyle & win32::kWsExTopmost; }
 };
 
 TEST_F(Appearance, DigitKeysSetTheProgramsOwnOpacityFromBothRows) {
@@ -34,7 +34,7 @@ TEST_F(Appearance, LayeredStyleIsAddedOnceAndKeptWhenOpaqueAgain) {
   p.wm.window(form.hWnd)->exStyle = 0x100;
   main.setOpacity(0, 40);
   main.setOpacity(0, 255);
-  EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0x100 | platform::kWsExLayered);
+  EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0x100 | win32::kWsExLayered);
   EXPECT_EQ(alpha(form.hWnd), 255);
   main.setOpacity(0, 300);
   EXPECT_EQ(alpha(form.hWnd), 255) << "out of range is clamped";
@@ -72,7 +72,7 @@ TEST_F(Appearance, PinBoxesReapplyAllThreeInOrderPinningAndReleasing) {
   const auto firefox = p.wm.openBrowser(BrowserKind::Firefox);
   const auto video = p.wm.createWindow("MozillaWindowClass",
                                        {.process = p.wm.window(firefox)->process, .pictureInPicture = true});
-  p.wm.SetWindowPos(ie, platform::kHwndTopmost, 0, 0, 0, 0, 3);  // pinned by somebody else
+  p.wm.SetWindowPos(ie, win32::kHwndTopmost, 0, 0, 0, 0, 3);  // pinned by somebody else
 
   main.control("CHTopmostChk").SetValue(1);
   EXPECT_TRUE(pinned(chrome));

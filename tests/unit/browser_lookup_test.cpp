@@ -51,17 +51,17 @@ TEST(BrowserLookup, EachBrowserFindsItsFrontmostOwnFrameAfreshAtEveryCall) {
   for (const Browser& b : kBrowsers) {
     SCOPED_TRACE(b.name);
     fake::WindowManager wm;
-    EXPECT_EQ(IELong::findBrowserWindow(wm, b.kind), 0) << "not running";
+    EXPECT_EQ(wm.desktop.findBrowserWindow(b.kind), 0) << "not running";
     const Hwnd back = wm.openBrowser(b.kind);
-    EXPECT_EQ(IELong::findBrowserWindow(wm, b.kind), back) << "a lone window is the browser";
+    EXPECT_EQ(wm.desktop.findBrowserWindow(b.kind), back) << "a lone window is the browser";
     wm.createWindow("Notepad");
     const Hwnd front = wm.openBrowser(b.kind);
-    EXPECT_EQ(IELong::findBrowserWindow(wm, b.kind), front);
+    EXPECT_EQ(wm.desktop.findBrowserWindow(b.kind), front);
     wm.bringToFront(back);
-    EXPECT_EQ(IELong::findBrowserWindow(wm, b.kind), back) << "the answer follows the z-order";
+    EXPECT_EQ(wm.desktop.findBrowserWindow(b.kind), back) << "the answer follows the z-order";
     wm.destroyWindow(back);
     wm.destroyWindow(front);
-    EXPECT_EQ(IELong::findBrowserWindow(wm, b.kind), 0) << "a closed browser is noticed at the next call";
+    EXPECT_EQ(wm.desktop.findBrowserWindow(b.kind), 0) << "a closed browser is noticed at the next call";
   }
 }
 
@@ -71,10 +71,10 @@ TEST(BrowserLookup, NamedLookupsAreTheFourBrowsers) {
   const Hwnd chrome = wm.openBrowser(BrowserKind::Chrome);
   const Hwnd firefox = wm.openBrowser(BrowserKind::Firefox);
   const Hwnd opera = wm.openBrowser(BrowserKind::Opera);
-  EXPECT_EQ(IELong::getIEHwnd(wm), ie);
-  EXPECT_EQ(IELong::getChromeHwnd(wm), chrome);
-  EXPECT_EQ(IELong::getFirefoxHwnd(wm), firefox);
-  EXPECT_EQ(IELong::getOperaHwnd(wm), opera);
+  EXPECT_EQ(browser_lookup::getIEHwnd(wm.desktop), ie);
+  EXPECT_EQ(browser_lookup::getChromeHwnd(wm.desktop), chrome);
+  EXPECT_EQ(browser_lookup::getFirefoxHwnd(wm.desktop), firefox);
+  EXPECT_EQ(browser_lookup::getOperaHwnd(wm.desktop), opera);
 }
 
 TEST(BrowserLookup, TheImageNameIsTheWholeFileNameInAnyCase) {
@@ -92,7 +92,7 @@ TEST(BrowserLookup, TheImageNameIsTheWholeFileNameInAnyCase) {
         Row{"C:\\x\\", "chrome.exe", false}, Row{"", "chrome.exe", false},
         Row{"C:\\x\\firefox.exe", "firefox.exe", true},
         Row{"C:\\x\\thunderbird.exe", "firefox.exe", false}}) {
-    EXPECT_EQ(IELong::isImageName(row.path, row.name), row.same) << row.path << " vs " << row.name;
+    EXPECT_EQ(win32::isImageName(row.path, row.name), row.same) << row.path << " vs " << row.name;
   }
 }
 
@@ -113,7 +113,7 @@ TEST(BrowserLookup, LookAlikesInFrontOfTheFrameAreSkipped) {
        [](auto& wm, const Browser& b, Hwnd) { wm.openProgram("C:\\Edge\\msedge.exe", b.className); }},
       {"a program whose name only ends like the browser's",
        [](auto& wm, const Browser& b, Hwnd) {
-         wm.openProgram("C:\\x\\x" + std::string(IELong::ruleFor(b.kind).imageName), b.className);
+         wm.openProgram("C:\\x\\x" + std::string(win32::ruleFor(b.kind).imageName), b.className);
        }},
       {"a program we may not open",
        [](auto& wm, const Browser& b, Hwnd) {
@@ -149,14 +149,14 @@ TEST(BrowserLookup, LookAlikesInFrontOfTheFrameAreSkipped) {
       main.form().hWnd = p.wm.createWindow("VaskF5Main");
       const Hwnd frame = p.wm.openBrowser(b.kind);
       decoy.make(p.wm, b, frame);
-      EXPECT_EQ(IELong::findBrowserWindow(p.wm, b.kind), frame);
+      EXPECT_EQ(p.wm.desktop.findBrowserWindow(b.kind), frame);
       const std::vector<fake::Window> before = p.wm.windows();
       refreshFadeAndPin(main, b, 100);
       EXPECT_EQ(touched(p, main.form().hWnd, before), std::vector<Hwnd>{frame}) << "refresh, fade and pin";
       EXPECT_EQ(p.wm.posted(frame).size(), 3u);
 
       p.wm.destroyWindow(frame);
-      EXPECT_EQ(IELong::findBrowserWindow(p.wm, b.kind), 0) << "and without the frame, nothing is found";
+      EXPECT_EQ(p.wm.desktop.findBrowserWindow(b.kind), 0) << "and without the frame, nothing is found";
       const std::vector<fake::Window> without = p.wm.windows();
       refreshFadeAndPin(main, b, 50);
       EXPECT_EQ(touched(p, main.form().hWnd, without), std::vector<Hwnd>{});
@@ -168,9 +168,10 @@ TEST(BrowserLookup, AMinimisedOrPinnedFrameIsStillTheBrowser) {
   fake::WindowManager wm;
   const std::uint32_t chrome = wm.startProcess("C:\\Chrome\\chrome.exe");
   const Hwnd minimised = wm.createWindow("Chrome_WidgetWin_1", {.process = chrome, .minimised = true});
-  EXPECT_EQ(IELong::getChromeHwnd(wm), minimised);
-  wm.SetWindowPos(minimised, platform::kHwndTopmost, 0, 0, 0, 0, 3);
-  EXPECT_EQ(IELong::getChromeHwnd(wm), minimised) << "pinned by the user, it keeps its minimise box";
+  EXPECT_EQ(browser_lookup::getChromeHwnd(wm.desktop), minimised);
+  wm.SetWindowPos(minimised, win32::kHwndTopmost, 0, 0, 0, 0, 3);
+  EXPECT_EQ(browser_lookup::getChromeHwnd(wm.desktop), minimised)
+      << "pinned by the user, it keeps its minimise box";
 }
 
 }  // namespace

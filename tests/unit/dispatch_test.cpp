@@ -21,31 +21,32 @@ struct Browsers {
   Hwnd editor = wm.openProgram("C:\\VS Code\\Code.exe", "Chrome_WidgetWin_1");
   std::vector<std::string> statuses;
   void send(const refresh::BrowserTicks& ticks) {
-    refresh::sendF5(wm, ticks, [this](std::string_view s) { statuses.emplace_back(s); });
+    refresh::sendF5(wm.desktop, ticks, [this](std::string_view s) { statuses.emplace_back(s); });
   }
 };
 
 void expectRefreshSequence(const std::vector<fake::Posted>& posted) {
   ASSERT_EQ(posted.size(), 3u);
-  EXPECT_EQ(posted[0].msg, platform::kWmActivate);
-  EXPECT_EQ(posted[0].wParam, platform::kWaActive);
-  EXPECT_EQ(posted[1].msg, platform::kWmKeyDown);
+  EXPECT_EQ(posted[0].msg, win32::kWmActivate);
+  EXPECT_EQ(posted[0].wParam, win32::kWaActive);
+  EXPECT_EQ(posted[1].msg, win32::kWmKeyDown);
   EXPECT_EQ(posted[1].wParam, static_cast<std::uintptr_t>(platform::kVkF5));
-  EXPECT_EQ(posted[2].msg, platform::kWmKeyUp);
+  EXPECT_EQ(posted[2].msg, win32::kWmKeyUp);
   EXPECT_EQ(posted[2].wParam, static_cast<std::uintptr_t>(platform::kVkF5));
   for (const fake::Posted& p : posted) EXPECT_EQ(p.lParam, 0);
 }
 
 TEST(Dispatch, TargetListHasOneEntryPerSelectedBrowserInFixedOrder) {
   Browsers b;
-  EXPECT_EQ(refresh::getTargetHandles(b.wm, {0, 0, 0, 0}), "");
-  EXPECT_EQ(refresh::getTargetHandles(b.wm, {1, 1, 0, 0}),
+  EXPECT_EQ(refresh::getTargetHandles(b.wm.desktop, {0, 0, 0, 0}), "");
+  EXPECT_EQ(refresh::getTargetHandles(b.wm.desktop, {1, 1, 0, 0}),
             std::to_string(b.ie) + "," + std::to_string(b.chrome) + ",");
-  EXPECT_EQ(refresh::getTargetHandles(b.wm, {0, 0, 1, 1}),
+  EXPECT_EQ(refresh::getTargetHandles(b.wm.desktop, {0, 0, 1, 1}),
             std::to_string(b.firefox) + "," + std::to_string(b.opera) + ",");
   b.wm.destroyWindow(b.ie);
-  EXPECT_EQ(refresh::getTargetHandles(b.wm, {1, 0, 0, 0}), "0,") << "a browser that is not running gives 0";
-  EXPECT_EQ(refresh::getTargetHandles(b.wm, {2, 2, 2, 2}), "") << "a greyed box (2) is not a tick";
+  EXPECT_EQ(refresh::getTargetHandles(b.wm.desktop, {1, 0, 0, 0}), "0,")
+      << "a browser that is not running gives 0";
+  EXPECT_EQ(refresh::getTargetHandles(b.wm.desktop, {2, 2, 2, 2}), "") << "a greyed box (2) is not a tick";
 }
 
 TEST(Dispatch, EverySelectedBrowserGetsActivateF5DownF5UpInBrowserOrder) {
@@ -84,7 +85,7 @@ TEST(Dispatch, ALoneChromeWindowIsRefreshed) {
   fake::WindowManager wm;
   const Hwnd chrome = wm.openBrowser(BrowserKind::Chrome);
   std::vector<std::string> statuses;
-  refresh::sendF5(wm, {0, 1, 0, 0}, [&](std::string_view s) { statuses.emplace_back(s); });
+  refresh::sendF5(wm.desktop, {0, 1, 0, 0}, [&](std::string_view s) { statuses.emplace_back(s); });
   EXPECT_EQ(statuses.back(), "#" + std::to_string(chrome));
   expectRefreshSequence(wm.posted(chrome));
 }
@@ -93,8 +94,8 @@ TEST(Dispatch, SendF5KeyIgnoresZeroAndVanishedWindows) {
   fake::WindowManager wm;
   const Hwnd gone = wm.createWindow("IEFrame");
   wm.destroyWindow(gone);
-  refresh::sendF5Key(wm, 0);
-  refresh::sendF5Key(wm, gone);
+  refresh::sendF5Key(wm.desktop, 0);
+  refresh::sendF5Key(wm.desktop, gone);
   EXPECT_EQ(wm.totalPosted(), 0u);
 }
 

@@ -126,7 +126,7 @@ TEST(GeneratedDesktops, KeysFadesAndPinsReachOnlyTheTickedBrowsersFrontmostFrame
       const fake::Window& now = *p.wm.window(w.hwnd);
       const bool keyed = !now.queue.empty();
       const bool faded = now.alpha.has_value();
-      const bool pinChanged = ((now.exStyle & platform::kWsExTopmost) != 0) != w.topmostAtStart;
+      const bool pinChanged = ((now.exStyle & win32::kWsExTopmost) != 0) != w.topmostAtStart;
       if (!keyed && !faded && !pinChanged) continue;
       EXPECT_TRUE(isFrameOf(w, ticked))
           << "window of " << w.program.value_or("(unreadable)") << ", class " << w.className << ": keyed "
@@ -137,7 +137,7 @@ TEST(GeneratedDesktops, KeysFadesAndPinsReachOnlyTheTickedBrowsersFrontmostFrame
       EXPECT_EQ(p.wm.posted(expected).size(), 3u) << "the browser's frame is refreshed once";
       if (*ticked.slider) {
         EXPECT_TRUE(p.wm.window(expected)->alpha.has_value());
-        EXPECT_TRUE(p.wm.window(expected)->exStyle & platform::kWsExTopmost);
+        EXPECT_TRUE(p.wm.window(expected)->exStyle & win32::kWsExTopmost);
       }
     }
   }

@@ -16,7 +16,7 @@ class Watcher : public ::testing::Test {
   fake::Keyboard keyboard{wm};
   platform::Hwnd main = wm.createWindow("VaskF5Main");
   int refreshes = 0;
-  hotkey::Watcher watcher{wm, keyboard, [this] { ++refreshes; }};
+  hotkey::Watcher watcher{keyboard, wm, [this] { ++refreshes; }};
 
   void SetUp() override { watcher.start(main); }
 

@@ -17,7 +17,7 @@ TEST_F(StartUp, FirstStartTicksChromeRunsTheWatcherPinsTheWindowAndStoresNothing
   EXPECT_EQ(value("auto_chk"), 1);
   EXPECT_TRUE(visible("auto_check"));
   EXPECT_TRUE(p.keyboard.watching());
-  EXPECT_TRUE(p.wm.window(form.hWnd)->exStyle & platform::kWsExTopmost);
+  EXPECT_TRUE(p.wm.window(form.hWnd)->exStyle & win32::kWsExTopmost);
   for (auto tile : {"chrome_check", "ie_check", "firefox_check", "opera_check"}) {
     EXPECT_EQ(main.control(tile).BackStyle(), 0) << tile << " is made transparent";
   }

@@ -164,6 +164,9 @@ LRESULT FormHost::handleTop(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_INPUT:
       if (onRawInput) onRawInput(lParam);
       return DefWindowProcW(hwnd, msg, wParam, lParam);
+    case WM_TIMER:
+      if (onTimer) onTimer(static_cast<UINT_PTR>(wParam));
+      return 0;
     case WM_DESTROY:
       if (onUnload) onUnload();
       PostQuitMessage(0);

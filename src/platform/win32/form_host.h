@@ -39,6 +39,8 @@ class FormHost {
   std::function<void()> onUnload;
   // Receives the top-level window's raw input (WM_INPUT's lParam); the message then goes on to DefWindowProc.
   std::function<void(LPARAM)> onRawInput;
+  // Receives the top-level window's timers (WM_TIMER's id).
+  std::function<void(UINT_PTR)> onTimer;
 
  private:
   static constexpr UINT_PTR kNativeSubclassId = 1;

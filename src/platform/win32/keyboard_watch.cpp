@@ -65,6 +65,8 @@ bool RawKeyboardWatch::isKeyDown(int virtualKey) {
   return (::GetAsyncKeyState(virtualKey) & 0x8000) != 0;
 }
 
+std::int16_t RawKeyboardWatch::GetAsyncKeyState(int virtualKey) { return ::GetAsyncKeyState(virtualKey); }
+
 void RawKeyboardWatch::onRawInput(LPARAM lParam) {
   if (!onKey_) return;
   RAWINPUT input{};

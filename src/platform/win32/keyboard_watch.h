@@ -22,6 +22,7 @@ class RawKeyboardWatch final : public platform::KeyboardWatch {
   bool startWatching(KeyHandler onKey) override;
   void stopWatching() override;
   bool isKeyDown(int virtualKey) override;
+  std::int16_t GetAsyncKeyState(int virtualKey) override;
 
   // Decodes one WM_INPUT and passes a keyboard event on. The window procedure still hands the message to
   // DefWindowProc, which frees the input.

@@ -5,14 +5,8 @@
 
 namespace win32 {
 
-namespace {
-// The thunk that user32 calls has no room for a context pointer; timers run on the single UI thread.
-WindowManager* g_timerOwner = nullptr;
-}  // namespace
-
 WindowManager::~WindowManager() {
   for (const auto& [key, proc] : timers_) ::KillTimer(key.first, key.second);
-  if (g_timerOwner == this) g_timerOwner = nullptr;
 }
 
 platform::Hwnd WindowManager::FindWindowA(const char* className) {
@@ -31,13 +25,10 @@ bool WindowManager::PostMessageA(platform::Hwnd hwnd, std::uint32_t msg, std::ui
   return ::PostMessageA(toHwnd(hwnd), msg, wParam, lParam) != FALSE;
 }
 
-std::int16_t WindowManager::GetAsyncKeyState(int virtualKey) { return ::GetAsyncKeyState(virtualKey); }
-
 bool WindowManager::SetTimer(platform::Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) {
   const HWND window = toHwnd(hwnd);
-  g_timerOwner = this;
   timers_[{window, id}] = std::move(proc);
-  if (::SetTimer(window, id, elapseMs, &WindowManager::timerThunk) == 0) {
+  if (::SetTimer(window, id, elapseMs, nullptr) == 0) {
     timers_.erase({window, id});
     return false;
   }
@@ -50,10 +41,9 @@ bool WindowManager::KillTimer(platform::Hwnd hwnd, std::uintptr_t id) {
   return ::KillTimer(window, id) != FALSE;
 }
 
-void CALLBACK WindowManager::timerThunk(HWND hwnd, UINT, UINT_PTR id, DWORD) noexcept {
-  if (!g_timerOwner) return;
-  auto it = g_timerOwner->timers_.find({hwnd, id});
-  if (it == g_timerOwner->timers_.end()) return;
+void WindowManager::onTimer(HWND hwnd, UINT_PTR id) noexcept {
+  auto it = timers_.find({hwnd, id});
+  if (it == timers_.end()) return;
   // Copy: the callback may kill its own timer.
   const TimerProc proc = it->second;
   try {

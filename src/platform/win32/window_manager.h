@@ -1,4 +1,4 @@
-// The window-manager operations on the real user32.
+// The window-manager operations on the real user32, and window timers.
 #pragma once
 
 #include <windows.h>
@@ -9,13 +9,14 @@
 #include <utility>
 
 #include "platform/platform.h"
+#include "platform/win32/user32.h"
 
 namespace win32 {
 
 inline HWND toHwnd(platform::Hwnd hwnd) { return static_cast<HWND>(LongToHandle(hwnd)); }
 inline platform::Hwnd fromHwnd(HWND hwnd) { return HandleToLong(hwnd); }
 
-class WindowManager final : public platform::WindowManager {
+class WindowManager final : public User32, public platform::Timers {
  public:
   WindowManager() = default;
   WindowManager(const WindowManager&) = delete;
@@ -28,7 +29,6 @@ class WindowManager final : public platform::WindowManager {
                                const char* className) override;
   bool PostMessageA(platform::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
                     std::intptr_t lParam) override;
-  std::int16_t GetAsyncKeyState(int virtualKey) override;
   bool SetTimer(platform::Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) override;
   bool KillTimer(platform::Hwnd hwnd, std::uintptr_t id) override;
   std::int32_t GetWindowLongA(platform::Hwnd hwnd, int index) override;
@@ -43,9 +43,13 @@ class WindowManager final : public platform::WindowManager {
   std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t processId) override;
 
  private:
-  static void CALLBACK timerThunk(HWND hwnd, UINT msg, UINT_PTR id, DWORD time) noexcept;
+  // Timers are set without a callback of user32's (which has no room for a context), so WM_TIMER reaches the
+  // window's procedure, which hands it here.
+ public:
+  void onTimer(HWND hwnd, UINT_PTR id) noexcept;
 
-  // The callbacks of live timers, keyed as user32 keys them. One window manager serves the one UI thread.
+ private:
+  // The callbacks of live timers, keyed as user32 keys them.
   std::map<std::pair<HWND, UINT_PTR>, TimerProc> timers_;
 };
 
