@@ -59,6 +59,10 @@ bool KeyboardWatch::isKeyDown(int virtualKey) {
   return false;
 }
 
+std::int16_t KeyboardWatch::GetAsyncKeyState(int virtualKey) {
+  return isKeyDown(virtualKey) ? static_cast<std::int16_t>(0x8000) : 0;
+}
+
 void KeyboardWatch::selectRawKeys(bool on) {
   std::array<unsigned char, XIMaskLen(XI_LASTEVENT)> bits{};
   if (on) {

@@ -17,6 +17,8 @@ class KeyboardWatch final : public platform::KeyboardWatch {
   bool startWatching(KeyHandler onKey) override;
   void stopWatching() override;
   bool isKeyDown(int virtualKey) override;
+  // X11 keeps no "pressed since the last query" bit: only whether the key is down now.
+  std::int16_t GetAsyncKeyState(int virtualKey) override;
 
  private:
   void readEvents();

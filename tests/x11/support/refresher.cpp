@@ -18,7 +18,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <map>
-#include <optional>
 #include <set>
 #include <sstream>
 #include <string>
@@ -44,29 +43,12 @@ std::string nameOf(BrowserKind kind) {
   return "?";
 }
 
-// The user32-shaped window manager the save-key watcher falls back to when key events cannot be had. On X11
-// the keyboard watch always gives events (or the program cannot run), so it offers no polling timer.
-class NoPolling final : public platform::WindowManager {
+// The save-key watcher polls on timers only where key events cannot be had; on X11 they always can (or the
+// program cannot run at all), so it is offered none.
+class NoTimers final : public platform::Timers {
  public:
   bool SetTimer(platform::Hwnd, std::uintptr_t, std::uint32_t, TimerProc) override { return false; }
   bool KillTimer(platform::Hwnd, std::uintptr_t) override { return false; }
-  std::int16_t GetAsyncKeyState(int) override { return 0; }
-  platform::Hwnd FindWindowA(const char*) override { return 0; }
-  platform::Hwnd GetDesktopWindow() override { return 0; }
-  platform::Hwnd FindWindowExA(platform::Hwnd, platform::Hwnd, const char*) override { return 0; }
-  bool PostMessageA(platform::Hwnd, std::uint32_t, std::uintptr_t, std::intptr_t) override { return false; }
-  std::int32_t GetWindowLongA(platform::Hwnd, int) override { return 0; }
-  std::int32_t SetWindowLongA(platform::Hwnd, int, std::int32_t) override { return 0; }
-  bool SetLayeredWindowAttributes(platform::Hwnd, std::uint32_t, std::uint8_t, std::uint32_t) override {
-    return false;
-  }
-  bool SetWindowPos(platform::Hwnd, platform::Hwnd, int, int, int, int, std::uint32_t) override {
-    return false;
-  }
-  std::uint32_t GetWindowThreadProcessId(platform::Hwnd) override { return 0; }
-  bool IsWindowVisible(platform::Hwnd) override { return false; }
-  platform::Hwnd GetWindow(platform::Hwnd, std::uint32_t) override { return 0; }
-  std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t) override { return std::nullopt; }
 };
 
 long long wallClockNs() {
@@ -78,7 +60,7 @@ long long wallClockNs() {
 class Refresher {
  public:
   explicit Refresher(GMainLoop* loop)
-      : loop_(loop), watcher_(noPolling_, keyboard_, [this] { refreshTicked(); }) {}
+      : loop_(loop), watcher_(keyboard_, noTimers_, [this] { refreshTicked(); }) {}
 
   bool connected() const { return desktop_.connected(); }
 
@@ -141,7 +123,7 @@ class Refresher {
   GMainLoop* loop_;
   x11::Desktop desktop_;
   x11::KeyboardWatch keyboard_;
-  NoPolling noPolling_;
+  NoTimers noTimers_;
   hotkey::Watcher watcher_;
   std::set<BrowserKind> ticked_;
 };
