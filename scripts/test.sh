@@ -1,22 +1,11 @@
 #!/usr/bin/env bash
-# Builds and runs every test: the unit tests on the host (plain and under ASan/UBSan), then VaskF5.exe and its
-# end-to-end tests under Wine on a throw-away Xvfb display. Installs whatever Debian packages are missing.
+# Builds and runs every test: the unit tests on the host (plain and under ASan/UBSan), the Linux program and its
+# end-to-end tests under Xvfb, then VaskF5.exe and its end-to-end tests under Wine on a throw-away Xvfb display.
+# Installs whatever Debian packages are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-
-packages=(cmake ninja-build g++ libgtest-dev libbenchmark-dev python3
-          g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 xvfb xdotool x11-utils imagemagick fonts-wqy-microhei
-          pkg-config libx11-dev libxi-dev libglib2.0-dev openbox picom x11-xkb-utils chromium firefox-esr)
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if ((${#missing[@]})); then
-  echo "== installing: ${missing[*]}"
-  if [ "$(id -u)" -ne 0 ]; then sudo=sudo; else sudo=; fi
-  $sudo apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+source scripts/setup.sh
+need_packages "${BUILD_PACKAGES[@]}" "${LINUX_PACKAGES[@]}" "${WINDOWS_PACKAGES[@]}" "${TEST_PACKAGES[@]}"
 
 jobs=$(nproc)
 echo "== include arrows"
@@ -28,7 +17,7 @@ for preset in host host-sanitize; do
   ctest --preset "$preset" -j "$jobs"
 done
 
-echo "== the X11 engine and its tests against real Chromium and Firefox ESR"
+echo "== vaskf5 (Linux), the X11 engine and their tests under Xvfb, against real Chromium and Firefox ESR"
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j "$jobs"
 ctest --preset linux

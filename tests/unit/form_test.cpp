@@ -97,4 +97,25 @@ TEST_F(Layout, KeysReachTheBackgroundOnlyWhileItHasTheFocus) {
   EXPECT_TRUE(p.process.ended);
 }
 
+TEST(Captions, ALabelThatSizesItselfTakesItsCaptionsSizeAndAnotherOnlyGrowsToFitIt) {
+  form::Form form("test", 3000, 3000);
+  form.add({.name = "auto", .kind = form::Kind::Label, .rect = {0, 0, 900, 300}, .autoSize = true});
+  form.add({.name = "fixed", .kind = form::Kind::Label, .rect = {0, 0, 900, 300}});
+  const struct {
+    int textWidth, textHeight;
+    form::Rect autoSized, fixed;
+  } cases[] = {
+      {600, 200, {0, 0, 600, 200}, {0, 0, 900, 300}},
+      {1200, 400, {0, 0, 1200, 400}, {0, 0, 1200, 300}},
+  };
+  for (const auto& c : cases) {
+    form.control("auto").fitCaption(c.textWidth, c.textHeight);
+    form.control("fixed").fitCaption(c.textWidth, c.textHeight);
+    EXPECT_EQ(form.control("auto").Width(), c.autoSized.width);
+    EXPECT_EQ(form.control("auto").Height(), c.autoSized.height);
+    EXPECT_EQ(form.control("fixed").Width(), c.fixed.width);
+    EXPECT_EQ(form.control("fixed").Height(), c.fixed.height);
+  }
+}
+
 }  // namespace

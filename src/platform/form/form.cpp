@@ -46,6 +46,14 @@ void Control::SetSize(int width, int height) {
   notify(Property::Size);
 }
 
+void Control::fitCaption(int textWidth, int textHeight) {
+  if (layout_.autoSize) {
+    SetSize(textWidth, textHeight);
+  } else {
+    SetSize(std::max(layout_.rect.width, textWidth), layout_.rect.height);
+  }
+}
+
 void Control::SetVisible(bool visible) {
   if (visible_ == visible) return;
   visible_ = visible;

@@ -125,6 +125,10 @@ class Control {
   const Rect& rect() const { return rect_; }
   void SetTop(int top);
   void SetSize(int width, int height);
+  // Sizes a label to its caption as the host measured it in the label's font (twips): a label that sizes
+  // itself takes exactly that size; another grows when a substitute font makes its caption wider than laid
+  // out, so no text is cut.
+  void fitCaption(int textWidth, int textHeight);
 
   bool Visible() const { return visible_; }
   void SetVisible(bool visible);

@@ -69,14 +69,7 @@ void fitLabels(form::Form& form, HWND window, Fonts& fonts, UINT dpi) {
       const std::wstring caption = widen(child->Caption());
       DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
                 DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-      const int width = twips(measured.right) + 15;
-      const int height = twips(measured.bottom);
-      const form::Rect laid = child->layout().rect;
-      if (child->layout().autoSize) {
-        child->SetSize(width, height);
-      } else {
-        child->SetSize(std::max(laid.width, width), laid.height);
-      }
+      child->fitCaption(twips(measured.right) + 15, twips(measured.bottom));
     }
   };
   for (const auto& control : form.controls()) fit(*control);

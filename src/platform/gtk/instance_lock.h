@@ -1,0 +1,31 @@
+// The single-instance lock: an exclusive lock (flock) on a file, held for the life of the process. The system
+// drops it when the process ends, however it ends, so a crash never leaves a stale lock behind.
+#pragma once
+
+#include <filesystem>
+
+namespace gtk {
+
+class InstanceLock {
+ public:
+  // Tries to take the lock on the file, creating the file and its folder when missing. Whether it is held
+  // says whether this process is the only copy; a file that cannot be opened at all lets the program run.
+  explicit InstanceLock(const std::filesystem::path& file);
+  InstanceLock(InstanceLock&& other) noexcept;
+  InstanceLock& operator=(InstanceLock&& other) noexcept;
+  InstanceLock(const InstanceLock&) = delete;
+  InstanceLock& operator=(const InstanceLock&) = delete;
+  ~InstanceLock();
+
+  // False when another process holds the lock.
+  bool held() const { return held_; }
+
+ private:
+  int fd_ = -1;
+  bool held_ = false;
+};
+
+// The lock file of the program: in $XDG_RUNTIME_DIR, or in its settings folder where that is not set.
+std::filesystem::path instanceLockFile(const std::filesystem::path& settingsFolder);
+
+}  // namespace gtk
