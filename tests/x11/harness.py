@@ -25,6 +25,7 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parent.parent
 SUPPORT = Path(os.environ.get("VASKF5_X11_SUPPORT_DIR", REPO / "build" / "linux" / "tests" / "x11" / "support"))
+PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
 
 START_TIMEOUT = 60.0   # a browser's first window on a busy two-core machine
 EVENT_TIMEOUT = 10.0
@@ -195,8 +196,10 @@ class X11Env:
         self.display = f":{number}"
         self.env = {key: value for key, value in os.environ.items() if key not in ("WAYLAND_DISPLAY",)}
         self.env.update(DISPLAY=self.display, HOME=str(self.temp / "home"), XDG_SESSION_TYPE="x11",
-                        XDG_CONFIG_HOME=str(self.temp / "config"), XDG_CACHE_HOME=str(self.temp / "cache"))
-        (self.temp / "home").mkdir()
+                        XDG_CONFIG_HOME=str(self.temp / "config"), XDG_CACHE_HOME=str(self.temp / "cache"),
+                        XDG_RUNTIME_DIR=str(self.temp / "runtime"))
+        for folder in ("home", "runtime"):
+            (self.temp / folder).mkdir(mode=0o700)
         self.spawn(["Xvfb", self.display, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
                     "-noreset"])  # else the server resets whenever its last client leaves, under our feet
         wait_until(lambda: Path(f"/tmp/.X11-unix/X{number}").exists() and self.run_ok(["xprop", "-root"]),
@@ -315,6 +318,29 @@ class X11Env:
         refresher.wait_line("watching on")
         return refresher
 
+    def start_program(self, ticked: list[str], automatic: bool = True) -> subprocess.Popen:
+        """The real vaskf5, with these browsers ticked and automatic refresh on or off through its settings file;
+        returns once its window is on screen."""
+        if not PROGRAM.is_file():
+            raise HarnessError(f"{PROGRAM} is missing: build the linux preset first")
+        folder = Path(self.env["XDG_CONFIG_HOME"]) / "vaskf5"
+        folder.mkdir(parents=True, exist_ok=True)
+        apps = "".join(f"{name}," for name in ticked) + ("autorefresh," if automatic else "")
+        (folder / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n")
+        program = self.spawn([str(PROGRAM)])
+        wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", str(program.pid), "--name", "^Vask F5$"),
+                   START_TIMEOUT, "the window of vaskf5")
+        return program
+
+    def stop_process(self, process: subprocess.Popen) -> None:
+        process.terminate()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+        self.processes.remove(process)
+
     def is_managed(self, window: Window) -> bool:
         return "WM_STATE(WM_STATE)" in self.output(["xprop", "-id", str(window.id), "WM_STATE"])
 
@@ -365,7 +391,11 @@ class Desktop:
             self.lookalikes = [self.env.start_editor(name, f"300x150+{1000 + 310 * i}+720")
                                for i, name in enumerate(self.LOOKALIKES)]
             self.editor, self.editor_window = self.env.start_editor()
-            self.refresher = self.env.start_refresher(["chrome", "firefox"])
+            # The driver only looks windows up and sets their opacity and above state; vaskf5 refreshes.
+            self.refresher = self.env.start_refresher([])
+            self.refresher.send("watch off")
+            self.program = None
+            self.use(["chrome", "firefox"])
         except BaseException:
             self.env.stop()
             raise
@@ -377,8 +407,20 @@ class Desktop:
     def counts(self) -> dict[str, int]:
         return {name: self.env.server.count(name) for name in self.browsers}
 
+    def use(self, ticked: list[str], automatic: bool = True) -> None:
+        """vaskf5 running with these browsers ticked and automatic refresh on or off (started again when that
+        changes), and the editor in front again."""
+        wanted = (tuple(ticked), automatic)
+        if self.program is not None and self.program_state == wanted:
+            return
+        if self.program is not None:
+            self.env.stop_process(self.program)
+        self.program = self.env.start_program(ticked, automatic)
+        self.program_state = wanted
+        self.env.activate(self.editor_window)
+
     def tick(self, *names: str) -> None:
-        self.refresher.send("tick " + " ".join(names))
+        self.use(list(names))
 
     def bring_editor_forward(self) -> None:
         """The look-alikes come to the front first, then the editor, where the user types."""

@@ -1,5 +1,5 @@
-"""Ctrl then S typed into an editor refreshes the ticked real browsers, once per chord, in the layouts people
-work in, without taking the keyboard from the editor."""
+"""Ctrl then S typed into an editor makes the real vaskf5 refresh the ticked real browsers, once per chord, in
+the layouts people work in, without taking the keyboard from the editor."""
 
 import os
 import unittest
@@ -113,7 +113,6 @@ class OnlyTickedBrowsers(unittest.TestCase):
 
     def tearDown(self):
         scene.tick("chrome", "firefox")
-        scene.refresher.send("watch on")
 
     def test_an_unticked_browser_is_never_refreshed(self):
         for ticked, expected in [
@@ -127,8 +126,7 @@ class OnlyTickedBrowsers(unittest.TestCase):
                 self.assertEqual(scene.chord(expected), expected)
 
     def test_nothing_is_refreshed_while_automatic_refresh_is_off(self):
-        scene.refresher.send("watch off")
-        scene.refresher.wait_line("watching off")
+        scene.use(["chrome", "firefox"], automatic=False)
         self.assertEqual(scene.chord({"chrome": 0, "firefox": 0}), {"chrome": 0, "firefox": 0})
 
     def test_a_second_chord_while_chromium_is_held_active_is_delivered_after_the_first(self):
