@@ -16,6 +16,7 @@ set(CPACK_PACKAGE_DESCRIPTION "While it runs, Ctrl then S in any X11 program ref
  windows you have ticked; it can also make them translucent or keep them on top.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_PACKAGE_SECTION web)
 # The libraries it links, found by dpkg-shlibdeps, plus the CJK font its captions are drawn in.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
