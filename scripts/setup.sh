@@ -17,8 +17,9 @@ need_packages() {
 # What each build needs.
 BUILD_PACKAGES=(cmake ninja-build g++ pkg-config)
 # The Linux program: GTK 3 for its window and a CJK font for its captions.
-LINUX_PACKAGES=(libgtk-3-dev fonts-wqy-microhei)
+LINUX_PACKAGES=(libgtk-3-dev libx11-dev libxi-dev fonts-wqy-microhei)
 # The Windows program, cross-built and run under Wine.
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 fonts-wqy-microhei)
 # The tests: unit tests, and an X server with a window manager and tools to drive and watch the programs.
-TEST_PACKAGES=(libgtest-dev libbenchmark-dev python3 xvfb openbox xdotool x11-utils imagemagick)
+TEST_PACKAGES=(libgtest-dev libbenchmark-dev python3 xvfb openbox xdotool x11-utils imagemagick
+               picom x11-xkb-utils chromium firefox-esr)

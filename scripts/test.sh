@@ -17,7 +17,7 @@ for preset in host host-sanitize; do
   ctest --preset "$preset" -j "$jobs"
 done
 
-echo "== vaskf5 (Linux) and its tests under Xvfb"
+echo "== vaskf5 (Linux), the X11 engine and their tests under Xvfb, against real Chromium and Firefox ESR"
 cmake --preset linux >/dev/null
 cmake --build --preset linux -j "$jobs"
 ctest --preset linux

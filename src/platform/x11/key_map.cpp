@@ -1,0 +1,153 @@
+#include "platform/x11/key_map.h"
+
+#include <X11/XKBlib.h>
+#include <X11/Xutil.h>
+#include <X11/keysym.h>
+
+#include <cstddef>
+#include <memory>
+#include <string_view>
+
+namespace x11 {
+
+namespace {
+
+struct KeysymRange {
+  KeySym first;
+  KeySym last;
+  int firstVirtualKey;
+};
+
+// Runs of symbols that map onto runs of virtual-key codes.
+constexpr KeysymRange kRanges[] = {
+    {XK_a, XK_z, 'A'}, {XK_A, XK_Z, 'A'}, {XK_0, XK_9, '0'}, {XK_F1, XK_F24, 0x70}, {XK_KP_0, XK_KP_9, 0x60},
+};
+
+struct KeysymKey {
+  KeySym keysym;
+  int virtualKey;
+};
+
+constexpr KeysymKey kSingles[] = {
+    {XK_BackSpace, 0x08},    {XK_Tab, 0x09},
+    {XK_ISO_Left_Tab, 0x09}, {XK_Return, 0x0D},
+    {XK_KP_Enter, 0x0D},     {XK_Shift_L, 0x10},
+    {XK_Shift_R, 0x10},      {XK_Control_L, 0x11},
+    {XK_Control_R, 0x11},    {XK_Alt_L, 0x12},
+    {XK_Alt_R, 0x12},        {XK_Meta_L, 0x12},
+    {XK_Meta_R, 0x12},       {XK_ISO_Level3_Shift, 0x12},
+    {XK_Mode_switch, 0x12},  {XK_Pause, 0x13},
+    {XK_Caps_Lock, 0x14},    {XK_Escape, 0x1B},
+    {XK_space, 0x20},        {XK_Prior, 0x21},
+    {XK_Next, 0x22},         {XK_End, 0x23},
+    {XK_Home, 0x24},         {XK_Left, 0x25},
+    {XK_Up, 0x26},           {XK_Right, 0x27},
+    {XK_Down, 0x28},         {XK_Print, 0x2C},
+    {XK_Insert, 0x2D},       {XK_Delete, 0x2E},
+    {XK_Super_L, 0x5B},      {XK_Super_R, 0x5C},
+    {XK_Menu, 0x5D},         {XK_KP_Multiply, 0x6A},
+    {XK_KP_Add, 0x6B},       {XK_KP_Subtract, 0x6D},
+    {XK_KP_Decimal, 0x6E},   {XK_KP_Divide, 0x6F},
+    {XK_Num_Lock, 0x90},     {XK_Scroll_Lock, 0x91},
+    {XK_semicolon, 0xBA},    {XK_equal, 0xBB},
+    {XK_comma, 0xBC},        {XK_minus, 0xBD},
+    {XK_period, 0xBE},       {XK_slash, 0xBF},
+    {XK_grave, 0xC0},        {XK_bracketleft, 0xDB},
+    {XK_backslash, 0xDC},    {XK_bracketright, 0xDD},
+    {XK_apostrophe, 0xDE},   {XK_less, 0xE2},
+};
+
+bool isLatinLetter(KeySym keysym) {
+  return (keysym >= XK_a && keysym <= XK_z) || (keysym >= XK_A && keysym <= XK_Z);
+}
+
+bool isAltGr(KeySym keysym) { return keysym == XK_ISO_Level3_Shift || keysym == XK_Mode_switch; }
+
+// The letters' places on a US keyboard, by evdev key code: the fallback for a layout without Latin letters.
+int usLetterAt(unsigned keycode) {
+  constexpr const char* kRows[] = {"QWERTYUIOP", "ASDFGHJKL", "ZXCVBNM"};
+  constexpr unsigned kRowStarts[] = {24, 38, 52};
+  for (int row = 0; row < 3; ++row) {
+    std::string_view letters = kRows[row];
+    if (keycode >= kRowStarts[row] && keycode < kRowStarts[row] + letters.size()) {
+      return letters[keycode - kRowStarts[row]];
+    }
+  }
+  return 0;
+}
+
+}  // namespace
+
+int virtualKeyOfKeysym(KeySym keysym) {
+  for (const auto& range : kRanges) {
+    if (keysym >= range.first && keysym <= range.last) {
+      return range.firstVirtualKey + static_cast<int>(keysym - range.first);
+    }
+  }
+  for (const auto& single : kSingles) {
+    if (single.keysym == keysym) return single.virtualKey;
+  }
+  return 0;
+}
+
+KeyMeaning meaningOfSymbols(unsigned keycode, const std::vector<std::vector<KeySym>>& groups) {
+  // Only the plain and shifted levels: an AltGr level may hold a letter that the key does not stand for.
+  for (const auto& levels : groups) {
+    for (std::size_t level = 0; level < levels.size() && level < 2; ++level) {
+      if (isLatinLetter(levels[level])) return {virtualKeyOfKeysym(levels[level]), false};
+    }
+  }
+  bool hasLetterElsewhere = false;
+  for (const auto& levels : groups) {
+    if (levels.empty()) continue;
+    KeySym base = levels.front();
+    if (isAltGr(base)) return {virtualKeyOfKeysym(base), true};
+    if (int virtualKey = virtualKeyOfKeysym(base)) return {virtualKey, false};
+    // Any other symbol with a case (Cyrillic, Greek) is a letter of a non-Latin layout.
+    KeySym lower = NoSymbol, upper = NoSymbol;
+    XConvertCase(base, &lower, &upper);
+    hasLetterElsewhere = hasLetterElsewhere || lower != upper;
+  }
+  for (const auto& levels : groups) {
+    for (KeySym keysym : levels) {
+      if (int virtualKey = virtualKeyOfKeysym(keysym)) return {virtualKey, isAltGr(keysym)};
+    }
+  }
+  if (hasLetterElsewhere) return {usLetterAt(keycode), false};
+  return {};
+}
+
+void KeyTable::load(Display* display) {
+  byKeycode_.fill({});
+  struct KeyboardFree {
+    void operator()(XkbDescPtr xkb) const { XkbFreeKeyboard(xkb, 0, True); }
+  };
+  std::unique_ptr<XkbDescRec, KeyboardFree> xkb(
+      XkbGetMap(display, XkbKeyTypesMask | XkbKeySymsMask, XkbUseCoreKbd));
+  if (!xkb) return;
+  for (unsigned keycode = xkb->min_key_code; keycode <= xkb->max_key_code && keycode < byKeycode_.size();
+       ++keycode) {
+    std::vector<std::vector<KeySym>> groups;
+    for (int group = 0; group < XkbKeyNumGroups(xkb.get(), keycode); ++group) {
+      std::vector<KeySym>& levels = groups.emplace_back();
+      for (int level = 0; level < XkbKeyGroupWidth(xkb.get(), keycode, group); ++level) {
+        levels.push_back(XkbKeySymEntry(xkb.get(), keycode, level, group));
+      }
+    }
+    byKeycode_[keycode] = meaningOfSymbols(keycode, groups);
+  }
+}
+
+KeyMeaning KeyTable::meaningOf(unsigned keycode) const {
+  return keycode < byKeycode_.size() ? byKeycode_[keycode] : KeyMeaning{};
+}
+
+std::vector<unsigned> KeyTable::keycodesOf(int virtualKey) const {
+  std::vector<unsigned> keycodes;
+  for (unsigned keycode = 0; keycode < byKeycode_.size(); ++keycode) {
+    if (virtualKey != 0 && byKeycode_[keycode].virtualKey == virtualKey) keycodes.push_back(keycode);
+  }
+  return keycodes;
+}
+
+}  // namespace x11
