@@ -3,6 +3,7 @@
 
 #include "platform/win32/form_host.h"
 #include "platform/win32/keyboard_watch.h"
+#include "platform/win32/monitors.h"
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/window_manager.h"
@@ -41,6 +42,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   KeyboardWatch keyboard;
   platform::Platform platform{windowManager, settings, process, keyboard};
   ui::Main main(platform);
+  main.placeWindow(win32::monitors());
 
   int exitCode = 1;
   {
