@@ -194,7 +194,8 @@ class DigitKeys(AppearanceCase):
                 self.env.press(key)
                 self.wait_values(self.alpha, {"Vask F5": (self.main, str(alpha))}, f"the alpha after {key}")
 
-    def test_alt_with_a_digit_acts_as_the_digit_and_alt_f4_still_ends_the_program(self):
+    def test_alt_with_a_digit_acts_as_the_digit(self):
+        # Alt+F4 still ends the program: test_refresh types it.
         self.launch()
         self.env.turn_numlock_on()
         self.env.focus(self.main)
@@ -202,8 +203,6 @@ class DigitKeys(AppearanceCase):
             with self.subTest(key=f"Alt+{key}"):
                 self.env.combo("alt", key)
                 self.wait_values(self.alpha, {"Vask F5": (self.main, str(alpha))}, f"the alpha after Alt+{key}")
-        self.env.combo("alt", "F4")
-        self.assertEqual(self.wait_exit(self.program), 0, "Alt+F4 ends the program")
 
     def test_digit_keys_do_nothing_while_the_hidden_list_has_the_focus(self):
         self.launch()

@@ -88,7 +88,6 @@ bool FormHost::create() {
 
   dpi_ = GetDpiForWindow(top_.get());
   if (dpi_ == 0) dpi_ = 96;
-  form_.setDpi(static_cast<int>(dpi_));
   for (const auto& control : form_.controls()) createWindows(*control, top_.get());
 
   applyDpi(dpi_);
