@@ -6,7 +6,8 @@
 
 #include "platform/gtk/form_host.h"
 #include "platform/gtk/glib_timers.h"
-#include "platform/gtk/interim_desktop.h"
+#include "platform/gtk/monitors.h"
+#include "platform/gtk/own_window.h"
 #include "platform/gtk/process_services.h"
 #include "platform/gtk/settings_file.h"
 #include "platform/x11/desktop.h"
@@ -18,13 +19,11 @@
 
 namespace {
 
-// Browser windows go to the X11 engine; the program's own window to GTK, which also keeps a window above
-// before it is first shown (the program pins itself while it loads, before the window manager knows the
-// window).
+// Browser windows go to the X11 engine; the program's own window to GTK.
 class LinuxDesktop final : public platform::Desktop {
  public:
   x11::Desktop browsers;
-  gtk::InterimDesktop own;
+  gtk::OwnWindow own;
   platform::Hwnd ownWindow = 0;
 
   platform::Hwnd findBrowserWindow(platform::BrowserKind kind) override {
@@ -33,14 +32,14 @@ class LinuxDesktop final : public platform::Desktop {
   void deliverRefresh(platform::Hwnd window) override { browsers.deliverRefresh(window); }
   void setOpacity(platform::Hwnd window, std::uint8_t alpha) override {
     if (window == ownWindow) {
-      own.setOpacity(window, alpha);
+      own.setOpacity(alpha);
     } else {
       browsers.setOpacity(window, alpha);
     }
   }
   void setAbove(platform::Hwnd window, bool above) override {
     if (window == ownWindow) {
-      own.setAbove(window, above);
+      own.setAbove(above);
     } else {
       browsers.setAbove(window, above);
     }
@@ -70,11 +69,12 @@ int main(int argc, char** argv) {
   gtk::GlibTimers timers;
   platform::Platform platform{desktop, keyboard, timers, settings, process};
   ui::Main main(platform);
+  main.placeWindow(gtk::monitors());
 
   gtk::FormHost host(main.form(), ui::kHostOptions);
   if (!host.create()) return 1;
   desktop.ownWindow = main.form().hWnd;
-  desktop.own.setOwnWindow(host.window(), main.form().hWnd);
+  desktop.own.bind(host.window());
   process.owner = host.window();
   host.onUnload = [&main] { main.Form_Unload(); };
   main.Form_Load();

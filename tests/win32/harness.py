@@ -470,6 +470,19 @@ class WineEnv:
         if result.returncode != 0:
             raise HarnessError(f"wine reg add {key} {name} {value_type} failed: {result.stdout!r} {result.stderr!r}")
 
+    def reg_add_unterminated(self, text: str, key: str = SELECTION_KEY, name: str = SELECTION_VALUE) -> None:
+        """A REG_SZ value holding exactly ``text`` (ASCII), without the terminating NUL that ``wine reg add`` always
+        writes (some programs store text so), imported through regedit. A REGEDIT4 file's hex(1) data is 8-bit text
+        that regedit widens character for character, adding nothing."""
+        data = ",".join(f"{byte:02x}" for byte in text.encode("ascii"))
+        with tempfile.TemporaryDirectory() as folder:
+            path = Path(folder) / "value.reg"
+            path.write_text(f'REGEDIT4\r\n\r\n[{key.replace("HKCU", "HKEY_CURRENT_USER", 1)}]\r\n'
+                            f'"{name}"=hex(1):{data}\r\n', encoding="ascii", newline="")
+            result = self.run_wine(["regedit", "/s", windows_path(path)])
+        if result.returncode != 0:
+            raise HarnessError(f"wine regedit of {key} {name} failed: {result.stdout!r} {result.stderr!r}")
+
     def reg_read(self, key: str = SELECTION_KEY, name: str = SELECTION_VALUE) -> tuple[str, str] | None:
         """(type, data) of a value under HKCU, or None when it is absent. Text comes back exactly, other types as hex.
 

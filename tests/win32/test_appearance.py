@@ -194,6 +194,16 @@ class DigitKeys(AppearanceCase):
                 self.env.press(key)
                 self.wait_values(self.alpha, {"Vask F5": (self.main, str(alpha))}, f"the alpha after {key}")
 
+    def test_alt_with_a_digit_acts_as_the_digit(self):
+        # Alt+F4 still ends the program: test_refresh types it.
+        self.launch()
+        self.env.turn_numlock_on()
+        self.env.focus(self.main)
+        for key, alpha in (("3", 120), ("KP_2", 50), ("0", 255)):
+            with self.subTest(key=f"Alt+{key}"):
+                self.env.combo("alt", key)
+                self.wait_values(self.alpha, {"Vask F5": (self.main, str(alpha))}, f"the alpha after Alt+{key}")
+
     def test_digit_keys_do_nothing_while_the_hidden_list_has_the_focus(self):
         self.launch()
         self.env.turn_numlock_on()

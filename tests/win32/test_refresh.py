@@ -321,6 +321,16 @@ class StoredSelection(VaskTestCase):
         with self.subTest("the value is left as it was"):
             self.assertEqual(self.env.reg_read(), ("REG_SZ", stored))
 
+    def test_a_text_one_character_too_long_counts_as_nothing_stored_even_without_its_terminator(self):
+        stored = "ie," + "x" * 1022
+        self.assertEqual(len(stored), 1025)
+        browsers = self.start_browsers([(IE, 1), (CHROME, 2)])
+        _, pad = self.start_typepad()
+        self.env.reg_add_unterminated(stored)
+        self.assertEqual(self.env.reg_read(), ("REG_SZ", stored))
+        self.launch()
+        self.assert_chord_refreshes(browsers, pad, [browsers.zorder(CHROME)[0].label])
+
     def test_a_value_that_is_not_text_counts_as_nothing_stored(self):
         values = {
             "REG_DWORD": "1",

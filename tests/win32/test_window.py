@@ -62,6 +62,10 @@ PICTURES = harness.REPO / "assets" / "out"
 
 DESKTOP_KEY = r"HKCU\Control Panel\Desktop"
 PARK = (1270, 790)  # a corner of the screen that no window of these tests covers
+# Without a task bar the work area is the whole of the test display.
+SCREEN = (1280, 800)
+POSITION_VALUE = "Position"
+WM_CANCELMODE = 0x001F
 
 
 def mul_div(number: int, numerator: int, denominator: int) -> int:
@@ -72,6 +76,12 @@ def mul_div(number: int, numerator: int, denominator: int) -> int:
 def stored(ticked) -> str:
     """The selection text the program stores for a set of ticked choices."""
     return "".join(token + "," for token in STORE_ORDER if token in ticked)
+
+
+def centred(dpi: int = 96) -> tuple[int, int]:
+    """Where the window opens when no usable place is stored: the middle of the work area."""
+    width, height = (mul_div(twips, dpi, 1440) for twips in CLIENT_TWIPS)
+    return (SCREEN[0] - width) // 2, (SCREEN[1] - height) // 2
 
 
 def tick_origin(tile: str, dpi: int = 96) -> tuple[int, int]:
@@ -192,11 +202,13 @@ class WindowCase(harness.WineTestCase):
         return pixels
 
     def wait_stored(self, ticked, what: str) -> None:
-        expected = ("REG_SZ", stored(ticked))
+        self.wait_value(("REG_SZ", stored(ticked)), what)
+
+    def wait_value(self, expected: tuple[str, str], what: str, name: str = harness.SELECTION_VALUE) -> None:
         try:
-            wait_until(lambda: self.env.reg_read() == expected, harness.EVENT_TIMEOUT, what)
+            wait_until(lambda: self.env.reg_read(name=name) == expected, harness.EVENT_TIMEOUT, what)
         except TimeoutError:
-            self.assertEqual(self.env.reg_read(), expected, what)
+            self.assertEqual(self.env.reg_read(name=name), expected, what)
 
     def wait_place(self, expected: tuple[int, int], what: str) -> None:
         try:
@@ -242,7 +254,8 @@ class WindowCase(harness.WineTestCase):
 class FirstStart(WindowCase):
     def test_the_first_start_draws_chrome_ticked_and_automatic_refresh_on(self):
         self.launch()
-        self.assertEqual(self.env.rect(self.main), (0, 0, 416, 217, 416, 217), "place and size at 96 dpi")
+        self.assertEqual(self.env.rect(self.main), (*centred(), 416, 217, 416, 217),
+                         "centred on the work area, at its size at 96 dpi")
         # Chrome alone is ticked, the other tiles are not, and automatic refresh is on.
         expected = {"chrome": "ticked", "ie": "clear", "firefox": "clear", "opera": "clear", "auto": "on"}
         pixels = self.wait_drawn(expected, "the first start's drawing", keep="first-start.png")
@@ -251,8 +264,8 @@ class FirstStart(WindowCase):
                                               "differ: (place, picture, screen)")
 
         # The picture of the program in the README: the window alone, as a first start draws it.
-        self.env.screenshot_region(harness.REPO / "docs" / "screenshot.png", 0, 0, 416, 217)
-        self.env.screenshot_region(self.out / "first-start-window.png", 0, 0, 416, 217)
+        self.env.screenshot_region(harness.REPO / "docs" / "screenshot.png", *centred(), 416, 217)
+        self.env.screenshot_region(self.out / "first-start-window.png", *centred(), 416, 217)
 
         style = self.env.exstyle(self.main)
         self.assertTrue(style & WS_EX_TOOLWINDOW, f"a tool window, without a taskbar button: {style:#x}")
@@ -370,6 +383,74 @@ class Dragging(WindowCase):
         self.assertEqual(self.place(), before)
 
 
+class RememberedPlace(WindowCase):
+    def drag_by(self, by: tuple[int, int]) -> tuple[int, int]:
+        """Drags the background by a distance; returns the place the window is left at, once it has been stored."""
+        x, y = self.place()
+        self.env.drag_on_screen((x + BACKGROUND[0], y + BACKGROUND[1]),
+                                (x + BACKGROUND[0] + by[0], y + BACKGROUND[1] + by[1]))
+        self.park_pointer()
+        left = (x + by[0], y + by[1])
+        self.wait_place(left, f"the window moved by {by}")
+        self.wait_value(("REG_SZ", f"{left[0]},{left[1]}"), "the place stored at the end of the drag",
+                        name=POSITION_VALUE)
+        return left
+
+    def test_a_moved_window_opens_where_it_was_left_and_the_selection_is_untouched(self):
+        self.launch()
+        self.assertEqual(self.place(), centred(), "the first start")
+        left = self.drag_by((-300, -200))
+        self.assertIsNone(self.env.reg_read(), "moving stores no selection")
+        self.stop_program()
+        self.launch(name="vaskf5-again")
+        self.assertEqual(self.place(), left, "opened where it was left")
+
+    def test_an_unusable_stored_place_opens_centred_and_is_replaced_at_the_next_move(self):
+        for value_type, data in (("REG_SZ", "-30000,-30000"), ("REG_SZ", "5000,100"), ("REG_DWORD", "300"),
+                                 ("REG_SZ", "garbage"), ("REG_SZ", "1" * 1030)):
+            with self.subTest(value_type=value_type, data=data[:20]):
+                self.env.reg_delete()
+                self.env.reg_add(value_type, data, name=POSITION_VALUE)
+                self.launch(name="vaskf5-unusable")
+                self.assertEqual(self.place(), centred(), "centred on the work area")
+                self.drag_by((40, 30))
+                self.stop_program()
+
+    def test_a_drag_cancelled_midway_ends_and_the_window_stays_still_afterwards(self):
+        # The other program's window comes first: on a display without a window manager the window mapped last lies
+        # on top, pinned or not.
+        _, pad = self.start_typepad()
+        self.launch()
+        cancels = {"WM_CANCELMODE": lambda: self.env.probe("post", self.main, WM_CANCELMODE, 0, 0, check=True),
+                   "another window to the front": lambda: self.env.focus(pad)}
+        for name, cancel in cancels.items():
+            with self.subTest(cancel=name):
+                self.env.focus(self.main)
+                x, y = self.place()
+                start = (x + BACKGROUND[0], y + BACKGROUND[1])
+                self.env.xdotool("mousemove", *start, "sleep", harness.HOLD, "mousedown", 1)
+                try:
+                    for step in range(1, 6):
+                        self.env.xdotool("sleep", 0.03, "mousemove", start[0] + 10 * step, start[1] + 6 * step)
+                    self.wait_place((x + 50, y + 30), "the window following the drag")
+                    cancel()
+                    # The drag's end stores the place: from then on the pointer is free.
+                    self.wait_value(("REG_SZ", f"{x + 50},{y + 30}"), "the place stored when the drag ended",
+                                    name=POSITION_VALUE)
+                    for step in range(1, 6):
+                        self.env.xdotool("sleep", 0.03, "mousemove", start[0] + 50 - 20 * step, start[1] + 30 + 15 * step)
+                finally:
+                    self.env.xdotool("mouseup", 1)
+                self.park_pointer()
+                # Input is handled in the order it came: once the click that follows has ticked a tile, the moves
+                # before it have been handled too.
+                self.click(TILE_CLICK["ie" if name == "WM_CANCELMODE" else "firefox"])
+                self.wait_value(("REG_SZ", stored({"chrome", "ie", "autorefresh"} |
+                                                   ({"firefox"} if name != "WM_CANCELMODE" else set()))),
+                                "the click after the cancelled drag")
+                self.assertEqual(self.place(), (x + 50, y + 30), "the window stays where the drag ended")
+
+
 class SettingsPanel(WindowCase):
     def test_the_settings_button_opens_the_panel_and_its_close_mark_hides_it(self):
         self.launch()
@@ -379,7 +460,8 @@ class SettingsPanel(WindowCase):
                 self.click(SETTINGS_CLICK)
                 self.wait_panel(True, "the settings button to open the panel")
                 x, y, width, height, _, _ = self.env.rect(self.panel())
-                self.assertEqual((x, y), (16, 9), "the panel's place in the window")
+                left, top = self.place()
+                self.assertEqual((x - left, y - top), (16, 9), "the panel's place in the window")
                 self.assertEqual((width, height), (385, 193), "the panel's size")
                 self.click(PANEL_CLOSE_CLICK)
                 self.wait_panel(False, "the close mark to hide the panel")
@@ -411,6 +493,7 @@ class Minimising(WindowCase):
 
     def test_minimised_it_has_a_taskbar_button_and_restored_it_is_a_tool_window_again(self):
         self.launch()
+        start = self.place()
         self.assertTrue(self.exstyle_has(WS_EX_TOOLWINDOW | WS_EX_TOPMOST, WS_EX_APPWINDOW),
                         f"alone, at the start, pinned and without a taskbar button: {self.env.exstyle(self.main):#x}")
         for panel_open in (False, True):
@@ -426,7 +509,7 @@ class Minimising(WindowCase):
                 # What a click on the taskbar button sends.
                 self.env.probe("post", self.main, WM_SYSCOMMAND, SC_RESTORE, 0, check=True)
                 self.wait_style(False, "restored")
-                self.assertEqual(self.place(), (0, 0), "back where it was")
+                self.assertEqual(self.place(), start, "back where it was")
                 self.assertEqual(self.panel_shown(), panel_open, "the panel as it was")
         with self.subTest("still working after restoring"):
             self.click(PANEL_CLOSE_CLICK)

@@ -135,6 +135,8 @@ bool FormHost::create() {
   }
   if (!hand_) hand_.reset(gdk_cursor_new_from_name(gdk_display_get_default(), "pointer"));
 
+  // Made where start-up placed it (the remembered place, or centred), so it never shows elsewhere first.
+  onMoved();
   gtk_widget_realize(window_);
   GdkWindow* gdkWindow = gtk_widget_get_window(window_);
   if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow)) return false;
@@ -324,14 +326,18 @@ void FormHost::onControlChanged(form::Control& control, form::Property property)
   }
 }
 
-void FormHost::onMoved() { gtk_window_move(window(), px(form_.Left()), px(form_.Top())); }
+// GDK scales the whole desktop by its own factor, so the form is kept at 96 dpi in GDK's logical pixels.
+void FormHost::onMoved() {
+  const platform::PixelPoint at = form_.position();
+  gtk_window_move(window(), static_cast<int>(at.x), static_cast<int>(at.y));
+}
 
 void FormHost::syncPosition() {
   GdkWindow* own = gtk_widget_get_window(window_);
   if (!own || (gdk_window_get_state(own) & GDK_WINDOW_STATE_ICONIFIED)) return;
   int x = 0, y = 0;
   gdk_window_get_origin(own, &x, &y);
-  form_.placedAt(twips(x), twips(y));
+  form_.placedAt({x, y});
 }
 
 // Applied from the main loop rather than inside the click that asked for it: iconifying a window while its
