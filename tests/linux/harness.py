@@ -11,50 +11,22 @@ from __future__ import annotations
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
-import time
 import unittest
-from dataclasses import dataclass
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
+sys.path.insert(0, str(REPO / "tests"))
+from xharness import AIM, HOLD, Region, XTools, wait_until  # noqa: E402  (found through the path set just above)
+
 PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
 OUT = Path(os.environ.get("VASKF5_TEST_OUT", REPO / "build" / "linux" / "tests" / "linux" / "out"))
 PICTURES = REPO / "assets" / "out"
 
 START_TIMEOUT = 20.0
 STEP_TIMEOUT = 10.0
-HOLD = 0.05  # seconds a key or button is held, as a quick person does
-AIM = 0.1  # seconds between the pointer's last moves and the press
 TITLE = "Vask F5"
-
-
-def wait_until(predicate, what: str, timeout: float = STEP_TIMEOUT, interval: float = 0.05):
-    """Polls ``predicate`` until it returns something true and returns that; fails at the deadline."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise AssertionError(f"gave up after {timeout:.0f} s waiting for {what}")
-        time.sleep(interval)
-
-
-@dataclass
-class Region:
-    """Pixels of a rectangle of the screen, read once; ``at`` takes coordinates within the rectangle."""
-
-    width: int
-    height: int
-    data: bytes
-
-    def at(self, x: int, y: int) -> tuple[int, int, int]:
-        i = 3 * (y * self.width + x)
-        return tuple(self.data[i:i + 3])
-
-    def count(self, points, colour) -> int:
-        return sum(1 for x, y in points if self.at(x, y) == colour)
 
 
 def picture(path: Path) -> Region:
@@ -67,7 +39,7 @@ def picture(path: Path) -> Region:
     return Region(width, height, data)
 
 
-class Display:
+class Display(XTools):
     """A private X server with openbox on the first free display number."""
 
     def __init__(self) -> None:
@@ -99,24 +71,6 @@ class Display:
                 process.kill()
                 process.wait()
 
-    def run(self, *args) -> str:
-        return subprocess.run([str(a) for a in args], env=self.env, capture_output=True, text=True, check=False,
-                              timeout=60).stdout
-
-    def xdotool(self, *args) -> str:
-        return self.run("xdotool", *args)
-
-    def grab(self, x: int, y: int, width: int, height: int, keep: Path | None = None) -> Region:
-        """The screen's pixels in a rectangle of root coordinates; also saved as a PNG when ``keep`` is given."""
-        data = subprocess.run(["import", "-display", self.name, "-window", "root", "-crop",
-                               f"{width}x{height}+{x}+{y}", "-depth", "8", "rgb:-"], env=self.env,
-                              capture_output=True, check=True, timeout=60).stdout
-        if keep:
-            keep.parent.mkdir(parents=True, exist_ok=True)
-            subprocess.run(["convert", "-size", f"{width}x{height}", "-depth", "8", "rgb:-", str(keep)],
-                           input=data, check=True, timeout=60)
-        return Region(width, height, data)
-
 
 class Program:
     """The real vaskf5 with its own settings folder, runtime folder and environment."""
@@ -143,14 +97,10 @@ class Program:
 
     def origin(self) -> tuple[int, int]:
         """Where the window's top-left pixel is on the screen."""
-        info = self.display.run("xwininfo", "-id", self.xid)
-        values = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
-        return int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"])
+        return self.display.geometry(self.xid)[:2]
 
     def size(self) -> tuple[int, int]:
-        info = self.display.run("xwininfo", "-id", self.xid)
-        values = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
-        return int(values["Width"]), int(values["Height"])
+        return self.display.geometry(self.xid)[2:]
 
     def grab(self, keep: Path | None = None) -> Region:
         """The window's pixels; the pointer is parked off the window first so no tool tip covers them."""
@@ -163,20 +113,10 @@ class Program:
         self.display.xdotool("mousemove", 1270, 790)
 
     def click(self, x: int, y: int) -> None:
-        """A left click at a point of the window. The pointer glides the last pixels, as a hand does: GTK's scroll
-        bars find their arrows from a move within them, not from the pointer jumping in from afar."""
-        self.display.xdotool("mousemove", "--window", self.xid, x - 2, y, "sleep", AIM, "mousemove", "--window",
-                             self.xid, x, y, "sleep", AIM, "mousedown", 1, "sleep", HOLD, "mouseup", 1)
+        self.display.click(self.xid, x, y)
 
-    def drag(self, start: tuple[int, int], by: tuple[int, int], steps: int = 8) -> None:
-        """Left button down at a point of the window, moved by ``by`` on the screen in steps, and released."""
-        x0, y0 = self.origin()
-        args: list = ["mousemove", x0 + start[0], y0 + start[1], "sleep", HOLD, "mousedown", 1]
-        for step in range(1, steps + 1):
-            args += ["sleep", 0.03, "mousemove", x0 + start[0] + by[0] * step // steps,
-                     y0 + start[1] + by[1] * step // steps]
-        args += ["sleep", HOLD, "mouseup", 1]
-        self.display.xdotool(*args)
+    def drag(self, start: tuple[int, int], by: tuple[int, int]) -> None:
+        self.display.drag(self.xid, start, by)
 
     def key(self, name: str) -> None:
         """A key typed into the window, which is activated first as a person's click would."""
@@ -184,8 +124,7 @@ class Program:
         self.display.xdotool("key", "--delay", int(HOLD * 1000), name)
 
     def prop(self, name: str) -> str:
-        """An X property of the window as xprop prints it."""
-        return self.display.run("xprop", "-id", self.xid, name)
+        return self.display.prop(self.xid, name)
 
     def windows_of_type(self, kind: str) -> list[str]:
         """The program's shown windows of a window type (NORMAL, DIALOG, TOOLTIP ...)."""
@@ -199,9 +138,7 @@ class Program:
                              self.xid, x, y)
 
     def opacity(self) -> int:
-        """The window's opacity as the compositor would apply it, 0 to 255 (255 when the property is absent)."""
-        value = self.prop("_NET_WM_WINDOW_OPACITY").rpartition("=")[2].strip()
-        return round(int(value) * 255 / 0xFFFFFFFF) if value.isdigit() else 255
+        return self.display.opacity(self.xid)
 
 
 _display: Display | None = None

@@ -2,9 +2,10 @@
 
 One environment per test module: a private Xvfb display on a free number with openbox (and picom when asked), a
 local HTTP server on 127.0.0.1 that hands out the page the editor saves and logs every load of it, Chromium and
-Firefox ESR on throw-away profiles showing that page, the tests' own editor window (support/editor), and the
-refresher (support/refresher: the keyboard watch, the save-key watcher and the desktop, composed as the program
-composes them). Everything started is remembered and stopped by its process id, also when a test fails.
+Firefox ESR on throw-away profiles showing that page, the tests' own editor window (support/editor), the real
+vaskf5, and where a test looks at the engine alone the refresher (support/refresher: the keyboard watch, the
+save-key watcher and the desktop, composed as the program composes them). Everything started is remembered and
+stopped by its process id, also when a test fails.
 
 Keys come from the X server through xdotool, at a person's speed.
 """
@@ -16,6 +17,7 @@ import os
 import shutil
 import signal
 import subprocess
+import sys
 import tempfile
 import threading
 import time
@@ -24,6 +26,8 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parent.parent
+sys.path.insert(0, str(REPO / "tests"))
+from xharness import XTools  # noqa: E402  (found through the path set just above)
 SUPPORT = Path(os.environ.get("VASKF5_X11_SUPPORT_DIR", REPO / "build" / "linux" / "tests" / "x11" / "support"))
 PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
 
@@ -171,7 +175,7 @@ class Window:
 
 
 @dataclass
-class X11Env:
+class X11Env(XTools):
     name: str
     compositor: bool = False
     window_manager: bool = True
@@ -208,10 +212,10 @@ class X11Env:
             self.spawn(["openbox", "--sm-disable"])
             # Its theme is announced at the end of its start-up; a window mapped before that may never be
             # managed (the check window appears earlier).
-            wait_until(lambda: "_OB_THEME" in self.output(["xprop", "-root"]), START_TIMEOUT, "openbox")
+            wait_until(lambda: "_OB_THEME" in self.run("xprop", "-root"), START_TIMEOUT, "openbox")
         if self.compositor:
             self.spawn(["picom", "--backend", "xrender", "--no-fading-openclose"])
-            wait_until(lambda: '"picom"' in self.output(["xwininfo", "-root", "-children"]),
+            wait_until(lambda: '"picom"' in self.run("xwininfo", "-root", "-children"),
                        START_TIMEOUT, "picom")
         page = self.temp / "site" / "page.html"
         page.parent.mkdir()
@@ -245,15 +249,8 @@ class X11Env:
         self.processes.append(reporter.process)
         return reporter
 
-    def output(self, args: list[str]) -> str:
-        result = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=30)
-        return result.stdout
-
     def run_ok(self, args: list[str]) -> bool:
         return subprocess.run(args, env=self.env, capture_output=True, timeout=30).returncode == 0
-
-    def xdotool(self, *args: str) -> str:
-        return self.output(["xdotool", *args]).strip()
 
     # -- browsers and windows -------------------------------------------------------------------------------------
 
@@ -318,7 +315,7 @@ class X11Env:
         refresher.wait_line("watching on")
         return refresher
 
-    def start_program(self, ticked: list[str], automatic: bool = True) -> subprocess.Popen:
+    def start_program(self, ticked: list[str], automatic: bool = True) -> tuple[subprocess.Popen, Window]:
         """The real vaskf5, with these browsers ticked and automatic refresh on or off through its settings file;
         returns once its window is on screen."""
         if not PROGRAM.is_file():
@@ -328,9 +325,9 @@ class X11Env:
         apps = "".join(f"{name}," for name in ticked) + ("autorefresh," if automatic else "")
         (folder / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n")
         program = self.spawn([str(PROGRAM)])
-        wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", str(program.pid), "--name", "^Vask F5$"),
-                   START_TIMEOUT, "the window of vaskf5")
-        return program
+        found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", str(program.pid), "--name",
+                                                "^Vask F5$"), START_TIMEOUT, "the window of vaskf5")
+        return program, Window(int(found.split()[0]), "vaskf5")
 
     def stop_process(self, process: subprocess.Popen) -> None:
         process.terminate()
@@ -342,10 +339,7 @@ class X11Env:
         self.processes.remove(process)
 
     def is_managed(self, window: Window) -> bool:
-        return "WM_STATE(WM_STATE)" in self.output(["xprop", "-id", str(window.id), "WM_STATE"])
-
-    def prop(self, window: Window, name: str) -> str:
-        return self.output(["xprop", "-id", str(window.id), name]).strip()
+        return "WM_STATE(WM_STATE)" in self.prop(window.id, "WM_STATE")
 
     def activate(self, window: Window) -> None:
         # Without a window manager nobody acts on activation requests: the focus is set directly.
@@ -362,7 +356,7 @@ class X11Env:
 
     def minimise(self, window: Window) -> None:
         self.xdotool("windowminimize", "--sync", str(window.id))
-        wait_until(lambda: "Iconic" in self.prop(window, "WM_STATE"), EVENT_TIMEOUT, f"{window.name} minimised")
+        wait_until(lambda: "Iconic" in self.prop(window.id, "WM_STATE"), EVENT_TIMEOUT, f"{window.name} minimised")
 
     def type_save_chord(self) -> None:
         """Ctrl then S as a person types it: Ctrl down, S down and up, Ctrl up."""
@@ -371,7 +365,7 @@ class X11Env:
 
 
 # ----------------------------------------------------------------------------------------------------------------
-# A desktop with both browsers, the editor, look-alikes and the refresher
+# A desktop with both browsers, the editor, look-alikes and vaskf5
 
 
 class Desktop:
@@ -391,9 +385,6 @@ class Desktop:
             self.lookalikes = [self.env.start_editor(name, f"300x150+{1000 + 310 * i}+720")
                                for i, name in enumerate(self.LOOKALIKES)]
             self.editor, self.editor_window = self.env.start_editor()
-            # The driver only looks windows up and sets their opacity and above state; vaskf5 refreshes.
-            self.refresher = self.env.start_refresher([])
-            self.refresher.send("watch off")
             self.program = None
             self.use(["chrome", "firefox"])
         except BaseException:
@@ -407,15 +398,15 @@ class Desktop:
     def counts(self) -> dict[str, int]:
         return {name: self.env.server.count(name) for name in self.browsers}
 
-    def use(self, ticked: list[str], automatic: bool = True) -> None:
+    def use(self, ticked: list[str], automatic: bool = True, fresh: bool = False) -> None:
         """vaskf5 running with these browsers ticked and automatic refresh on or off (started again when that
-        changes), and the editor in front again."""
+        changes, or when a ``fresh`` one is asked for), and the editor in front again."""
         wanted = (tuple(ticked), automatic)
-        if self.program is not None and self.program_state == wanted:
+        if self.program is not None and self.program_state == wanted and not fresh:
             return
         if self.program is not None:
             self.env.stop_process(self.program)
-        self.program = self.env.start_program(ticked, automatic)
+        self.program, self.program_window = self.env.start_program(ticked, automatic)
         self.program_state = wanted
         self.env.activate(self.editor_window)
 

@@ -45,7 +45,7 @@ def chords_seen(args: list[str]) -> int:
 
 class SaveChordInEveryLayout(unittest.TestCase):
     def tearDown(self):
-        env.output(["setxkbmap", "-layout", "us"])
+        env.run("setxkbmap", "-layout", "us")
 
     def test_the_save_chord_and_what_is_not_one(self):
         rows = [
@@ -65,7 +65,7 @@ class SaveChordInEveryLayout(unittest.TestCase):
         ]
         for layout, keys, expected in rows:
             with self.subTest(layout=layout, keys=keys):
-                env.output(["setxkbmap", "-layout", layout])
+                env.run("setxkbmap", "-layout", layout)
                 self.assertEqual(chords_seen(press(*keys)), expected)
 
     def test_two_quick_chords_are_two_saves(self):

@@ -1,0 +1,125 @@
+"""What the end-to-end tests of the Linux program share, in tests/linux and tests/x11: where a person clicks on
+vaskf5's window, and the X tools (xdotool, xprop, xwininfo) that act on a display and read windows from outside.
+
+Both folders put this file's folder on their import path (their harness does it).
+"""
+
+from __future__ import annotations
+
+import subprocess
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+HOLD = 0.05  # seconds a key or button is held, as a quick person does
+AIM = 0.1  # seconds between the pointer's last moves and the press
+
+# Where a person clicks on vaskf5's window, in window pixels at scale 1 (the layout is in twips, 15 to a pixel).
+TILE_CLICK = {"chrome": (69, 108), "ie": (160, 108), "firefox": (252, 108), "opera": (343, 108)}
+TICK_ORIGIN = {"chrome": (35, 74), "ie": (126, 74), "firefox": (218, 74), "opera": (309, 74)}
+AUTO_LABEL_CLICK = (120, 181)
+SETTINGS_CLICK = (350, 22)
+PANEL_CLOSE_CLICK = (385, 30)
+MINIMISE_CLICK = (369, 20)
+CLOSE_CLICK = (400, 20)
+EXIT_CLICK = (391, 197)
+BACKGROUND = (200, 160)
+PANEL_BACKGROUND = (200, 150)  # inside the open panel, on no control
+PANEL_BORDER_POINT = (16, 100)  # on the open panel's border
+PANEL_BORDER = (160, 160, 160)
+# The open panel's rows: each "置顶" box, and each opacity slider's track left of the thumb and the thumb at 255.
+PIN_BOX = {"ie": (110, 41), "chrome": (110, 73), "firefox": (110, 105)}
+PIN_BOX_AREA = (104, 34, 16, 16)  # x, y, width, height of the IE box's check mark
+SLIDER_TRACK = {"chrome": (260, 75), "firefox": (260, 105)}
+SLIDER_THUMB = {"chrome": (330, 75), "firefox": (330, 105)}
+
+
+def wait_until(predicate, what: str, timeout: float = 10.0, interval: float = 0.05):
+    """Polls ``predicate`` until it returns something true and returns that; fails at the deadline."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise TimeoutError(f"gave up after {timeout:.0f} s waiting for {what}")
+        time.sleep(interval)
+
+
+@dataclass
+class Region:
+    """Pixels of a rectangle of the screen, read once; ``at`` takes coordinates within the rectangle."""
+
+    width: int
+    height: int
+    data: bytes
+
+    def at(self, x: int, y: int) -> tuple[int, int, int]:
+        i = 3 * (y * self.width + x)
+        return tuple(self.data[i:i + 3])
+
+    def count(self, points, colour) -> int:
+        return sum(1 for x, y in points if self.at(x, y) == colour)
+
+
+class XTools:
+    """The X tools run against the display named in ``self.env``; windows are given by their id."""
+
+    env: dict
+
+    def run(self, *args) -> str:
+        return subprocess.run([str(a) for a in args], env=self.env, capture_output=True, text=True, check=False,
+                              timeout=60).stdout
+
+    def xdotool(self, *args) -> str:
+        return self.run("xdotool", *args).strip()
+
+    def prop(self, xid, name: str) -> str:
+        """An X property of a window as xprop prints it."""
+        return self.run("xprop", "-id", xid, name).strip()
+
+    def opacity(self, xid) -> int:
+        """A window's opacity as the compositor would apply it, 0 to 255 (255 when the property is absent)."""
+        value = self.prop(xid, "_NET_WM_WINDOW_OPACITY").rpartition("=")[2].strip()
+        return round(int(value) * 255 / 0xFFFFFFFF) if value.isdigit() else 255
+
+    def geometry(self, xid) -> tuple[int, int, int, int]:
+        """Where a window's top-left pixel is on the screen, and its size."""
+        info = self.run("xwininfo", "-id", xid)
+        values = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
+        return tuple(int(values[key]) for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width",
+                                                  "Height"))
+
+    def click(self, xid, x: int, y: int) -> None:
+        """A left click at a point of a window. The pointer glides the last pixels, as a hand does: GTK's scroll
+        bars find their arrows from a move within them, not from the pointer jumping in from afar."""
+        self.xdotool("mousemove", "--window", xid, x - 2, y, "sleep", AIM, "mousemove", "--window", xid, x, y,
+                     "sleep", AIM, "mousedown", 1, "sleep", HOLD, "mouseup", 1)
+
+    def open_panel(self, xid) -> None:
+        """Opens vaskf5's settings panel with its grid button and waits until the panel is drawn."""
+        self.click(xid, *SETTINGS_CLICK)
+        x0, y0 = self.geometry(xid)[:2]
+        point = (x0 + PANEL_BORDER_POINT[0], y0 + PANEL_BORDER_POINT[1])
+        wait_until(lambda: self.grab(*point, 1, 1).at(0, 0) == PANEL_BORDER, "the open settings panel")
+
+    def grab(self, x: int, y: int, width: int, height: int, keep: Path | None = None) -> Region:
+        """The screen's pixels in a rectangle of root coordinates; also saved as a PNG when ``keep`` is given."""
+        data = subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", "-crop",
+                               f"{width}x{height}+{x}+{y}", "-depth", "8", "rgb:-"], env=self.env,
+                              capture_output=True, check=True, timeout=60).stdout
+        if keep:
+            keep.parent.mkdir(parents=True, exist_ok=True)
+            subprocess.run(["convert", "-size", f"{width}x{height}", "-depth", "8", "rgb:-", str(keep)],
+                           input=data, check=True, timeout=60)
+        return Region(width, height, data)
+
+    def drag(self, xid, start: tuple[int, int], by: tuple[int, int], steps: int = 8) -> None:
+        """Left button down at a point of a window, moved by ``by`` on the screen in steps, and released."""
+        x0, y0 = self.geometry(xid)[:2]
+        args: list = ["mousemove", x0 + start[0], y0 + start[1], "sleep", HOLD, "mousedown", 1]
+        for step in range(1, steps + 1):
+            args += ["sleep", 0.03, "mousemove", x0 + start[0] + by[0] * step // steps,
+                     y0 + start[1] + by[1] * step // steps]
+        args += ["sleep", HOLD, "mouseup", 1]
+        self.xdotool(*args)
