@@ -1,16 +1,24 @@
-"""What the end-to-end tests of the Linux program share, in tests/linux and tests/x11: where a person clicks on
-vaskf5's window, and the X tools (xdotool, xprop, xwininfo) that act on a display and read windows from outside.
+"""What the end-to-end tests of the Linux program share, in tests/linux and tests/x11: a private X display (Xvfb
+on a free number, openbox, picom when asked) where everything started is remembered and stopped by its process id;
+the real vaskf5 started there with throw-away settings and runtime folders; where a person clicks on its window; and
+the X tools (xdotool, xprop, xwininfo, import) that act on the display and read windows from outside.
 
 Both folders put this file's folder on their import path (their harness does it).
 """
 
 from __future__ import annotations
 
+import os
+import shutil
+import signal
 import subprocess
 import time
 from dataclasses import dataclass
 from pathlib import Path
 
+REPO = Path(__file__).resolve().parent.parent
+PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
+START_TIMEOUT = 60.0  # a browser's first window, or the program's, on a busy two-core machine
 HOLD = 0.05  # seconds a key or button is held, as a quick person does
 AIM = 0.1  # seconds between the pointer's last moves and the press
 
@@ -32,6 +40,16 @@ PIN_BOX = {"ie": (110, 41), "chrome": (110, 73), "firefox": (110, 105)}
 PIN_BOX_AREA = (104, 34, 16, 16)  # x, y, width, height of the IE box's check mark
 SLIDER_TRACK = {"chrome": (260, 75), "firefox": (260, 105)}
 SLIDER_THUMB = {"chrome": (330, 75), "firefox": (330, 105)}
+
+
+class HarnessError(RuntimeError):
+    """The environment could not be set up; the message says what is missing."""
+
+
+def require(*tools: str) -> None:
+    for tool in tools:
+        if shutil.which(tool) is None:
+            raise HarnessError(f"{tool} is not installed: ./scripts/test.sh installs it")
 
 
 def wait_until(predicate, what: str, timeout: float = 10.0, interval: float = 0.05):
@@ -123,3 +141,86 @@ class XTools:
                      y0 + start[1] + by[1] * step // steps]
         args += ["sleep", HOLD, "mouseup", 1]
         self.xdotool(*args)
+
+
+class Display(XTools):
+    """A private X server on a free display number, with openbox unless told otherwise and picom when asked. Call
+    ``start`` first and ``stop`` at the end; ``extra_env`` goes into the environment of everything started."""
+
+    def __init__(self, screen: tuple[int, int] = (1280, 800), window_manager: bool = True,
+                 compositor: bool = False) -> None:
+        self.screen = screen
+        self.window_manager = window_manager
+        self.compositor = compositor
+        self.processes: list[subprocess.Popen] = []
+        self.env = {key: value for key, value in os.environ.items() if key != "WAYLAND_DISPLAY"}
+
+    def start(self, **extra_env: str) -> "Display":
+        require("Xvfb", "xdotool", "xprop", "xwininfo", "import", *(["openbox"] if self.window_manager else []),
+                *(["picom"] if self.compositor else []))
+        # The server picks a free display number itself and reports it, so two test runs never race for one; with
+        # -noreset it does not reset, under our feet, whenever its last client leaves.
+        read_end, write_end = os.pipe()
+        self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{self.screen[0]}x{self.screen[1]}x24",
+                    "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as reported:
+            number = reported.readline().strip()
+        if not number.isdigit():
+            raise HarnessError("Xvfb did not start")
+        self.env.update(DISPLAY=f":{number}", NO_AT_BRIDGE="1", XDG_SESSION_TYPE="x11", **extra_env)
+        if self.window_manager:
+            self.spawn(["openbox", "--sm-disable"])
+            # Its theme is announced at the end of its start-up; a window mapped before that may never be
+            # managed (the check window appears earlier).
+            wait_until(lambda: "_OB_THEME" in self.run("xprop", "-root"), "openbox", START_TIMEOUT)
+        if self.compositor:
+            self.spawn(["picom", "--backend", "xrender", "--no-fading-openclose"])
+            wait_until(lambda: '"picom"' in self.run("xwininfo", "-root", "-children"), "picom", START_TIMEOUT)
+        return self
+
+    def spawn(self, args: list, env: dict | None = None, **kwargs) -> subprocess.Popen:
+        """Starts a program on the display, in its own session, and remembers it to stop it later."""
+        process = subprocess.Popen([str(a) for a in args], env=env or self.env,
+                                   stdout=kwargs.pop("stdout", subprocess.DEVNULL),
+                                   stderr=kwargs.pop("stderr", subprocess.DEVNULL), start_new_session=True, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def stop_process(self, process: subprocess.Popen) -> None:
+        if process.poll() is None:
+            process.terminate()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+        if process in self.processes:
+            self.processes.remove(process)
+
+    def stop(self) -> None:
+        """Stops everything started here, the newest first, ending with the X server."""
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.send_signal(signal.SIGTERM)
+        for process in reversed(self.processes):
+            try:
+                process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        self.processes.clear()
+
+    def start_vaskf5(self, config: Path, runtime: Path, **extra_env: str) -> tuple[subprocess.Popen, str]:
+        """The real vaskf5 with its own settings and runtime folders; returns it and its window once that window is
+        on screen."""
+        if not PROGRAM.is_file():
+            raise HarnessError(f"{PROGRAM} is not built: build the linux preset first")
+        runtime.mkdir(mode=0o700, parents=True, exist_ok=True)
+        program = self.spawn([PROGRAM], env={**self.env, "XDG_CONFIG_HOME": str(config),
+                                             "XDG_RUNTIME_DIR": str(runtime), **extra_env})
+        found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", program.pid, "--name",
+                                                "^Vask F5$"), "the window of vaskf5", START_TIMEOUT)
+        xid = found.split()[0]
+        wait_until(lambda: "IsViewable" in self.run("xwininfo", "-id", xid), "the window of vaskf5 on screen")
+        return program, xid

@@ -1,9 +1,8 @@
-"""A small harness for end-to-end tests of the Linux program, vaskf5, on a private X display.
+"""The end-to-end tests of the Linux program's window, on the shared private X display of tests/xharness.py.
 
-One X server (Xvfb) with a window manager (openbox) per test module, started on a free display number and stopped
-by its process id. Each test starts the real program with its own settings and runtime folders, drives it with
-xdotool as a person would, and observes it from outside: the screen's pixels, the settings file, and the window's
-place and properties as the window manager sees them.
+One X server (Xvfb) with a window manager (openbox) per test module. Each test starts the real program with its
+own settings and runtime folders, drives it with xdotool as a person would, and observes it from outside: the
+screen's pixels, the settings file, and the window's place and properties as the window manager sees them.
 """
 
 from __future__ import annotations
@@ -18,15 +17,12 @@ from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests"))
-from xharness import AIM, HOLD, Region, XTools, wait_until  # noqa: E402  (found through the path set just above)
+from xharness import AIM, HOLD, PROGRAM, Display, Region, wait_until  # noqa: E402  (on the path set above)
 
-PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
 OUT = Path(os.environ.get("VASKF5_TEST_OUT", REPO / "build" / "linux" / "tests" / "linux" / "out"))
 PICTURES = REPO / "assets" / "out"
 
-START_TIMEOUT = 20.0
 STEP_TIMEOUT = 10.0
-TITLE = "Vask F5"
 
 
 def picture(path: Path) -> Region:
@@ -39,58 +35,15 @@ def picture(path: Path) -> Region:
     return Region(width, height, data)
 
 
-class Display(XTools):
-    """A private X server with openbox on the first free display number."""
-
-    def __init__(self) -> None:
-        # The server picks a free display number itself and reports it, so two test runs never race for one.
-        read_end, write_end = os.pipe()
-        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24",
-                                        "-nolisten", "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as reported:
-            number = reported.readline().strip()
-        if not number.isdigit():
-            self.server.kill()
-            raise AssertionError("Xvfb did not start")
-        self.name = f":{number}"
-        self.env = {**os.environ, "DISPLAY": self.name, "NO_AT_BRIDGE": "1"}
-        self.env.pop("WAYLAND_DISPLAY", None)
-        self.window_manager = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL,
-                                               stderr=subprocess.DEVNULL)
-        wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run("xprop", "-root"), "openbox",
-                   START_TIMEOUT)
-
-    def stop(self) -> None:
-        for process in (self.window_manager, self.server):
-            process.terminate()
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-
-
 class Program:
     """The real vaskf5 with its own settings folder, runtime folder and environment."""
 
     def __init__(self, display: Display, config: Path, runtime: Path, **extra_env: str) -> None:
         self.display = display
-        env = {**display.env, "XDG_CONFIG_HOME": str(config), "XDG_RUNTIME_DIR": str(runtime), **extra_env}
-        self.process = subprocess.Popen([str(PROGRAM)], env=env, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-        self.xid = int(wait_until(lambda: self.find_window(), "the program's window", START_TIMEOUT))
-        wait_until(lambda: "IsViewable" in display.run("xwininfo", "-id", self.xid), "the window on screen")
-
-    def find_window(self) -> str | None:
-        found = self.display.xdotool("search", "--onlyvisible", "--pid", self.process.pid, "--name", f"^{TITLE}$")
-        return found.split()[0] if found.split() else None
+        self.process, self.xid = display.start_vaskf5(config, runtime, **extra_env)
 
     def stop(self) -> None:
-        if self.process.poll() is None:
-            self.process.kill()
-        self.process.wait(timeout=10)
+        self.display.stop_process(self.process)
 
     def wait_ended(self, what: str) -> int:
         return wait_until(lambda: self.process.poll() is not None and [self.process.returncode], what)[0]
@@ -148,10 +101,7 @@ def shared_display() -> Display:
     """The display of this test run, started on first use."""
     global _display
     if _display is None:
-        for tool in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import"):
-            if not shutil.which(tool):
-                raise AssertionError(f"{tool} is missing: ./scripts/test.sh installs it")
-        _display = Display()
+        _display = Display().start()
     return _display
 
 
@@ -178,7 +128,6 @@ class ProgramCase(unittest.TestCase):
         self.folder = Path(tempfile.mkdtemp(prefix="vaskf5-e2e-"))
         self.config = self.folder / "config"
         self.runtime = self.folder / "runtime"
-        self.runtime.mkdir(mode=0o700, parents=True)
         self.programs: list[Program] = []
         self.addCleanup(shutil.rmtree, self.folder, True)
         self.addCleanup(self.stop_programs)
@@ -186,6 +135,7 @@ class ProgramCase(unittest.TestCase):
     def stop_programs(self) -> None:
         for program in self.programs:
             program.stop()
+        self.programs.clear()
 
     def run_second_copy(self) -> subprocess.CompletedProcess:
         """Starts the program once more with the same folders and waits for it to end."""
@@ -201,13 +151,13 @@ class ProgramCase(unittest.TestCase):
     def settings_file(self) -> Path:
         return self.config / "vaskf5" / "settings.ini"
 
-    def stored(self) -> str | None:
-        """The stored selection, or None when the settings file holds none."""
+    def stored(self, key: str = "Apps") -> str | None:
+        """A stored value (by default the selection), or None when the settings file holds none."""
         if not self.settings_file.is_file():
             return None
         for line in self.settings_file.read_text().splitlines():
-            if line.startswith("Apps="):
-                return line[len("Apps="):]
+            if line.startswith(f"{key}="):
+                return line[len(key) + 1:]
         return None
 
     def store(self, text: str) -> None:

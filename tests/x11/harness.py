@@ -15,43 +15,26 @@ from __future__ import annotations
 import http.server
 import os
 import shutil
-import signal
 import subprocess
 import sys
 import tempfile
 import threading
 import time
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parent.parent
 sys.path.insert(0, str(REPO / "tests"))
-from xharness import XTools  # noqa: E402  (found through the path set just above)
-SUPPORT = Path(os.environ.get("VASKF5_X11_SUPPORT_DIR", REPO / "build" / "linux" / "tests" / "x11" / "support"))
-PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
+from xharness import START_TIMEOUT, Display, HarnessError, require, wait_until  # noqa: E402  (on the path above)
 
-START_TIMEOUT = 60.0   # a browser's first window on a busy two-core machine
+SUPPORT = Path(os.environ.get("VASKF5_X11_SUPPORT_DIR", REPO / "build" / "linux" / "tests" / "x11" / "support"))
+
 EVENT_TIMEOUT = 10.0
 SETTLE_SECONDS = 0.6   # only to prove that nothing more arrives
 HOLD = 0.06            # how long each key of a chord is held
 
 SCREEN = (1600, 1000)
-
-
-class HarnessError(RuntimeError):
-    """The environment could not be set up; the message says what is missing."""
-
-
-def wait_until(predicate, timeout: float, what: str, interval: float = 0.02):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise TimeoutError(f"gave up after {timeout:.0f} s waiting for {what}")
-        time.sleep(interval)
 
 
 # ----------------------------------------------------------------------------------------------------------------
@@ -152,7 +135,7 @@ class Reporter:
         def found():
             return next((line for line in self.snapshot()[after:] if line.startswith(prefix)), None)
         try:
-            return wait_until(found, timeout, f"'{prefix}' from {Path(self.process.args[0]).name}")
+            return wait_until(found, f"'{prefix}' from {Path(self.process.args[0]).name}", timeout)
         except TimeoutError as timeout_error:
             self.errors.seek(0)
             state = "running" if self.process.poll() is None else f"ended with {self.process.returncode}"
@@ -174,49 +157,24 @@ class Window:
     name: str
 
 
-@dataclass
-class X11Env(XTools):
-    name: str
-    compositor: bool = False
-    window_manager: bool = True
-    display: str = ""
-    env: dict = field(default_factory=dict)
-    temp: Path | None = None
-    processes: list = field(default_factory=list)
-    server: PageServer | None = None
+class X11Env(Display):
+    """A display for one test module, with its own home, settings and runtime folders and the page server."""
 
-    # -- display, window manager, compositor ----------------------------------------------------------------------
+    def __init__(self, name: str, compositor: bool = False, window_manager: bool = True):
+        super().__init__(SCREEN, window_manager=window_manager, compositor=compositor)
+        self.name = name
+        self.temp: Path | None = None
+        self.server: PageServer | None = None
 
     def start(self) -> "X11Env":
-        for tool in ("Xvfb", "openbox", "xdotool", "xprop", "chromium", "firefox-esr"):
-            if shutil.which(tool) is None:
-                raise HarnessError(f"{tool} is not installed (see scripts/test.sh for the packages)")
+        require("chromium", "firefox-esr")
         for program in ("editor", "refresher"):
             if not (SUPPORT / program).is_file():
                 raise HarnessError(f"{SUPPORT / program} is missing: build the linux preset first")
         self.temp = Path(tempfile.mkdtemp(prefix=f"vaskf5-x11-{self.name}-"))
-        number = next(n for n in range(120, 400) if not Path(f"/tmp/.X11-unix/X{n}").exists()
-                      and not Path(f"/tmp/.X{n}-lock").exists())
-        self.display = f":{number}"
-        self.env = {key: value for key, value in os.environ.items() if key not in ("WAYLAND_DISPLAY",)}
-        self.env.update(DISPLAY=self.display, HOME=str(self.temp / "home"), XDG_SESSION_TYPE="x11",
-                        XDG_CONFIG_HOME=str(self.temp / "config"), XDG_CACHE_HOME=str(self.temp / "cache"),
-                        XDG_RUNTIME_DIR=str(self.temp / "runtime"))
-        for folder in ("home", "runtime"):
-            (self.temp / folder).mkdir(mode=0o700)
-        self.spawn(["Xvfb", self.display, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
-                    "-noreset"])  # else the server resets whenever its last client leaves, under our feet
-        wait_until(lambda: Path(f"/tmp/.X11-unix/X{number}").exists() and self.run_ok(["xprop", "-root"]),
-                   START_TIMEOUT, "Xvfb")
-        if self.window_manager:
-            self.spawn(["openbox", "--sm-disable"])
-            # Its theme is announced at the end of its start-up; a window mapped before that may never be
-            # managed (the check window appears earlier).
-            wait_until(lambda: "_OB_THEME" in self.run("xprop", "-root"), START_TIMEOUT, "openbox")
-        if self.compositor:
-            self.spawn(["picom", "--backend", "xrender", "--no-fading-openclose"])
-            wait_until(lambda: '"picom"' in self.run("xwininfo", "-root", "-children"),
-                       START_TIMEOUT, "picom")
+        (self.temp / "home").mkdir(mode=0o700)
+        super().start(HOME=str(self.temp / "home"), XDG_CONFIG_HOME=str(self.temp / "config"),
+                      XDG_CACHE_HOME=str(self.temp / "cache"), XDG_RUNTIME_DIR=str(self.temp / "runtime"))
         page = self.temp / "site" / "page.html"
         page.parent.mkdir()
         page.write_text('<!doctype html><html><body><p id="v">0</p></body></html>\n')
@@ -224,33 +182,16 @@ class X11Env(XTools):
         return self
 
     def stop(self) -> None:
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.send_signal(signal.SIGTERM)
-        for process in reversed(self.processes):
-            try:
-                process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        super().stop()
         if self.server:
             self.server.stop()
         if self.temp:
             shutil.rmtree(self.temp, ignore_errors=True)
 
-    def spawn(self, args: list[str], **kwargs) -> subprocess.Popen:
-        process = subprocess.Popen(args, env=self.env, stdout=kwargs.pop("stdout", subprocess.DEVNULL),
-                                   stderr=kwargs.pop("stderr", subprocess.DEVNULL), start_new_session=True, **kwargs)
-        self.processes.append(process)
-        return process
-
     def reporter(self, args: list[str], stdin=subprocess.DEVNULL) -> Reporter:
         reporter = Reporter(args, self.env, stdin)
         self.processes.append(reporter.process)
         return reporter
-
-    def run_ok(self, args: list[str]) -> bool:
-        return subprocess.run(args, env=self.env, capture_output=True, timeout=30).returncode == 0
 
     # -- browsers and windows -------------------------------------------------------------------------------------
 
@@ -263,7 +204,7 @@ class X11Env(XTools):
             args.insert(1, "--no-sandbox")
         self.spawn(args)
         window = self.wait_window("Chromium", "chrome")
-        wait_until(lambda: self.server.count("chrome") >= 1, START_TIMEOUT, "Chromium's first page load")
+        wait_until(lambda: self.server.count("chrome") >= 1, "Chromium's first page load", START_TIMEOUT)
         return window
 
     def start_firefox(self, url: str = "") -> Window:
@@ -284,12 +225,12 @@ class X11Env(XTools):
         (profile / "user.js").write_text("".join(f'user_pref("{k}", {v});\n' for k, v in prefs.items()))
         self.spawn(["firefox-esr", "--profile", str(profile), "--no-remote", "-new-instance", url or self.server.url])
         window = self.wait_window("firefox-esr", "firefox")
-        wait_until(lambda: self.server.count("firefox") >= 1, START_TIMEOUT, "Firefox's first page load")
+        wait_until(lambda: self.server.count("firefox") >= 1, "Firefox's first page load", START_TIMEOUT)
         return window
 
     def wait_window(self, window_class: str, name: str) -> Window:
         found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--class", f"^{window_class}$"),
-                           START_TIMEOUT, f"a window of class {window_class}")
+                           f"a window of class {window_class}", START_TIMEOUT)
         return Window(int(found.split()[-1]), name)
 
     def start_editor(self, window_class: str = "VaskEditor", geometry: str = "600x200+500+700") -> tuple:
@@ -304,7 +245,7 @@ class X11Env(XTools):
             editor.wait_line("ready", timeout=START_TIMEOUT)
         window = Window(created, window_class)
         if self.window_manager:
-            wait_until(lambda: self.is_managed(window), START_TIMEOUT, f"the window manager to take {window_class}")
+            wait_until(lambda: self.is_managed(window), f"the window manager to take {window_class}", START_TIMEOUT)
         return editor, window
 
     def start_refresher(self, ticked: list[str]) -> Reporter:
@@ -318,25 +259,12 @@ class X11Env(XTools):
     def start_program(self, ticked: list[str], automatic: bool = True) -> tuple[subprocess.Popen, Window]:
         """The real vaskf5, with these browsers ticked and automatic refresh on or off through its settings file;
         returns once its window is on screen."""
-        if not PROGRAM.is_file():
-            raise HarnessError(f"{PROGRAM} is missing: build the linux preset first")
-        folder = Path(self.env["XDG_CONFIG_HOME"]) / "vaskf5"
-        folder.mkdir(parents=True, exist_ok=True)
+        config = Path(self.env["XDG_CONFIG_HOME"])
+        (config / "vaskf5").mkdir(parents=True, exist_ok=True)
         apps = "".join(f"{name}," for name in ticked) + ("autorefresh," if automatic else "")
-        (folder / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n")
-        program = self.spawn([str(PROGRAM)])
-        found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", str(program.pid), "--name",
-                                                "^Vask F5$"), START_TIMEOUT, "the window of vaskf5")
-        return program, Window(int(found.split()[0]), "vaskf5")
-
-    def stop_process(self, process: subprocess.Popen) -> None:
-        process.terminate()
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-        self.processes.remove(process)
+        (config / "vaskf5" / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n")
+        program, xid = self.start_vaskf5(config, Path(self.env["XDG_RUNTIME_DIR"]))
+        return program, Window(int(xid), "vaskf5")
 
     def is_managed(self, window: Window) -> bool:
         return "WM_STATE(WM_STATE)" in self.prop(window.id, "WM_STATE")
@@ -344,7 +272,7 @@ class X11Env(XTools):
     def activate(self, window: Window) -> None:
         # Without a window manager nobody acts on activation requests: the focus is set directly.
         self.xdotool("windowactivate" if self.window_manager else "windowfocus", "--sync", str(window.id))
-        wait_until(lambda: self.focused() == window.id, EVENT_TIMEOUT, f"{window.name} to have the focus")
+        wait_until(lambda: self.focused() == window.id, f"{window.name} to have the focus", EVENT_TIMEOUT)
 
     def focused(self) -> int:
         text = self.xdotool("getwindowfocus")
@@ -356,7 +284,7 @@ class X11Env(XTools):
 
     def minimise(self, window: Window) -> None:
         self.xdotool("windowminimize", "--sync", str(window.id))
-        wait_until(lambda: "Iconic" in self.prop(window.id, "WM_STATE"), EVENT_TIMEOUT, f"{window.name} minimised")
+        wait_until(lambda: "Iconic" in self.prop(window.id, "WM_STATE"), f"{window.name} minimised", EVENT_TIMEOUT)
 
     def type_save_chord(self) -> None:
         """Ctrl then S as a person types it: Ctrl down, S down and up, Ctrl up."""
@@ -426,7 +354,7 @@ class Desktop:
         self.env.type_save_chord()
         try:
             wait_until(lambda: all(self.counts()[name] - before[name] >= n for name, n in expected.items()),
-                       3.0, "the expected reloads")
+                       "the expected reloads", 3.0)
         except TimeoutError:
             pass
         time.sleep(SETTLE_SECONDS)

@@ -35,8 +35,8 @@ class BareServer(unittest.TestCase):
         for _ in range(5):
             before = {name: env.server.count(name) for name in windows}
             env.type_save_chord()
-            harness.wait_until(lambda: all(env.server.count(n) > before[n] for n in windows), harness.EVENT_TIMEOUT,
-                               "both browsers to reload")
+            harness.wait_until(lambda: all(env.server.count(n) > before[n] for n in windows),
+                               "both browsers to reload", harness.EVENT_TIMEOUT)
             harness.time.sleep(harness.SETTLE_SECONDS)
             self.assertEqual({n: env.server.count(n) - before[n] for n in windows}, {"chrome": 1, "firefox": 1})
             self.assertEqual(env.focused(), editor.id)
