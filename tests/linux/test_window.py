@@ -128,6 +128,26 @@ class MovingAndPanel(ProgramCase):
         expected = (before[0] + 25, before[1] - 30)
         wait_until(lambda: program.origin() == expected, f"the window at {expected} (it is at {program.origin()})")
 
+    def test_the_window_opens_where_it_was_left_and_centred_on_the_work_area_when_the_stored_place_is_unusable(self):
+        program = self.start()
+        before = program.origin()
+        program.drag(BACKGROUND, (-150, 90))
+        left_at = (before[0] - 150, before[1] + 90)
+        wait_until(lambda: self.stored("Position") == f"{left_at[0]},{left_at[1]}", f"the place {left_at} stored")
+        program.key("Escape")
+        program.wait_ended("the program to end after Esc")
+        self.assertEqual(self.start().origin(), left_at)
+        self.stop_programs()
+
+        x, y, width, height = (int(v) for v in self.display.run("xprop", "-root", "_NET_WORKAREA")
+                               .partition("=")[2].split(",")[:4])
+        centred = (x + (width - 416) // 2, y + (height - 217) // 2)
+        for garbage in ("garbage", "12", "12,", "x,40", "99999999999,5", "5000,5000"):
+            with self.subTest(position=garbage):
+                self.store(f"[Refresh]\nApps=chrome,\nPosition={garbage}\n")
+                self.assertEqual(self.start().origin(), centred)
+                self.stop_programs()
+
     def test_the_settings_panel_opens_over_the_tiles_and_closes_again(self):
         program = self.start()
         program.display.open_panel(program.xid)
