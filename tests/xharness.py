@@ -213,12 +213,13 @@ class Display(XTools):
 
     def start_vaskf5(self, config: Path, runtime: Path, **extra_env: str) -> tuple[subprocess.Popen, str]:
         """The real vaskf5 with its own settings and runtime folders; returns it and its window once that window is
-        on screen."""
+        on screen. What it writes to stderr goes to ``vaskf5.log`` in the runtime folder."""
         if not PROGRAM.is_file():
             raise HarnessError(f"{PROGRAM} is not built: build the linux preset first")
         runtime.mkdir(mode=0o700, parents=True, exist_ok=True)
-        program = self.spawn([PROGRAM], env={**self.env, "XDG_CONFIG_HOME": str(config),
-                                             "XDG_RUNTIME_DIR": str(runtime), **extra_env})
+        with open(runtime / "vaskf5.log", "w") as log:
+            program = self.spawn([PROGRAM], env={**self.env, "XDG_CONFIG_HOME": str(config),
+                                                 "XDG_RUNTIME_DIR": str(runtime), **extra_env}, stderr=log)
         found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", program.pid, "--name",
                                                 "^Vask F5$"), "the window of vaskf5", START_TIMEOUT)
         xid = found.split()[0]

@@ -3,9 +3,9 @@
 One environment per test module: a private Xvfb display on a free number with openbox (and picom when asked), a
 local HTTP server on 127.0.0.1 that hands out the page the editor saves and logs every load of it, Chromium and
 Firefox ESR on throw-away profiles showing that page, the tests' own editor window (support/editor), the real
-vaskf5, and where a test looks at the engine alone the refresher (support/refresher: the keyboard watch, the
-save-key watcher and the desktop, composed as the program composes them). Everything started is remembered and
-stopped by its process id, also when a test fails.
+vaskf5, and for the benchmark the refresher (support/refresher: the keyboard watch, the save-key watcher and the
+desktop, composed as the program composes them). Everything started is remembered and stopped by its process id,
+also when a test fails.
 
 Keys come from the X server through xdotool, at a person's speed.
 """
@@ -286,6 +286,19 @@ class X11Env(Display):
         self.xdotool("windowminimize", "--sync", str(window.id))
         wait_until(lambda: "Iconic" in self.prop(window.id, "WM_STATE"), f"{window.name} minimised", EVENT_TIMEOUT)
 
+    def loads_after(self, act, expected: dict[str, int]) -> dict[str, int]:
+        """Does ``act`` and waits until each browser has loaded the page as often as expected, or the deadline
+        passes, then a little longer to see that no more loads come. Returns how many loads each browser made."""
+        before = {name: self.server.count(name) for name in expected}
+        act()
+        try:
+            wait_until(lambda: all(self.server.count(name) - before[name] >= n for name, n in expected.items()),
+                       "the expected reloads", 3.0)
+        except TimeoutError:
+            pass
+        time.sleep(SETTLE_SECONDS)
+        return {name: self.server.count(name) - before[name] for name in expected}
+
     def type_save_chord(self) -> None:
         """Ctrl then S as a person types it: Ctrl down, S down and up, Ctrl up."""
         self.xdotool("keydown", "ctrl", "sleep", str(HOLD), "keydown", "s", "sleep", str(HOLD), "keyup", "s",
@@ -348,18 +361,8 @@ class Desktop:
         self.env.activate(self.editor_window)
 
     def chord(self, expected: dict[str, int]) -> dict[str, int]:
-        """Types Ctrl then S into the editor and waits until each browser has loaded the page as often as
-        expected, or the deadline passes. Returns how many loads each browser made."""
-        before = self.counts()
-        self.env.type_save_chord()
-        try:
-            wait_until(lambda: all(self.counts()[name] - before[name] >= n for name, n in expected.items()),
-                       "the expected reloads", 3.0)
-        except TimeoutError:
-            pass
-        time.sleep(SETTLE_SECONDS)
-        after = self.counts()
-        return {name: after[name] - before[name] for name in self.browsers}
+        """Types Ctrl then S into the editor; returns how many loads each browser made."""
+        return self.env.loads_after(self.env.type_save_chord, expected)
 
     def synthetic_keys_received(self) -> dict[str, list[str]]:
         """Keys that a program sent to the editor or a look-alike: there must never be any."""
