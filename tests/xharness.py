@@ -156,6 +156,13 @@ class Display(XTools):
         self.env = {key: value for key, value in os.environ.items() if key != "WAYLAND_DISPLAY"}
 
     def start(self, **extra_env: str) -> "Display":
+        try:
+            return self._start(**extra_env)
+        except BaseException:
+            self.stop()  # what did start is not left running
+            raise
+
+    def _start(self, **extra_env: str) -> "Display":
         require("Xvfb", "xdotool", "xprop", "xwininfo", "import", *(["openbox"] if self.window_manager else []),
                 *(["picom"] if self.compositor else []))
         # The server picks a free display number itself and reports it, so two test runs never race for one; with
