@@ -95,7 +95,7 @@ class Race:
         _, version, pressed_ns = self.editor.wait_line("saved", after=editor_seen).split()
         version, pressed_ns = int(version), int(pressed_ns)
         try:
-            harness.wait_until(lambda: len(server.loads_of(self.browser)) > loads_before, TIMEOUT, "a reload")
+            harness.wait_until(lambda: len(server.loads_of(self.browser)) > loads_before, "a reload", TIMEOUT)
         except TimeoutError:
             self.results[racer].append({"missed": True})
             return

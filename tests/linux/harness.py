@@ -1,9 +1,8 @@
-"""A small harness for end-to-end tests of the Linux program, vaskf5, on a private X display.
+"""The end-to-end tests of the Linux program's window, on the shared private X display of tests/xharness.py.
 
-One X server (Xvfb) with a window manager (openbox) per test module, started on a free display number and stopped
-by its process id. Each test starts the real program with its own settings and runtime folders, drives it with
-xdotool as a person would, and observes it from outside: the screen's pixels, the settings file, and the window's
-place and properties as the window manager sees them.
+One X server (Xvfb) with a window manager (openbox) per test module. Each test starts the real program with its
+own settings and runtime folders, drives it with xdotool as a person would, and observes it from outside: the
+screen's pixels, the settings file, and the window's place and properties as the window manager sees them.
 """
 
 from __future__ import annotations
@@ -11,50 +10,19 @@ from __future__ import annotations
 import os
 import shutil
 import subprocess
+import sys
 import tempfile
-import time
 import unittest
-from dataclasses import dataclass
 from pathlib import Path
 
 REPO = Path(__file__).resolve().parents[2]
-PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
+sys.path.insert(0, str(REPO / "tests"))
+from xharness import AIM, HOLD, PROGRAM, Display, Region, wait_until  # noqa: E402  (on the path set above)
+
 OUT = Path(os.environ.get("VASKF5_TEST_OUT", REPO / "build" / "linux" / "tests" / "linux" / "out"))
 PICTURES = REPO / "assets" / "out"
 
-START_TIMEOUT = 20.0
 STEP_TIMEOUT = 10.0
-HOLD = 0.05  # seconds a key or button is held, as a quick person does
-AIM = 0.1  # seconds between the pointer's last moves and the press
-TITLE = "Vask F5"
-
-
-def wait_until(predicate, what: str, timeout: float = STEP_TIMEOUT, interval: float = 0.05):
-    """Polls ``predicate`` until it returns something true and returns that; fails at the deadline."""
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise AssertionError(f"gave up after {timeout:.0f} s waiting for {what}")
-        time.sleep(interval)
-
-
-@dataclass
-class Region:
-    """Pixels of a rectangle of the screen, read once; ``at`` takes coordinates within the rectangle."""
-
-    width: int
-    height: int
-    data: bytes
-
-    def at(self, x: int, y: int) -> tuple[int, int, int]:
-        i = 3 * (y * self.width + x)
-        return tuple(self.data[i:i + 3])
-
-    def count(self, points, colour) -> int:
-        return sum(1 for x, y in points if self.at(x, y) == colour)
 
 
 def picture(path: Path) -> Region:
@@ -67,90 +35,25 @@ def picture(path: Path) -> Region:
     return Region(width, height, data)
 
 
-class Display:
-    """A private X server with openbox on the first free display number."""
-
-    def __init__(self) -> None:
-        # The server picks a free display number itself and reports it, so two test runs never race for one.
-        read_end, write_end = os.pipe()
-        self.server = subprocess.Popen(["Xvfb", "-displayfd", str(write_end), "-screen", "0", "1280x800x24",
-                                        "-nolisten", "tcp"], pass_fds=(write_end,), stdout=subprocess.DEVNULL,
-                                       stderr=subprocess.DEVNULL)
-        os.close(write_end)
-        with os.fdopen(read_end) as reported:
-            number = reported.readline().strip()
-        if not number.isdigit():
-            self.server.kill()
-            raise AssertionError("Xvfb did not start")
-        self.name = f":{number}"
-        self.env = {**os.environ, "DISPLAY": self.name, "NO_AT_BRIDGE": "1"}
-        self.env.pop("WAYLAND_DISPLAY", None)
-        self.window_manager = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL,
-                                               stderr=subprocess.DEVNULL)
-        wait_until(lambda: "_NET_SUPPORTING_WM_CHECK(WINDOW)" in self.run("xprop", "-root"), "openbox",
-                   START_TIMEOUT)
-
-    def stop(self) -> None:
-        for process in (self.window_manager, self.server):
-            process.terminate()
-            try:
-                process.wait(timeout=10)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-
-    def run(self, *args) -> str:
-        return subprocess.run([str(a) for a in args], env=self.env, capture_output=True, text=True, check=False,
-                              timeout=60).stdout
-
-    def xdotool(self, *args) -> str:
-        return self.run("xdotool", *args)
-
-    def grab(self, x: int, y: int, width: int, height: int, keep: Path | None = None) -> Region:
-        """The screen's pixels in a rectangle of root coordinates; also saved as a PNG when ``keep`` is given."""
-        data = subprocess.run(["import", "-display", self.name, "-window", "root", "-crop",
-                               f"{width}x{height}+{x}+{y}", "-depth", "8", "rgb:-"], env=self.env,
-                              capture_output=True, check=True, timeout=60).stdout
-        if keep:
-            keep.parent.mkdir(parents=True, exist_ok=True)
-            subprocess.run(["convert", "-size", f"{width}x{height}", "-depth", "8", "rgb:-", str(keep)],
-                           input=data, check=True, timeout=60)
-        return Region(width, height, data)
-
-
 class Program:
     """The real vaskf5 with its own settings folder, runtime folder and environment."""
 
     def __init__(self, display: Display, config: Path, runtime: Path, **extra_env: str) -> None:
         self.display = display
-        env = {**display.env, "XDG_CONFIG_HOME": str(config), "XDG_RUNTIME_DIR": str(runtime), **extra_env}
-        self.process = subprocess.Popen([str(PROGRAM)], env=env, stdout=subprocess.DEVNULL,
-                                        stderr=subprocess.DEVNULL)
-        self.xid = int(wait_until(lambda: self.find_window(), "the program's window", START_TIMEOUT))
-        wait_until(lambda: "IsViewable" in display.run("xwininfo", "-id", self.xid), "the window on screen")
-
-    def find_window(self) -> str | None:
-        found = self.display.xdotool("search", "--onlyvisible", "--pid", self.process.pid, "--name", f"^{TITLE}$")
-        return found.split()[0] if found.split() else None
+        self.process, self.xid = display.start_vaskf5(config, runtime, **extra_env)
 
     def stop(self) -> None:
-        if self.process.poll() is None:
-            self.process.kill()
-        self.process.wait(timeout=10)
+        self.display.stop_process(self.process)
 
     def wait_ended(self, what: str) -> int:
         return wait_until(lambda: self.process.poll() is not None and [self.process.returncode], what)[0]
 
     def origin(self) -> tuple[int, int]:
         """Where the window's top-left pixel is on the screen."""
-        info = self.display.run("xwininfo", "-id", self.xid)
-        values = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
-        return int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"])
+        return self.display.geometry(self.xid)[:2]
 
     def size(self) -> tuple[int, int]:
-        info = self.display.run("xwininfo", "-id", self.xid)
-        values = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
-        return int(values["Width"]), int(values["Height"])
+        return self.display.geometry(self.xid)[2:]
 
     def grab(self, keep: Path | None = None) -> Region:
         """The window's pixels; the pointer is parked off the window first so no tool tip covers them."""
@@ -163,20 +66,10 @@ class Program:
         self.display.xdotool("mousemove", 1270, 790)
 
     def click(self, x: int, y: int) -> None:
-        """A left click at a point of the window. The pointer glides the last pixels, as a hand does: GTK's scroll
-        bars find their arrows from a move within them, not from the pointer jumping in from afar."""
-        self.display.xdotool("mousemove", "--window", self.xid, x - 2, y, "sleep", AIM, "mousemove", "--window",
-                             self.xid, x, y, "sleep", AIM, "mousedown", 1, "sleep", HOLD, "mouseup", 1)
+        self.display.click(self.xid, x, y)
 
-    def drag(self, start: tuple[int, int], by: tuple[int, int], steps: int = 8) -> None:
-        """Left button down at a point of the window, moved by ``by`` on the screen in steps, and released."""
-        x0, y0 = self.origin()
-        args: list = ["mousemove", x0 + start[0], y0 + start[1], "sleep", HOLD, "mousedown", 1]
-        for step in range(1, steps + 1):
-            args += ["sleep", 0.03, "mousemove", x0 + start[0] + by[0] * step // steps,
-                     y0 + start[1] + by[1] * step // steps]
-        args += ["sleep", HOLD, "mouseup", 1]
-        self.display.xdotool(*args)
+    def drag(self, start: tuple[int, int], by: tuple[int, int]) -> None:
+        self.display.drag(self.xid, start, by)
 
     def key(self, name: str) -> None:
         """A key typed into the window, which is activated first as a person's click would."""
@@ -184,8 +77,7 @@ class Program:
         self.display.xdotool("key", "--delay", int(HOLD * 1000), name)
 
     def prop(self, name: str) -> str:
-        """An X property of the window as xprop prints it."""
-        return self.display.run("xprop", "-id", self.xid, name)
+        return self.display.prop(self.xid, name)
 
     def windows_of_type(self, kind: str) -> list[str]:
         """The program's shown windows of a window type (NORMAL, DIALOG, TOOLTIP ...)."""
@@ -199,9 +91,7 @@ class Program:
                              self.xid, x, y)
 
     def opacity(self) -> int:
-        """The window's opacity as the compositor would apply it, 0 to 255 (255 when the property is absent)."""
-        value = self.prop("_NET_WM_WINDOW_OPACITY").rpartition("=")[2].strip()
-        return round(int(value) * 255 / 0xFFFFFFFF) if value.isdigit() else 255
+        return self.display.opacity(self.xid)
 
 
 _display: Display | None = None
@@ -211,10 +101,7 @@ def shared_display() -> Display:
     """The display of this test run, started on first use."""
     global _display
     if _display is None:
-        for tool in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import"):
-            if not shutil.which(tool):
-                raise AssertionError(f"{tool} is missing: ./scripts/test.sh installs it")
-        _display = Display()
+        _display = Display().start()
     return _display
 
 
@@ -241,7 +128,6 @@ class ProgramCase(unittest.TestCase):
         self.folder = Path(tempfile.mkdtemp(prefix="vaskf5-e2e-"))
         self.config = self.folder / "config"
         self.runtime = self.folder / "runtime"
-        self.runtime.mkdir(mode=0o700, parents=True)
         self.programs: list[Program] = []
         self.addCleanup(shutil.rmtree, self.folder, True)
         self.addCleanup(self.stop_programs)
@@ -249,6 +135,7 @@ class ProgramCase(unittest.TestCase):
     def stop_programs(self) -> None:
         for program in self.programs:
             program.stop()
+        self.programs.clear()
 
     def run_second_copy(self) -> subprocess.CompletedProcess:
         """Starts the program once more with the same folders and waits for it to end."""
@@ -264,13 +151,13 @@ class ProgramCase(unittest.TestCase):
     def settings_file(self) -> Path:
         return self.config / "vaskf5" / "settings.ini"
 
-    def stored(self) -> str | None:
-        """The stored selection, or None when the settings file holds none."""
+    def stored(self, key: str = "Apps") -> str | None:
+        """A stored value (by default the selection), or None when the settings file holds none."""
         if not self.settings_file.is_file():
             return None
         for line in self.settings_file.read_text().splitlines():
-            if line.startswith("Apps="):
-                return line[len("Apps="):]
+            if line.startswith(f"{key}="):
+                return line[len(key) + 1:]
         return None
 
     def store(self, text: str) -> None:

@@ -10,29 +10,15 @@ from __future__ import annotations
 import unittest
 
 from harness import OUT, PICTURES, REPO, ProgramCase, Region, picture, stop_display, wait_until
+from xharness import (AUTO_LABEL_CLICK, BACKGROUND, CLOSE_CLICK, EXIT_CLICK, MINIMISE_CLICK, PANEL_BACKGROUND,
+                      PANEL_CLOSE_CLICK, PIN_BOX, PIN_BOX_AREA, SLIDER_THUMB,
+                      SLIDER_TRACK, TICK_ORIGIN, TILE_CLICK)
 
 TICK_BLUE = (9, 74, 178)
-PANEL_BORDER = (160, 160, 160)
 STORE_ORDER = ("ie", "chrome", "firefox", "opera", "autorefresh")
 
-# Where a person clicks, in window pixels at scale 1 (the layout is in twips, 15 to a pixel).
-TILE_CLICK = {"chrome": (69, 108), "ie": (160, 108), "firefox": (252, 108), "opera": (343, 108)}
-TICK_ORIGIN = {"chrome": (35, 74), "ie": (126, 74), "firefox": (218, 74), "opera": (309, 74)}
-AUTO_LABEL_CLICK = (120, 181)
-SETTINGS_CLICK = (350, 22)
-PANEL_CLOSE_CLICK = (385, 30)
-MINIMISE_CLICK = (369, 20)
-CLOSE_CLICK = (400, 20)
-EXIT_CLICK = (391, 197)
-BACKGROUND = (200, 160)
-PANEL_BACKGROUND = (200, 150)  # inside the open panel, on no control
-IE_PIN_BOX = (110, 41)  # the IE row's "置顶" box in the open panel
-PIN_BOX_AREA = (104, 34, 16, 16)  # x, y, width, height of its check mark
 # The row of browser tiles, which nothing but a tick overlay covers: x, y, width, height at scale 1.
 TILE_ROW = (30, 70, 360, 75)
-# The opacity slider for Firefox in the open panel: its track left of the thumb, and the thumb at value 255.
-FF_SLIDER_TRACK = (260, 105)
-FF_SLIDER_THUMB = (330, 105)
 
 
 def stored(*ticked: str) -> str:
@@ -136,24 +122,42 @@ class MovingAndPanel(ProgramCase):
             program.drag(start, by)
             expected = (before[0] + by[0], before[1] + by[1])
             wait_until(lambda: program.origin() == expected, f"the window at {expected} (it is at {program.origin()})")
-        program.click(*SETTINGS_CLICK)
+        program.display.open_panel(program.xid)
         before = program.origin()
         program.drag(PANEL_BACKGROUND, (25, -30))
         expected = (before[0] + 25, before[1] - 30)
         wait_until(lambda: program.origin() == expected, f"the window at {expected} (it is at {program.origin()})")
 
+    def test_the_window_opens_where_it_was_left_and_centred_on_the_work_area_when_the_stored_place_is_unusable(self):
+        program = self.start()
+        before = program.origin()
+        program.drag(BACKGROUND, (-150, 90))
+        left_at = (before[0] - 150, before[1] + 90)
+        wait_until(lambda: self.stored("Position") == f"{left_at[0]},{left_at[1]}", f"the place {left_at} stored")
+        program.key("Escape")
+        program.wait_ended("the program to end after Esc")
+        self.assertEqual(self.start().origin(), left_at)
+        self.stop_programs()
+
+        x, y, width, height = (int(v) for v in self.display.run("xprop", "-root", "_NET_WORKAREA")
+                               .partition("=")[2].split(",")[:4])
+        centred = (x + (width - 416) // 2, y + (height - 217) // 2)
+        for garbage in ("garbage", "12", "12,", "x,40", "99999999999,5", "5000,5000"):
+            with self.subTest(position=garbage):
+                self.store(f"[Refresh]\nApps=chrome,\nPosition={garbage}\n")
+                self.assertEqual(self.start().origin(), centred)
+                self.stop_programs()
+
     def test_the_settings_panel_opens_over_the_tiles_and_closes_again(self):
         program = self.start()
-        program.click(*SETTINGS_CLICK)
-        wait_until(lambda: program.grab().at(16, 100) == PANEL_BORDER, "the open panel's border")
+        program.display.open_panel(program.xid)
         self.assertEqual(tile_state(program.grab(), "chrome"), "clear", "the panel covers the tiles")
         program.click(*PANEL_CLOSE_CLICK)
         wait_until(lambda: tile_state(program.grab(), "chrome") == "ticked", "the tiles again")
 
     def test_a_pin_box_toggles_on_a_click_and_on_space_and_back_on_the_next(self):
         program = self.start()
-        program.click(*SETTINGS_CLICK)
-        wait_until(lambda: program.grab().at(16, 100) == PANEL_BORDER, "the open panel")
+        program.display.open_panel(program.xid)
 
         def mark() -> bytes:
             x, y, width, height = PIN_BOX_AREA
@@ -170,25 +174,24 @@ class MovingAndPanel(ProgramCase):
             return wait_until(settled, what, interval=0.2)
 
         unticked = mark()
-        program.click(*IE_PIN_BOX)
+        program.click(*PIN_BOX["ie"])
         ticked = settled_change(unticked, "the box ticked by a click")
         # The click gave the box the focus; once a key is used GTK draws its focus ring, in either state.
         program.key("space")
         cleared = settled_change(ticked, "the box cleared by Space")
         program.key("space")
         ticked_with_ring = settled_change(cleared, "the box ticked again by Space")
-        program.click(*IE_PIN_BOX)
+        program.click(*PIN_BOX["ie"])
         self.assertEqual(settled_change(ticked_with_ring, "the box cleared again by a click"), cleared)
 
     def test_a_click_on_a_slider_track_changes_the_windows_opacity_once_and_a_dragged_thumb_only_when_let_go(self):
         # No browser is found yet on Linux, so the sliders act on the program's own window.
         program = self.start()
-        program.click(*SETTINGS_CLICK)
-        wait_until(lambda: program.grab().at(16, 100) == PANEL_BORDER, "the open panel")
-        program.click(*FF_SLIDER_TRACK)
+        program.display.open_panel(program.xid)
+        program.click(*SLIDER_TRACK["firefox"])
         wait_until(lambda: program.opacity() == 254, "opacity 254 after one click on the track")
         x0, y0 = program.origin()
-        thumb = (x0 + FF_SLIDER_THUMB[0] - 1, y0 + FF_SLIDER_THUMB[1])
+        thumb = (x0 + SLIDER_THUMB["firefox"][0] - 1, y0 + SLIDER_THUMB["firefox"][1])
         program.display.xdotool("mousemove", *thumb, "sleep", 0.1, "mousedown", 1, "sleep", 0.1,
                                 "mousemove", thumb[0] - 40, thumb[1], "sleep", 0.3)
         self.assertEqual(program.opacity(), 254, "nothing changes while the thumb is dragged")

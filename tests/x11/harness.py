@@ -2,9 +2,10 @@
 
 One environment per test module: a private Xvfb display on a free number with openbox (and picom when asked), a
 local HTTP server on 127.0.0.1 that hands out the page the editor saves and logs every load of it, Chromium and
-Firefox ESR on throw-away profiles showing that page, the tests' own editor window (support/editor), and the
-refresher (support/refresher: the keyboard watch, the save-key watcher and the desktop, composed as the program
-composes them). Everything started is remembered and stopped by its process id, also when a test fails.
+Firefox ESR on throw-away profiles showing that page, the tests' own editor window (support/editor), the real
+vaskf5, and for the benchmark the refresher (support/refresher: the keyboard watch, the save-key watcher and the
+desktop, composed as the program composes them). Everything started is remembered and stopped by its process id,
+also when a test fails.
 
 Keys come from the X server through xdotool, at a person's speed.
 """
@@ -14,40 +15,26 @@ from __future__ import annotations
 import http.server
 import os
 import shutil
-import signal
 import subprocess
+import sys
 import tempfile
 import threading
 import time
-from dataclasses import dataclass, field
+from dataclasses import dataclass
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parent.parent
-SUPPORT = Path(os.environ.get("VASKF5_X11_SUPPORT_DIR", REPO / "build" / "linux" / "tests" / "x11" / "support"))
-PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
+sys.path.insert(0, str(REPO / "tests"))
+from xharness import START_TIMEOUT, Display, HarnessError, require, wait_until  # noqa: E402  (on the path above)
 
-START_TIMEOUT = 60.0   # a browser's first window on a busy two-core machine
+SUPPORT = Path(os.environ.get("VASKF5_X11_SUPPORT_DIR", REPO / "build" / "linux" / "tests" / "x11" / "support"))
+
 EVENT_TIMEOUT = 10.0
 SETTLE_SECONDS = 0.6   # only to prove that nothing more arrives
 HOLD = 0.06            # how long each key of a chord is held
 
 SCREEN = (1600, 1000)
-
-
-class HarnessError(RuntimeError):
-    """The environment could not be set up; the message says what is missing."""
-
-
-def wait_until(predicate, timeout: float, what: str, interval: float = 0.02):
-    deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
-        if time.monotonic() >= deadline:
-            raise TimeoutError(f"gave up after {timeout:.0f} s waiting for {what}")
-        time.sleep(interval)
 
 
 # ----------------------------------------------------------------------------------------------------------------
@@ -148,7 +135,7 @@ class Reporter:
         def found():
             return next((line for line in self.snapshot()[after:] if line.startswith(prefix)), None)
         try:
-            return wait_until(found, timeout, f"'{prefix}' from {Path(self.process.args[0]).name}")
+            return wait_until(found, f"'{prefix}' from {Path(self.process.args[0]).name}", timeout)
         except TimeoutError as timeout_error:
             self.errors.seek(0)
             state = "running" if self.process.poll() is None else f"ended with {self.process.returncode}"
@@ -170,49 +157,24 @@ class Window:
     name: str
 
 
-@dataclass
-class X11Env:
-    name: str
-    compositor: bool = False
-    window_manager: bool = True
-    display: str = ""
-    env: dict = field(default_factory=dict)
-    temp: Path | None = None
-    processes: list = field(default_factory=list)
-    server: PageServer | None = None
+class X11Env(Display):
+    """A display for one test module, with its own home, settings and runtime folders and the page server."""
 
-    # -- display, window manager, compositor ----------------------------------------------------------------------
+    def __init__(self, name: str, compositor: bool = False, window_manager: bool = True):
+        super().__init__(SCREEN, window_manager=window_manager, compositor=compositor)
+        self.name = name
+        self.temp: Path | None = None
+        self.server: PageServer | None = None
 
     def start(self) -> "X11Env":
-        for tool in ("Xvfb", "openbox", "xdotool", "xprop", "chromium", "firefox-esr"):
-            if shutil.which(tool) is None:
-                raise HarnessError(f"{tool} is not installed (see scripts/test.sh for the packages)")
+        require("chromium", "firefox-esr")
         for program in ("editor", "refresher"):
             if not (SUPPORT / program).is_file():
                 raise HarnessError(f"{SUPPORT / program} is missing: build the linux preset first")
         self.temp = Path(tempfile.mkdtemp(prefix=f"vaskf5-x11-{self.name}-"))
-        number = next(n for n in range(120, 400) if not Path(f"/tmp/.X11-unix/X{n}").exists()
-                      and not Path(f"/tmp/.X{n}-lock").exists())
-        self.display = f":{number}"
-        self.env = {key: value for key, value in os.environ.items() if key not in ("WAYLAND_DISPLAY",)}
-        self.env.update(DISPLAY=self.display, HOME=str(self.temp / "home"), XDG_SESSION_TYPE="x11",
-                        XDG_CONFIG_HOME=str(self.temp / "config"), XDG_CACHE_HOME=str(self.temp / "cache"),
-                        XDG_RUNTIME_DIR=str(self.temp / "runtime"))
-        for folder in ("home", "runtime"):
-            (self.temp / folder).mkdir(mode=0o700)
-        self.spawn(["Xvfb", self.display, "-screen", "0", f"{SCREEN[0]}x{SCREEN[1]}x24", "-nolisten", "tcp",
-                    "-noreset"])  # else the server resets whenever its last client leaves, under our feet
-        wait_until(lambda: Path(f"/tmp/.X11-unix/X{number}").exists() and self.run_ok(["xprop", "-root"]),
-                   START_TIMEOUT, "Xvfb")
-        if self.window_manager:
-            self.spawn(["openbox", "--sm-disable"])
-            # Its theme is announced at the end of its start-up; a window mapped before that may never be
-            # managed (the check window appears earlier).
-            wait_until(lambda: "_OB_THEME" in self.output(["xprop", "-root"]), START_TIMEOUT, "openbox")
-        if self.compositor:
-            self.spawn(["picom", "--backend", "xrender", "--no-fading-openclose"])
-            wait_until(lambda: '"picom"' in self.output(["xwininfo", "-root", "-children"]),
-                       START_TIMEOUT, "picom")
+        (self.temp / "home").mkdir(mode=0o700)
+        super().start(HOME=str(self.temp / "home"), XDG_CONFIG_HOME=str(self.temp / "config"),
+                      XDG_CACHE_HOME=str(self.temp / "cache"), XDG_RUNTIME_DIR=str(self.temp / "runtime"))
         page = self.temp / "site" / "page.html"
         page.parent.mkdir()
         page.write_text('<!doctype html><html><body><p id="v">0</p></body></html>\n')
@@ -220,40 +182,16 @@ class X11Env:
         return self
 
     def stop(self) -> None:
-        for process in reversed(self.processes):
-            if process.poll() is None:
-                process.send_signal(signal.SIGTERM)
-        for process in reversed(self.processes):
-            try:
-                process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
+        super().stop()
         if self.server:
             self.server.stop()
         if self.temp:
             shutil.rmtree(self.temp, ignore_errors=True)
 
-    def spawn(self, args: list[str], **kwargs) -> subprocess.Popen:
-        process = subprocess.Popen(args, env=self.env, stdout=kwargs.pop("stdout", subprocess.DEVNULL),
-                                   stderr=kwargs.pop("stderr", subprocess.DEVNULL), start_new_session=True, **kwargs)
-        self.processes.append(process)
-        return process
-
     def reporter(self, args: list[str], stdin=subprocess.DEVNULL) -> Reporter:
         reporter = Reporter(args, self.env, stdin)
         self.processes.append(reporter.process)
         return reporter
-
-    def output(self, args: list[str]) -> str:
-        result = subprocess.run(args, env=self.env, capture_output=True, text=True, timeout=30)
-        return result.stdout
-
-    def run_ok(self, args: list[str]) -> bool:
-        return subprocess.run(args, env=self.env, capture_output=True, timeout=30).returncode == 0
-
-    def xdotool(self, *args: str) -> str:
-        return self.output(["xdotool", *args]).strip()
 
     # -- browsers and windows -------------------------------------------------------------------------------------
 
@@ -266,7 +204,7 @@ class X11Env:
             args.insert(1, "--no-sandbox")
         self.spawn(args)
         window = self.wait_window("Chromium", "chrome")
-        wait_until(lambda: self.server.count("chrome") >= 1, START_TIMEOUT, "Chromium's first page load")
+        wait_until(lambda: self.server.count("chrome") >= 1, "Chromium's first page load", START_TIMEOUT)
         return window
 
     def start_firefox(self, url: str = "") -> Window:
@@ -287,12 +225,12 @@ class X11Env:
         (profile / "user.js").write_text("".join(f'user_pref("{k}", {v});\n' for k, v in prefs.items()))
         self.spawn(["firefox-esr", "--profile", str(profile), "--no-remote", "-new-instance", url or self.server.url])
         window = self.wait_window("firefox-esr", "firefox")
-        wait_until(lambda: self.server.count("firefox") >= 1, START_TIMEOUT, "Firefox's first page load")
+        wait_until(lambda: self.server.count("firefox") >= 1, "Firefox's first page load", START_TIMEOUT)
         return window
 
     def wait_window(self, window_class: str, name: str) -> Window:
         found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--class", f"^{window_class}$"),
-                           START_TIMEOUT, f"a window of class {window_class}")
+                           f"a window of class {window_class}", START_TIMEOUT)
         return Window(int(found.split()[-1]), name)
 
     def start_editor(self, window_class: str = "VaskEditor", geometry: str = "600x200+500+700") -> tuple:
@@ -307,7 +245,7 @@ class X11Env:
             editor.wait_line("ready", timeout=START_TIMEOUT)
         window = Window(created, window_class)
         if self.window_manager:
-            wait_until(lambda: self.is_managed(window), START_TIMEOUT, f"the window manager to take {window_class}")
+            wait_until(lambda: self.is_managed(window), f"the window manager to take {window_class}", START_TIMEOUT)
         return editor, window
 
     def start_refresher(self, ticked: list[str]) -> Reporter:
@@ -318,39 +256,23 @@ class X11Env:
         refresher.wait_line("watching on")
         return refresher
 
-    def start_program(self, ticked: list[str], automatic: bool = True) -> subprocess.Popen:
+    def start_program(self, ticked: list[str], automatic: bool = True) -> tuple[subprocess.Popen, Window]:
         """The real vaskf5, with these browsers ticked and automatic refresh on or off through its settings file;
         returns once its window is on screen."""
-        if not PROGRAM.is_file():
-            raise HarnessError(f"{PROGRAM} is missing: build the linux preset first")
-        folder = Path(self.env["XDG_CONFIG_HOME"]) / "vaskf5"
-        folder.mkdir(parents=True, exist_ok=True)
+        config = Path(self.env["XDG_CONFIG_HOME"])
+        (config / "vaskf5").mkdir(parents=True, exist_ok=True)
         apps = "".join(f"{name}," for name in ticked) + ("autorefresh," if automatic else "")
-        (folder / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n")
-        program = self.spawn([str(PROGRAM)])
-        wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", str(program.pid), "--name", "^Vask F5$"),
-                   START_TIMEOUT, "the window of vaskf5")
-        return program
-
-    def stop_process(self, process: subprocess.Popen) -> None:
-        process.terminate()
-        try:
-            process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
-            process.wait()
-        self.processes.remove(process)
+        (config / "vaskf5" / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n")
+        program, xid = self.start_vaskf5(config, Path(self.env["XDG_RUNTIME_DIR"]))
+        return program, Window(int(xid), "vaskf5")
 
     def is_managed(self, window: Window) -> bool:
-        return "WM_STATE(WM_STATE)" in self.output(["xprop", "-id", str(window.id), "WM_STATE"])
-
-    def prop(self, window: Window, name: str) -> str:
-        return self.output(["xprop", "-id", str(window.id), name]).strip()
+        return "WM_STATE(WM_STATE)" in self.prop(window.id, "WM_STATE")
 
     def activate(self, window: Window) -> None:
         # Without a window manager nobody acts on activation requests: the focus is set directly.
         self.xdotool("windowactivate" if self.window_manager else "windowfocus", "--sync", str(window.id))
-        wait_until(lambda: self.focused() == window.id, EVENT_TIMEOUT, f"{window.name} to have the focus")
+        wait_until(lambda: self.focused() == window.id, f"{window.name} to have the focus", EVENT_TIMEOUT)
 
     def focused(self) -> int:
         text = self.xdotool("getwindowfocus")
@@ -362,7 +284,20 @@ class X11Env:
 
     def minimise(self, window: Window) -> None:
         self.xdotool("windowminimize", "--sync", str(window.id))
-        wait_until(lambda: "Iconic" in self.prop(window, "WM_STATE"), EVENT_TIMEOUT, f"{window.name} minimised")
+        wait_until(lambda: "Iconic" in self.prop(window.id, "WM_STATE"), f"{window.name} minimised", EVENT_TIMEOUT)
+
+    def loads_after(self, act, expected: dict[str, int]) -> dict[str, int]:
+        """Does ``act`` and waits until each browser has loaded the page as often as expected, or the deadline
+        passes, then a little longer to see that no more loads come. Returns how many loads each browser made."""
+        before = {name: self.server.count(name) for name in expected}
+        act()
+        try:
+            wait_until(lambda: all(self.server.count(name) - before[name] >= n for name, n in expected.items()),
+                       "the expected reloads", 3.0)
+        except TimeoutError:
+            pass
+        time.sleep(SETTLE_SECONDS)
+        return {name: self.server.count(name) - before[name] for name in expected}
 
     def type_save_chord(self) -> None:
         """Ctrl then S as a person types it: Ctrl down, S down and up, Ctrl up."""
@@ -371,7 +306,7 @@ class X11Env:
 
 
 # ----------------------------------------------------------------------------------------------------------------
-# A desktop with both browsers, the editor, look-alikes and the refresher
+# A desktop with both browsers, the editor, look-alikes and vaskf5
 
 
 class Desktop:
@@ -391,9 +326,6 @@ class Desktop:
             self.lookalikes = [self.env.start_editor(name, f"300x150+{1000 + 310 * i}+720")
                                for i, name in enumerate(self.LOOKALIKES)]
             self.editor, self.editor_window = self.env.start_editor()
-            # The driver only looks windows up and sets their opacity and above state; vaskf5 refreshes.
-            self.refresher = self.env.start_refresher([])
-            self.refresher.send("watch off")
             self.program = None
             self.use(["chrome", "firefox"])
         except BaseException:
@@ -407,15 +339,15 @@ class Desktop:
     def counts(self) -> dict[str, int]:
         return {name: self.env.server.count(name) for name in self.browsers}
 
-    def use(self, ticked: list[str], automatic: bool = True) -> None:
+    def use(self, ticked: list[str], automatic: bool = True, fresh: bool = False) -> None:
         """vaskf5 running with these browsers ticked and automatic refresh on or off (started again when that
-        changes), and the editor in front again."""
+        changes, or when a ``fresh`` one is asked for), and the editor in front again."""
         wanted = (tuple(ticked), automatic)
-        if self.program is not None and self.program_state == wanted:
+        if self.program is not None and self.program_state == wanted and not fresh:
             return
         if self.program is not None:
             self.env.stop_process(self.program)
-        self.program = self.env.start_program(ticked, automatic)
+        self.program, self.program_window = self.env.start_program(ticked, automatic)
         self.program_state = wanted
         self.env.activate(self.editor_window)
 
@@ -429,18 +361,8 @@ class Desktop:
         self.env.activate(self.editor_window)
 
     def chord(self, expected: dict[str, int]) -> dict[str, int]:
-        """Types Ctrl then S into the editor and waits until each browser has loaded the page as often as
-        expected, or the deadline passes. Returns how many loads each browser made."""
-        before = self.counts()
-        self.env.type_save_chord()
-        try:
-            wait_until(lambda: all(self.counts()[name] - before[name] >= n for name, n in expected.items()),
-                       3.0, "the expected reloads")
-        except TimeoutError:
-            pass
-        time.sleep(SETTLE_SECONDS)
-        after = self.counts()
-        return {name: after[name] - before[name] for name in self.browsers}
+        """Types Ctrl then S into the editor; returns how many loads each browser made."""
+        return self.env.loads_after(self.env.type_save_chord, expected)
 
     def synthetic_keys_received(self) -> dict[str, list[str]]:
         """Keys that a program sent to the editor or a look-alike: there must never be any."""

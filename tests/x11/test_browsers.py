@@ -135,8 +135,8 @@ class OnlyTickedBrowsers(unittest.TestCase):
         quick = ["keydown", "ctrl", "sleep", "0.01", "keydown", "s", "sleep", "0.01", "keyup", "s", "sleep", "0.01",
                  "keyup", "ctrl", "sleep", "0.03"]
         scene.env.xdotool(*quick, *quick)
-        harness.wait_until(lambda: scene.counts()["chrome"] - before["chrome"] >= 2, harness.EVENT_TIMEOUT,
-                           "two reloads of Chromium")
+        harness.wait_until(lambda: scene.counts()["chrome"] - before["chrome"] >= 2,
+                           "two reloads of Chromium", harness.EVENT_TIMEOUT)
         harness.time.sleep(harness.SETTLE_SECONDS)
         self.assertEqual(scene.counts()["chrome"] - before["chrome"], 2)
         self.assertEqual(scene.env.focused(), scene.editor_window.id)
@@ -148,12 +148,12 @@ class OnlyTickedBrowsers(unittest.TestCase):
         scene.env.xdotool("keydown", "ctrl", "sleep", str(harness.HOLD), "keydown", "s", "sleep", str(harness.HOLD),
                           "keyup", "s", "sleep", str(harness.HOLD), "keyup", "ctrl", "windowactivate", "--sync",
                           str(scene.chrome.id))
-        harness.wait_until(lambda: scene.env.focused() == scene.chrome.id, harness.EVENT_TIMEOUT, "Chromium focused")
+        harness.wait_until(lambda: scene.env.focused() == scene.chrome.id, "Chromium focused", harness.EVENT_TIMEOUT)
         harness.time.sleep(0.5)  # the hold is long over
         for presses in (1, 2):
             scene.env.xdotool("key", "F5")  # a real F5, typed into Chromium
-            harness.wait_until(lambda: scene.counts()["chrome"] - before >= 1 + presses, harness.EVENT_TIMEOUT,
-                               f"Chromium to reload on real F5 number {presses}")
+            harness.wait_until(lambda: scene.counts()["chrome"] - before >= 1 + presses,
+                               f"Chromium to reload on real F5 number {presses}", harness.EVENT_TIMEOUT)
             harness.time.sleep(harness.SETTLE_SECONDS)
         self.assertEqual(scene.counts()["chrome"] - before, 3)
 

@@ -1,41 +1,44 @@
-"""Where the engine cannot serve, it says so plainly: no X display at all ends it with a message; a Wayland
-session is told once that only X11 windows are served."""
+"""Where vaskf5 cannot serve, it says so plainly: no X display at all ends it with a message; a Wayland session is
+told once that only X11 windows are served."""
 
 import os
 import subprocess
+import tempfile
 import unittest
+from pathlib import Path
 
-import harness
-
-
-def run_refresher(env: dict) -> subprocess.CompletedProcess:
-    return subprocess.run([str(harness.SUPPORT / "refresher")], env=env, input="quit\n", capture_output=True,
-                          text=True, timeout=30)
+from xharness import PROGRAM, Display
 
 
 class DisplayCheck(unittest.TestCase):
+    def setUp(self):
+        folder = tempfile.TemporaryDirectory(prefix="vaskf5-session-")
+        self.addCleanup(folder.cleanup)
+        self.config, self.runtime = Path(folder.name) / "config", Path(folder.name) / "runtime"
+
     def test_without_an_x_display_it_ends_with_a_clear_message(self):
         for display in (None, ":359"):
             with self.subTest(display=display):
                 env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
+                env.update(XDG_CONFIG_HOME=str(self.config), XDG_RUNTIME_DIR=str(self.runtime))
                 if display:
                     env["DISPLAY"] = display
-                result = run_refresher(env)
-                self.assertNotEqual(result.returncode, 0)
+                result = subprocess.run([str(PROGRAM)], env=env, capture_output=True, text=True, timeout=30)
+                self.assertEqual(result.returncode, 1)
                 self.assertIn("needs an X11 display", result.stderr)
 
     def test_a_wayland_session_is_told_once_that_only_x11_windows_are_served(self):
-        env = harness.X11Env("session")
-        try:
-            env.start()
-            result = run_refresher({**env.env, "WAYLAND_DISPLAY": "wayland-0", "XDG_SESSION_TYPE": "wayland"})
-            self.assertEqual(result.returncode, 0)
-            self.assertEqual(result.stderr.count("Wayland session"), 1, result.stderr)
-            self.assertIn("serves X11 windows only", result.stderr)
-            plain = run_refresher(env.env)
-            self.assertEqual(plain.stderr, "")
-        finally:
-            env.stop()
+        display = Display().start()
+        self.addCleanup(display.stop)
+        log = self.runtime / "vaskf5.log"
+        program, _ = display.start_vaskf5(self.config, self.runtime, WAYLAND_DISPLAY="wayland-0",
+                                          XDG_SESSION_TYPE="wayland")
+        self.assertEqual(log.read_text().count("Wayland session"), 1, log.read_text())
+        self.assertIn("serves X11 windows only", log.read_text())
+        self.assertIsNone(program.poll(), "it keeps serving the X11 windows")
+        display.stop_process(program)
+        display.start_vaskf5(self.config, self.runtime)
+        self.assertNotIn("Wayland", log.read_text())
 
 
 if __name__ == "__main__":

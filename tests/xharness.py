@@ -1,0 +1,234 @@
+"""What the end-to-end tests of the Linux program share, in tests/linux and tests/x11: a private X display (Xvfb
+on a free number, openbox, picom when asked) where everything started is remembered and stopped by its process id;
+the real vaskf5 started there with throw-away settings and runtime folders; where a person clicks on its window; and
+the X tools (xdotool, xprop, xwininfo, import) that act on the display and read windows from outside.
+
+Both folders put this file's folder on their import path (their harness does it).
+"""
+
+from __future__ import annotations
+
+import os
+import shutil
+import signal
+import subprocess
+import time
+from dataclasses import dataclass
+from pathlib import Path
+
+REPO = Path(__file__).resolve().parent.parent
+PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
+START_TIMEOUT = 60.0  # a browser's first window, or the program's, on a busy two-core machine
+HOLD = 0.05  # seconds a key or button is held, as a quick person does
+AIM = 0.1  # seconds between the pointer's last moves and the press
+
+# Where a person clicks on vaskf5's window, in window pixels at scale 1 (the layout is in twips, 15 to a pixel).
+TILE_CLICK = {"chrome": (69, 108), "ie": (160, 108), "firefox": (252, 108), "opera": (343, 108)}
+TICK_ORIGIN = {"chrome": (35, 74), "ie": (126, 74), "firefox": (218, 74), "opera": (309, 74)}
+AUTO_LABEL_CLICK = (120, 181)
+SETTINGS_CLICK = (350, 22)
+PANEL_CLOSE_CLICK = (385, 30)
+MINIMISE_CLICK = (369, 20)
+CLOSE_CLICK = (400, 20)
+EXIT_CLICK = (391, 197)
+BACKGROUND = (200, 160)
+PANEL_BACKGROUND = (200, 150)  # inside the open panel, on no control
+PANEL_BORDER_POINT = (16, 100)  # on the open panel's border
+PANEL_BORDER = (160, 160, 160)
+# The open panel's rows: each "置顶" box, and each opacity slider's track left of the thumb and the thumb at 255.
+PIN_BOX = {"ie": (110, 41), "chrome": (110, 73), "firefox": (110, 105)}
+PIN_BOX_AREA = (104, 34, 16, 16)  # x, y, width, height of the IE box's check mark
+SLIDER_TRACK = {"chrome": (260, 75), "firefox": (260, 105)}
+SLIDER_THUMB = {"chrome": (330, 75), "firefox": (330, 105)}
+
+
+class HarnessError(RuntimeError):
+    """The environment could not be set up; the message says what is missing."""
+
+
+def require(*tools: str) -> None:
+    for tool in tools:
+        if shutil.which(tool) is None:
+            raise HarnessError(f"{tool} is not installed: ./scripts/test.sh installs it")
+
+
+def wait_until(predicate, what: str, timeout: float = 10.0, interval: float = 0.05):
+    """Polls ``predicate`` until it returns something true and returns that; fails at the deadline."""
+    deadline = time.monotonic() + timeout
+    while True:
+        value = predicate()
+        if value:
+            return value
+        if time.monotonic() >= deadline:
+            raise TimeoutError(f"gave up after {timeout:.0f} s waiting for {what}")
+        time.sleep(interval)
+
+
+@dataclass
+class Region:
+    """Pixels of a rectangle of the screen, read once; ``at`` takes coordinates within the rectangle."""
+
+    width: int
+    height: int
+    data: bytes
+
+    def at(self, x: int, y: int) -> tuple[int, int, int]:
+        i = 3 * (y * self.width + x)
+        return tuple(self.data[i:i + 3])
+
+    def count(self, points, colour) -> int:
+        return sum(1 for x, y in points if self.at(x, y) == colour)
+
+
+class XTools:
+    """The X tools run against the display named in ``self.env``; windows are given by their id."""
+
+    env: dict
+
+    def run(self, *args) -> str:
+        return subprocess.run([str(a) for a in args], env=self.env, capture_output=True, text=True, check=False,
+                              timeout=60).stdout
+
+    def xdotool(self, *args) -> str:
+        return self.run("xdotool", *args).strip()
+
+    def prop(self, xid, name: str) -> str:
+        """An X property of a window as xprop prints it."""
+        return self.run("xprop", "-id", xid, name).strip()
+
+    def opacity(self, xid) -> int:
+        """A window's opacity as the compositor would apply it, 0 to 255 (255 when the property is absent)."""
+        value = self.prop(xid, "_NET_WM_WINDOW_OPACITY").rpartition("=")[2].strip()
+        return round(int(value) * 255 / 0xFFFFFFFF) if value.isdigit() else 255
+
+    def geometry(self, xid) -> tuple[int, int, int, int]:
+        """Where a window's top-left pixel is on the screen, and its size."""
+        info = self.run("xwininfo", "-id", xid)
+        values = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
+        return tuple(int(values[key]) for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width",
+                                                  "Height"))
+
+    def click(self, xid, x: int, y: int) -> None:
+        """A left click at a point of a window. The pointer glides the last pixels, as a hand does: GTK's scroll
+        bars find their arrows from a move within them, not from the pointer jumping in from afar."""
+        self.xdotool("mousemove", "--window", xid, x - 2, y, "sleep", AIM, "mousemove", "--window", xid, x, y,
+                     "sleep", AIM, "mousedown", 1, "sleep", HOLD, "mouseup", 1)
+
+    def open_panel(self, xid) -> None:
+        """Opens vaskf5's settings panel with its grid button and waits until the panel is drawn."""
+        self.click(xid, *SETTINGS_CLICK)
+        x0, y0 = self.geometry(xid)[:2]
+        point = (x0 + PANEL_BORDER_POINT[0], y0 + PANEL_BORDER_POINT[1])
+        wait_until(lambda: self.grab(*point, 1, 1).at(0, 0) == PANEL_BORDER, "the open settings panel")
+
+    def grab(self, x: int, y: int, width: int, height: int, keep: Path | None = None) -> Region:
+        """The screen's pixels in a rectangle of root coordinates; also saved as a PNG when ``keep`` is given."""
+        data = subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", "-crop",
+                               f"{width}x{height}+{x}+{y}", "-depth", "8", "rgb:-"], env=self.env,
+                              capture_output=True, check=True, timeout=60).stdout
+        if keep:
+            keep.parent.mkdir(parents=True, exist_ok=True)
+            subprocess.run(["convert", "-size", f"{width}x{height}", "-depth", "8", "rgb:-", str(keep)],
+                           input=data, check=True, timeout=60)
+        return Region(width, height, data)
+
+    def drag(self, xid, start: tuple[int, int], by: tuple[int, int], steps: int = 8) -> None:
+        """Left button down at a point of a window, moved by ``by`` on the screen in steps, and released."""
+        x0, y0 = self.geometry(xid)[:2]
+        args: list = ["mousemove", x0 + start[0], y0 + start[1], "sleep", HOLD, "mousedown", 1]
+        for step in range(1, steps + 1):
+            args += ["sleep", 0.03, "mousemove", x0 + start[0] + by[0] * step // steps,
+                     y0 + start[1] + by[1] * step // steps]
+        args += ["sleep", HOLD, "mouseup", 1]
+        self.xdotool(*args)
+
+
+class Display(XTools):
+    """A private X server on a free display number, with openbox unless told otherwise and picom when asked. Call
+    ``start`` first and ``stop`` at the end; ``extra_env`` goes into the environment of everything started."""
+
+    def __init__(self, screen: tuple[int, int] = (1280, 800), window_manager: bool = True,
+                 compositor: bool = False) -> None:
+        self.screen = screen
+        self.window_manager = window_manager
+        self.compositor = compositor
+        self.processes: list[subprocess.Popen] = []
+        self.env = {key: value for key, value in os.environ.items() if key != "WAYLAND_DISPLAY"}
+
+    def start(self, **extra_env: str) -> "Display":
+        try:
+            return self._start(**extra_env)
+        except BaseException:
+            self.stop()  # what did start is not left running
+            raise
+
+    def _start(self, **extra_env: str) -> "Display":
+        require("Xvfb", "xdotool", "xprop", "xwininfo", "import", *(["openbox"] if self.window_manager else []),
+                *(["picom"] if self.compositor else []))
+        # The server picks a free display number itself and reports it, so two test runs never race for one; with
+        # -noreset it does not reset, under our feet, whenever its last client leaves.
+        read_end, write_end = os.pipe()
+        self.spawn(["Xvfb", "-displayfd", str(write_end), "-screen", "0", f"{self.screen[0]}x{self.screen[1]}x24",
+                    "-nolisten", "tcp", "-noreset"], pass_fds=(write_end,))
+        os.close(write_end)
+        with os.fdopen(read_end) as reported:
+            number = reported.readline().strip()
+        if not number.isdigit():
+            raise HarnessError("Xvfb did not start")
+        self.env.update(DISPLAY=f":{number}", NO_AT_BRIDGE="1", XDG_SESSION_TYPE="x11", **extra_env)
+        if self.window_manager:
+            self.spawn(["openbox", "--sm-disable"])
+            # Its theme is announced at the end of its start-up; a window mapped before that may never be
+            # managed (the check window appears earlier).
+            wait_until(lambda: "_OB_THEME" in self.run("xprop", "-root"), "openbox", START_TIMEOUT)
+        if self.compositor:
+            self.spawn(["picom", "--backend", "xrender", "--no-fading-openclose"])
+            wait_until(lambda: '"picom"' in self.run("xwininfo", "-root", "-children"), "picom", START_TIMEOUT)
+        return self
+
+    def spawn(self, args: list, env: dict | None = None, **kwargs) -> subprocess.Popen:
+        """Starts a program on the display, in its own session, and remembers it to stop it later."""
+        process = subprocess.Popen([str(a) for a in args], env=env or self.env,
+                                   stdout=kwargs.pop("stdout", subprocess.DEVNULL),
+                                   stderr=kwargs.pop("stderr", subprocess.DEVNULL), start_new_session=True, **kwargs)
+        self.processes.append(process)
+        return process
+
+    def stop_process(self, process: subprocess.Popen) -> None:
+        if process.poll() is None:
+            process.terminate()
+        try:
+            process.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            process.kill()
+            process.wait()
+        if process in self.processes:
+            self.processes.remove(process)
+
+    def stop(self) -> None:
+        """Stops everything started here, the newest first, ending with the X server."""
+        for process in reversed(self.processes):
+            if process.poll() is None:
+                process.send_signal(signal.SIGTERM)
+        for process in reversed(self.processes):
+            try:
+                process.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                process.kill()
+                process.wait()
+        self.processes.clear()
+
+    def start_vaskf5(self, config: Path, runtime: Path, **extra_env: str) -> tuple[subprocess.Popen, str]:
+        """The real vaskf5 with its own settings and runtime folders; returns it and its window once that window is
+        on screen. What it writes to stderr goes to ``vaskf5.log`` in the runtime folder."""
+        if not PROGRAM.is_file():
+            raise HarnessError(f"{PROGRAM} is not built: build the linux preset first")
+        runtime.mkdir(mode=0o700, parents=True, exist_ok=True)
+        with open(runtime / "vaskf5.log", "w") as log:
+            program = self.spawn([PROGRAM], env={**self.env, "XDG_CONFIG_HOME": str(config),
+                                                 "XDG_RUNTIME_DIR": str(runtime), **extra_env}, stderr=log)
+        found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", program.pid, "--name",
+                                                "^Vask F5$"), "the window of vaskf5", START_TIMEOUT)
+        xid = found.split()[0]
+        wait_until(lambda: "IsViewable" in self.run("xwininfo", "-id", xid), "the window of vaskf5 on screen")
+        return program, xid
