@@ -3,6 +3,7 @@
 
 #include "platform/win32/form_host.h"
 #include "platform/win32/keyboard_watch.h"
+#include "platform/win32/monitors.h"
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/user32_desktop.h"
@@ -44,6 +45,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
   KeyboardWatch keyboard;
   platform::Platform platform{desktop, keyboard, windowManager, settings, process};
   ui::Main main(platform);
+  main.placeWindow(win32::monitors());
 
   int exitCode = 1;
   {

@@ -52,12 +52,13 @@ constexpr LayoutRow tick(std::string_view name, int left) {
           .pointer = Pointer::Hand};
 }
 
-constexpr LayoutRow valueBox(std::string_view name, form::Rect rect, int value = 0) {
+constexpr LayoutRow valueBox(std::string_view name, form::Rect rect, std::string_view caption,
+                             int value = 0) {
   return {.name = name,
           .kind = Kind::CheckBox,
           .container = "Frame1",
           .rect = rect,
-          .caption = name,
+          .caption = caption,
           .value = value};
 }
 
@@ -112,11 +113,11 @@ constexpr std::array kLayout = {
               .rect = {0, 0, kClientWidth, kClientHeight},
               .picture = "skin"},
 
-    valueBox("auto_chk", {0, 1440, 855, 180}, 1),
-    valueBox("opera_chk", {0, 1200, 975, 180}),
-    valueBox("firefox_chk", {0, 960, 975, 180}),
-    valueBox("ie_chk", {0, 600, 975, 255}),
-    valueBox("chrome_chk", {0, 360, 855, 180}),
+    valueBox("auto_chk", {0, 1440, 855, 180}, "auto", 1),
+    valueBox("opera_chk", {0, 1200, 975, 180}, "opera"),
+    valueBox("firefox_chk", {0, 960, 975, 180}, "firefox"),
+    valueBox("ie_chk", {0, 600, 975, 255}, "ie"),
+    valueBox("chrome_chk", {0, 360, 855, 180}, "chrome"),
 
     LayoutRow{.name = "setting_frame",
               .kind = Kind::Frame,

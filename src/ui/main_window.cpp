@@ -2,12 +2,13 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <utility>
 
 #include "appearance/opacity.h"
 #include "appearance/topmost.h"
+#include "platform/form/placement.h"
 #include "refresh/browser_lookup.h"
+#include "settings/position.h"
 #include "ui/layout.h"
 
 namespace ui {
@@ -23,14 +24,9 @@ constexpr std::array<std::pair<int, int>, 20> kDigitAlpha = {{
     {100, 100}, {101, 125}, {102, 150}, {103, 175}, {104, 200}, {105, 225},
 }};
 
-// Nearest whole number, halves to the even neighbour.
-std::int64_t roundHalfEven(double value) {
-  const double floor = std::floor(value);
-  const double diff = value - floor;
-  auto result = static_cast<std::int64_t>(floor);
-  if (diff > 0.5 || (diff == 0.5 && result % 2 != 0)) ++result;
-  return result;
-}
+// The faintest the program makes its own window: the lowest level the digit keys offer. Fainter, a window
+// pinned above everything could no longer be seen or found to be clicked.
+constexpr int kOwnWindowMinAlpha = 25;
 
 }  // namespace
 
@@ -93,6 +89,13 @@ void Main::bindEvents() {
 }
 
 // ---- Start-up and shutdown ----
+
+void Main::placeWindow(std::span<const platform::Monitor> monitors) {
+  const form::Placement placement =
+      form::startPlacement(settings::getPosition(platform_.settings), monitors, kClientWidth, kClientHeight);
+  form_.setDpi(placement.dpi);
+  form_.placedAt(placement.at);
+}
 
 void Main::Form_Load() {
   if (platform_.process.PrevInstance()) {
@@ -224,21 +227,32 @@ void Main::auto_check_Click() {
 // ---- Moving, minimising and the settings panel ----
 
 void Main::MainBg_MouseDown(const form::MouseEvent& e) {
-  if (e.button != 1) return;
+  // The left button alone: pressed while another is held, it starts nothing.
+  if (e.button != form::kLeftButton || e.buttons != form::kLeftButton) return;
   isDragging_ = true;
-  downX_ = roundHalfEven(e.x);
-  downY_ = roundHalfEven(e.y);
+  pressedAt_ = form_.position();
+  const platform::PixelPoint pointer = form_.pointerOnScreen();
+  downX_ = pointer.x - pressedAt_.x;
+  downY_ = pointer.y - pressedAt_.y;
 }
 
-void Main::MainBg_MouseMove(const form::MouseEvent& e) {
+void Main::MainBg_MouseMove(const form::MouseEvent& /*e*/) {
   form_.MousePointer = form::Pointer::Default;
   if (!isDragging_) return;
-  newLeft_ = roundHalfEven(static_cast<double>(form_.Left() - downX_) + e.x);
-  newTop_ = roundHalfEven(static_cast<double>(form_.Top() - downY_) + e.y);
-  form_.Move(newLeft_, newTop_);
+  // Shown smaller on a monitor of a lower scale, the window still lies under the pointer.
+  const std::int64_t grabX = std::min(downX_, platform::toPixels(form_.ScaleWidth(), form_.dpi()) - 1);
+  const std::int64_t grabY = std::min(downY_, platform::toPixels(form_.ScaleHeight(), form_.dpi()) - 1);
+  const platform::PixelPoint pointer = form_.pointerOnScreen();
+  newLeft_ = pointer.x - grabX;
+  newTop_ = pointer.y - grabY;
+  form_.moveTo({newLeft_, newTop_});
 }
 
-void Main::MainBg_MouseUp(const form::MouseEvent& /*e*/) { isDragging_ = false; }
+// Any release ends a drag, and a drag that moved the window stores where it was left, once.
+void Main::MainBg_MouseUp(const form::MouseEvent& /*e*/) {
+  if (!std::exchange(isDragging_, false)) return;
+  if (form_.position() != pressedAt_) settings::savePosition(platform_.settings, form_.position());
+}
 
 void Main::setting_frame_MouseDown(const form::MouseEvent& e) { MainBg_MouseDown(e); }
 void Main::setting_frame_MouseMove(const form::MouseEvent& e) { MainBg_MouseMove(e); }
@@ -256,7 +270,9 @@ void Main::close_setting_btn_Click() { setting_frame.SetVisible(false); }
 // ---- Window appearance ----
 
 void Main::setOpacity(platform::Hwnd getLng, int num) {
-  appearance::setOpacity(platform_.desktop, getLng != 0 ? getLng : form_.hWnd, num);
+  const platform::Hwnd target = getLng != 0 ? getLng : form_.hWnd;
+  if (target == form_.hWnd) num = std::max(num, kOwnWindowMinAlpha);
+  appearance::setOpacity(platform_.desktop, target, num);
 }
 
 // A slider acts on its browser's window, or on the program's own window when that browser is not running.

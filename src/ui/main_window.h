@@ -3,9 +3,11 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 #include "platform/form/form.h"
+#include "platform/monitors.h"
 #include "platform/platform.h"
 #include "refresh/dispatch.h"
 #include "refresh/hotkey.h"
@@ -24,6 +26,9 @@ class Main {
   hotkey::Watcher& watcher() { return watcher_; }
 
   // Start-up and shutdown.
+  // Before the window is made: where it opens on these monitors, from the place the user left it (read from
+  // the store) or else the middle of the primary monitor. The host then makes the window there.
+  void placeWindow(std::span<const platform::Monitor> monitors);
   void Form_Load();
   void Form_Unload();
   void close_lnk_Click();
@@ -106,9 +111,12 @@ class Main {
   form::Control& auto_check;
 
   bool isDragging_ = false;
-  // Twips; held wide so that a drag far off screen neither wraps nor fails.
+  // The grab point, from the window's corner, and the window's place, in physical pixels: a drag onto a
+  // monitor of another scale keeps the pointer on the same pixel of the window's corner, so the window
+  // neither jumps nor bounces back. Held wide so that a drag far off screen neither wraps nor fails.
   std::int64_t downX_ = 0, downY_ = 0;
   std::int64_t newLeft_ = 0, newTop_ = 0;
+  platform::PixelPoint pressedAt_;  // where the window was when the drag began
 };
 
 }  // namespace ui

@@ -43,8 +43,31 @@ TEST_F(Appearance, LayeredStyleIsAddedOnceAndKeptWhenOpaqueAgain) {
   EXPECT_EQ(alpha(form.hWnd), 255);
   main.setOpacity(0, 300);
   EXPECT_EQ(alpha(form.hWnd), 255) << "out of range is clamped";
-  main.setOpacity(0, -5);
-  EXPECT_EQ(alpha(form.hWnd), 0);
+}
+
+TEST_F(Appearance, TheProgramsOwnWindowIsNeverMadeFainterThanTheFaintestKeyButBrowsersAre) {
+  const auto ie = p.wm.openBrowser(BrowserKind::IE);
+  for (int asked : {0, 24, -5}) {
+    main.setOpacity(0, asked);
+    EXPECT_EQ(alpha(form.hWnd), 25) << asked;
+    main.setOpacity(form.hWnd, asked);
+    EXPECT_EQ(alpha(form.hWnd), 25) << asked << " by handle";
+  }
+  main.control("IEHScroll").SetValue(0);
+  EXPECT_EQ(alpha(ie), 0) << "a browser takes the whole range";
+  p.wm.destroyWindow(ie);
+  main.control("IEHScroll").SetValue(1);
+  EXPECT_EQ(alpha(form.hWnd), 25) << "the slider's fall-back to the program's window";
+}
+
+TEST_F(Appearance, AltWithADigitSetsTheSameOpacityAsTheDigitAlone) {
+  for (int shift : {0, form::kAltKey, form::kShiftKey | form::kCtrlKey | form::kAltKey}) {
+    main.MainBg_KeyDown(48, 0);
+    form.keyDown(49, shift);
+    EXPECT_EQ(alpha(form.hWnd), 40) << shift;
+    form.keyDown(103, shift);
+    EXPECT_EQ(alpha(form.hWnd), 175) << shift;
+  }
 }
 
 TEST_F(Appearance, SlidersActOnTheirBrowserOrFallBackToTheProgramsWindow) {
@@ -57,8 +80,8 @@ TEST_F(Appearance, SlidersActOnTheirBrowserOrFallBackToTheProgramsWindow) {
   EXPECT_EQ(alpha(firefox), 254);
   EXPECT_FALSE(alpha(mail).has_value()) << "the mail client in front shares the class, not the program";
   const auto editor = p.wm.openProgram("C:\\VS Code\\Code.exe", "Chrome_WidgetWin_1");
-  main.control("CHHScroll").SetValue(7);
-  EXPECT_EQ(alpha(form.hWnd), 7) << "no Chrome: the program's own window, never the editor";
+  main.control("CHHScroll").SetValue(70);
+  EXPECT_EQ(alpha(form.hWnd), 70) << "no Chrome: the program's own window, never the editor";
   EXPECT_FALSE(alpha(editor).has_value());
 
   p.wm.destroyWindow(firefox);

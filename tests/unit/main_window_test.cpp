@@ -203,57 +203,109 @@ TEST_F(Ending, EscEndsAndUnloadStopsTheWatcher) {
 
 class Moving : public App {};
 
-TEST_F(Moving, LeftDragMovesTheWindowByTheDraggedDistanceRoundingHalvesToEven) {
-  form.placedAt(1500, 3000);
-  form.mouseDown(100.5f, 200.5f, form::kLeftButton, 0);  // rounds to 100 and 200
-  form.mouseMove(160.f, 230.f, form::kLeftButton, 0);
-  EXPECT_EQ(form.Left(), 1560);
-  EXPECT_EQ(form.Top(), 3030);
-  form.mouseMove(101.5f, 200.f, form::kLeftButton, 0);  // 1560 - 100 + 101.5 = 1561.5 -> 1562
-  EXPECT_EQ(form.Left(), 1562);
-  form.mouseUp(101.5f, 200.f, 0, 0);
-  form.mouseMove(900.f, 900.f, 0, 0);
-  EXPECT_EQ(form.Left(), 1562) << "released: moving no longer drags";
+// At 96 dpi, 15 twips make a pixel.
+constexpr float kTwipsPerPixel = 15.f;
+
+TEST_F(Moving, LeftDragMovesTheWindowByTheDraggedDistanceInPixels) {
+  form.placedAt({100, 200});
+  form.mouseDown(100.f * kTwipsPerPixel, 200.f * kTwipsPerPixel, form::kLeftButton, 0);
+  form.mouseMove(160.f * kTwipsPerPixel, 230.f * kTwipsPerPixel, form::kLeftButton, 0);
+  EXPECT_EQ(form.position(), (platform::PixelPoint{160, 230}));
+  EXPECT_EQ(form.Left(), 2400) << "the same place in twips";
+  // The window has moved, so the pointer is reported at the grab point again.
+  form.mouseMove(97.f * kTwipsPerPixel, 201.f * kTwipsPerPixel, form::kLeftButton, 0);
+  EXPECT_EQ(form.position(), (platform::PixelPoint{157, 231}));
+  form.mouseUp(97.f * kTwipsPerPixel, 201.f * kTwipsPerPixel, 0, 0);
+  form.mouseMove(900.f, 900.f, form::kLeftButton, 0);
+  EXPECT_EQ(form.position(), (platform::PixelPoint{157, 231})) << "released: moving no longer drags";
 }
 
 TEST_F(Moving, OnlyTheLeftButtonAloneStartsADrag) {
-  for (int buttons : {form::kRightButton, form::kMiddleButton}) {
-    form.mouseDown(100.f, 100.f, buttons, 0);
-    EXPECT_FALSE(main.isDragging()) << buttons;
-    form.mouseUp(100.f, 100.f, 0, 0);
+  const std::vector<std::pair<std::vector<int>, bool>> presses = {
+      {{form::kRightButton}, false},
+      {{form::kMiddleButton}, false},
+      {{form::kRightButton, form::kRightButton | form::kLeftButton},
+       false},  // left pressed while right is held
+      {{form::kLeftButton}, true},
+  };
+  for (const auto& [held, drags] : presses) {
+    form.placedAt({0, 0});
+    for (int buttons : held) form.mouseDown(100.f, 100.f, buttons, 0);
+    EXPECT_EQ(main.isDragging(), drags) << held.back();
+    form.mouseMove(400.f, 400.f, held.back(), 0);
+    EXPECT_EQ(form.position() != (platform::PixelPoint{0, 0}), drags) << held.back();
+    form.mouseUp(400.f, 400.f, 0, 0);
   }
-  main.MainBg_MouseDown({form::kLeftButton | form::kRightButton, 0, 10.f, 10.f});
-  EXPECT_FALSE(main.isDragging()) << "left and right together";
 }
 
 TEST_F(Moving, ThePanelDragsTheWindowExactlyAsTheBackgroundDoes) {
-  form.placedAt(0, 0);
+  form.placedAt({0, 0});
   drag(100.f, 3100.f, 400.f, 3070.f);  // the background, below the panel once it is open
-  EXPECT_EQ(form.Left(), 300);
-  EXPECT_EQ(form.Top(), -30);
+  EXPECT_EQ(form.position(), (platform::PixelPoint{20, -2}));
   main.setting_btn_Click();
   ASSERT_EQ(form.hitTest(3000, 2500)->name(), "setting_frame");
   drag(3000.f, 2500.f, 3300.f, 2470.f);
-  EXPECT_EQ(form.Left(), 600);
-  EXPECT_EQ(form.Top(), -60);
+  EXPECT_EQ(form.position(), (platform::PixelPoint{40, -4}));
   EXPECT_FALSE(main.isDragging());
 }
 
-TEST_F(Moving, LosingThePointerEndsTheDrag) {
-  form.placedAt(0, 0);
-  form.mouseDown(100.f, 100.f, form::kLeftButton, 0);
-  form.captureLost();
-  EXPECT_FALSE(main.isDragging());
-  form.mouseMove(900.f, 900.f, form::kLeftButton, 0);
-  EXPECT_EQ(form.Left(), 0);
+// However a drag ends, by a release reported to the background or the panel, or by losing the pointer, the
+// window stays still afterwards and its place is stored once.
+TEST_F(Moving, EveryWayADragEndsLeavesTheWindowStillAndStoresItsPlaceOnce) {
+  enum class End { Release, ReleaseOutside, CaptureLost, MoveWithNoButton };
+  const std::vector<std::pair<std::string, End>> ends = {{"release", End::Release},
+                                                         {"release outside the window", End::ReleaseOutside},
+                                                         {"capture lost", End::CaptureLost},
+                                                         {"move with no button held", End::MoveWithNoButton}};
+  main.setting_btn_Click();
+  for (const auto& [surface, at] : {std::pair{"MainBg", 100.f}, std::pair{"setting_frame", 3000.f}}) {
+    for (const auto& [what, end] : ends) {
+      SCOPED_TRACE(std::string(surface) + ", " + what);
+      form.placedAt({0, 0});
+      p.settings.writes = 0;
+      form.mouseDown(at, at, form::kLeftButton, 0);
+      ASSERT_EQ(form.captured()->name(), surface);
+      form.mouseMove(at + 300.f, at + 150.f, form::kLeftButton, 0);
+      EXPECT_EQ(p.settings.writes, 0) << "nothing is written while dragging";
+      switch (end) {
+        case End::Release:
+          form.mouseUp(at + 300.f, at + 150.f, 0, 0);
+          break;
+        case End::ReleaseOutside:
+          form.mouseUp(-9000.f, 90000.f, 0, 0);
+          break;
+        case End::CaptureLost:
+          form.captureLost();
+          break;
+        case End::MoveWithNoButton:
+          form.mouseMove(at, at, 0, 0);
+          break;
+      }
+      EXPECT_FALSE(main.isDragging());
+      const platform::PixelPoint left = form.position();
+      EXPECT_EQ(p.settings.GetSetting("VaskF5", "Refresh", "Position"),
+                std::to_string(left.x) + "," + std::to_string(left.y));
+      EXPECT_EQ(p.settings.writes, 1);
+      form.mouseMove(at + 900.f, at + 900.f, form::kLeftButton, 0);
+      form.mouseMove(at - 900.f, at, 0, 0);
+      EXPECT_EQ(form.position(), left) << "the window stays where the drag ended";
+      form.mouseUp(at, at, 0, 0);
+      EXPECT_EQ(p.settings.writes, 1);
+    }
+  }
+}
+
+TEST_F(Moving, APressWithoutMovingStoresNothing) {
+  form.placedAt({50, 60});
+  drag(100.f, 100.f, 100.f, 100.f);
+  EXPECT_EQ(p.settings.writes, 0);
 }
 
 TEST_F(Moving, DraggingFarBeyondSixteenBitsNeitherWrapsNorFails) {
-  form.placedAt(32000, -32000);
+  form.placedAt({32000, -32000});
   form.mouseDown(0.f, 0.f, form::kLeftButton, 0);
-  form.mouseMove(5000.f, -5000.f, form::kLeftButton, 0);
-  EXPECT_EQ(form.Left(), 37000);
-  EXPECT_EQ(form.Top(), -37000);
+  form.mouseMove(75000.f, -75000.f, form::kLeftButton, 0);
+  EXPECT_EQ(form.position(), (platform::PixelPoint{37000, -37000}));
 }
 
 TEST_F(Moving, PanelOpensAndClosesIdempotentlyAndMinimisingKeepsIt) {

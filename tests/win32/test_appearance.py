@@ -102,16 +102,18 @@ class Sliders(AppearanceCase):
         self.assertLess(int(let_go), SLIDER_MAX, "the value where the thumb was let go, left of the right end")
         self.assertEqual(self.env.value("alpha", self.main), "none", "the program's own window is left alone")
 
-    def test_digit_keys_set_the_windows_own_alpha_except_while_the_hidden_list_has_the_focus(self):
+    def test_digit_keys_alone_or_with_alt_set_the_windows_own_alpha_except_while_the_hidden_list_has_the_focus(self):
         self.launch()
         display = self.env.display
         if not display.numlock_on():
             display.press("Num_Lock")  # numeric-pad keys then arrive as digits
         wait_until(display.numlock_on, 10, "NumLock to be on")
         self.env.focus(self.main)
-        for key, alpha in (("1", 40), ("KP_1", 25), ("0", 255), ("7", 190), ("KP_9", 225), ("2", 80)):
+        # With Alt too, a digit acts as itself (Alt+F4 still ends the program: test_window types it).
+        for key, alpha in (("1", 40), ("KP_1", 25), ("0", 255), ("7", 190), ("KP_9", 225), ("alt+3", 120),
+                           ("alt+KP_2", 50), ("2", 80)):
             with self.subTest(key=key):
-                display.press(key)
+                display.combo(*key.split("+")) if "+" in key else display.press(key)
                 self.wait_windows("alpha", {"Vask F5": (self.main, str(alpha))}, f"the alpha after {key}")
         with self.subTest("one tab: the keys do nothing"):
             for key in ("Tab", "1", "KP_1", "9"):

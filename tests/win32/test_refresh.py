@@ -132,6 +132,8 @@ class StoredSelection(WineCase):
             ("REG_SZ", "Chrome,IE, firefox,opera ,autorefresh,", []),
             # No selection the program writes comes near 5000 characters: such a value is not trusted.
             ("REG_SZ", too_long, chrome),
+            # 1025 characters stored without the terminating NUL some programs leave off, one too many.
+            ("REG_SZ without NUL", "ie," + "x" * 1022, chrome),
             ("REG_DWORD", "1", chrome),
             # "ie," as UTF-16 with its null: a reader that ignored the type would tick IE and not Chrome.
             ("REG_BINARY", "690065002c000000", chrome),
@@ -142,7 +144,7 @@ class StoredSelection(WineCase):
         for value_type, data, refreshed in values:
             with self.subTest(value_type=value_type, data=data[:40]):
                 self.env.reg_delete()
-                self.env.reg_add(value_type, data)
+                self.env.reg_add(value_type.split()[0], data, terminated=value_type == "REG_SZ")
                 stored = self.env.reg_read()
                 self.launch()
                 self.assert_chord_refreshes(browsers, pad, [browsers.front(cls) for cls in refreshed])

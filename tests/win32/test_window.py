@@ -25,13 +25,20 @@ AUTO_BOX = [(x, y) for y in range(177, 188) for x in range(40, 51)]
 AUTO_TICK_AREA = {(x, y) for y in range(179, 186) for x in range(42, 49)}
 STORE_ORDER = ("ie", "chrome", "firefox", "opera", "autorefresh")
 WS_EX_TOPMOST, WS_EX_TOOLWINDOW, WS_EX_APPWINDOW = 0x8, 0x80, 0x40000
-WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE = 0x0112, 0xF020, 0xF120
+WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE, WM_CANCELMODE = 0x0112, 0xF020, 0xF120, 0x001F
+SCREEN = (1280, 800)  # without a task bar the work area is the whole of the test display
 PICTURES = REPO / "assets" / "out"
 
 
 def mul_div(number: int, numerator: int, denominator: int) -> int:
     """Windows' MulDiv for positive numbers, rounded half up."""
     return (number * numerator * 2 + denominator) // (denominator * 2)
+
+
+def centred(dpi: int = 96) -> tuple[int, int]:
+    """Where the window opens when no usable place is stored: the middle of the work area."""
+    width, height = (mul_div(twips, dpi, 1440) for twips in CLIENT_TWIPS)
+    return (SCREEN[0] - width) // 2, (SCREEN[1] - height) // 2
 
 
 def stored(ticked) -> tuple[str, str]:
@@ -101,13 +108,13 @@ class WindowCase(WineCase):
 class Drawing(WindowCase):
     def test_the_first_start_draws_chrome_ticked_and_automatic_refresh_on_in_a_tool_window(self):
         self.launch()
-        self.assertEqual(self.env.rect(self.main), (0, 0, 416, 217, 416, 217), "place and size at 96 dpi")
+        self.assertEqual(self.env.rect(self.main), (*centred(), 416, 217, 416, 217), "centred, at its size at 96 dpi")
         pixels = self.wait_drawn({"chrome": "ticked", "ie": "clear", "firefox": "clear", "opera": "clear",
                                   "auto": "on"}, "the first start's drawing", keep="first-start.png")
         differences = differences_from_picture(pixels, PICTURES / "tick.png", tick_origin("chrome"))
         self.assertEqual(differences[:5], [], f"{len(differences)} pixels of the tick picture differ")
         # The picture of the program in the README: the window alone, as a first start draws it.
-        self.env.display.screenshot(REPO / "docs" / "screenshot.png", (0, 0, 416, 217))
+        self.env.display.screenshot(REPO / "docs" / "screenshot.png", (*centred(), 416, 217))
         style = self.env.exstyle(self.main)
         self.assertEqual(style & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW), WS_EX_TOOLWINDOW, "no taskbar button")
 
@@ -235,12 +242,15 @@ class MovingAndPanel(WindowCase):
                 self.click(layout.SETTINGS)
                 self.wait_for(self.panel_shown, "the settings button to open the panel")
                 panel = next(h for h, cls, text in self.env.children(self.main) if (cls, text) == PANEL)
-                self.assertEqual(self.env.rect(panel)[:4], layout.PANEL_PLACE, "the panel's place and size")
+                x, y, width, height, _, _ = self.env.rect(panel)
+                left, top = self.place()
+                self.assertEqual((x - left, y - top, width, height), layout.PANEL_PLACE, "the panel's place and size")
                 self.click(layout.PANEL_CLOSE)
                 self.wait_for(lambda: not self.panel_shown(), "the close mark to hide the panel")
 
     def test_minimised_it_has_a_taskbar_button_and_restored_it_is_a_tool_window_again(self):
         self.launch()
+        start = self.place()
         restored = ("0", "1", WS_EX_TOOLWINDOW | WS_EX_TOPMOST)  # iconic, visible, styles among the three
 
         def state():
@@ -262,11 +272,76 @@ class MovingAndPanel(WindowCase):
                               "minimised, still shown, with a taskbar button")
                 self.env.probe("post", self.main, WM_SYSCOMMAND, SC_RESTORE, 0, check=True)  # a taskbar click
                 self.wait_for(state, "restored", restored)
-                self.assertEqual(self.place(), (0, 0), "back where it was")
+                self.assertEqual(self.place(), start, "back where it was")
                 self.assertEqual(self.panel_shown(), panel_open, "the panel as it was")
         self.click(layout.PANEL_CLOSE)
         self.click(layout.TILE["ie"])
         self.wait_for(self.env.reg_read, "a click after restoring", stored({"ie", "chrome", "autorefresh"}))
+
+
+class RememberedPlace(WindowCase):
+    def drag_by(self, by: tuple[int, int]) -> tuple[int, int]:
+        """Drags the background by a distance; returns where the window is left, once that place is stored."""
+        x, y = self.place()
+        start = (x + layout.BACKGROUND[0], y + layout.BACKGROUND[1])
+        self.env.display.drag(start, (start[0] + by[0], start[1] + by[1]))
+        left = (x + by[0], y + by[1])
+        self.wait_for(self.place, f"the window moved by {by}", left)
+        self.wait_for(lambda: self.env.reg_read(name="Position"), "the place stored at the end of the drag",
+                      ("REG_SZ", f"{left[0]},{left[1]}"))
+        return left
+
+    def test_a_moved_window_opens_where_it_was_left_and_the_selection_is_untouched(self):
+        self.launch()
+        self.assertEqual(self.place(), centred(), "the first start")
+        left = self.drag_by((-300, -200))
+        self.assertIsNone(self.env.reg_read(), "moving stores no selection")
+        self.stop()
+        self.launch(name="vaskf5-again")
+        self.assertEqual(self.place(), left, "opened where it was left")
+
+    def test_an_unusable_stored_place_opens_centred_and_is_replaced_at_the_next_move(self):
+        for value_type, data in (("REG_SZ", "-30000,-30000"), ("REG_SZ", "5000,100"), ("REG_DWORD", "300"),
+                                 ("REG_SZ", "garbage"), ("REG_SZ", "1" * 1030)):
+            with self.subTest(value_type=value_type, data=data[:20]):
+                self.env.reg_delete()
+                self.env.reg_add(value_type, data, name="Position")
+                self.launch(name="vaskf5-unusable")
+                self.assertEqual(self.place(), centred(), "centred on the work area")
+                self.drag_by((40, 30))
+                self.stop()
+
+    def test_a_drag_cancelled_midway_ends_and_the_window_stays_still_afterwards(self):
+        # The other program's window comes first: without a window manager the window mapped last lies on top.
+        pad = self.start_typepad()
+        self.launch()
+        cancels = {"WM_CANCELMODE": lambda: self.env.probe("post", self.main, WM_CANCELMODE, 0, 0, check=True),
+                   "another window to the front": lambda: self.env.focus(pad)}
+        ticked = {"chrome", "autorefresh"}
+        for (name, cancel), tile in zip(cancels.items(), ("ie", "firefox")):
+            with self.subTest(cancel=name):
+                self.env.focus(self.main)
+                x, y = self.place()
+                start = (x + layout.BACKGROUND[0], y + layout.BACKGROUND[1])
+                display = self.env.display
+                display.xdotool("mousemove", *start, "sleep", 0.08, "mousedown", 1)
+                try:
+                    for step in range(1, 6):
+                        display.xdotool("sleep", 0.03, "mousemove", start[0] + 10 * step, start[1] + 6 * step)
+                    self.wait_for(self.place, "the window following the drag", (x + 50, y + 30))
+                    cancel()
+                    # The drag's end stores the place: from then on the pointer is free.
+                    self.wait_for(lambda: self.env.reg_read(name="Position"), "the place stored when the drag ended",
+                                  ("REG_SZ", f"{x + 50},{y + 30}"))
+                    for step in range(1, 6):
+                        display.xdotool("sleep", 0.03, "mousemove", start[0] + 50 - 20 * step, start[1] + 30 + 15 * step)
+                finally:
+                    display.xdotool("mouseup", 1, "mousemove", *layout.PARK)
+                # Input is handled in order: once the click that follows is stored, the moves before it were handled.
+                self.click(layout.TILE[tile])
+                ticked.add(tile)
+                self.wait_for(self.env.reg_read, "the click after the cancelled drag", stored(ticked))
+                self.assertEqual(self.place(), (x + 50, y + 30), "the window stays where the drag ended")
 
 
 if __name__ == "__main__":

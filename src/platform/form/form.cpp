@@ -118,16 +118,24 @@ Control& Form::control(std::string_view name) const {
   return *c;
 }
 
-void Form::Move(std::int64_t left, std::int64_t top) {
-  if (left_ == left && top_ == top) return;
-  left_ = left;
-  top_ = top;
+std::int64_t Form::Left() const { return position_.x * 1440 / dpi_; }
+std::int64_t Form::Top() const { return position_.y * 1440 / dpi_; }
+
+void Form::moveTo(platform::PixelPoint at) {
+  if (position_ == at) return;
+  position_ = at;
   if (onMoved) onMoved();
 }
 
-void Form::placedAt(std::int64_t left, std::int64_t top) {
-  left_ = left;
-  top_ = top;
+void Form::placedAt(platform::PixelPoint at) { position_ = at; }
+
+void Form::setDpi(int dpi) { dpi_ = dpi > 0 ? dpi : 96; }
+
+platform::PixelPoint Form::pointerOnScreen() const {
+  const auto pixels = [this](float twips) {
+    return std::isfinite(twips) ? std::llround(static_cast<double>(twips) * dpi_ / 1440.0) : 0;
+  };
+  return {position_.x + pixels(lastX_), position_.y + pixels(lastY_)};
 }
 
 void Form::setWindowState(WindowState state) {
@@ -187,7 +195,7 @@ Control* Form::controlAt(float x, float y) const {
 
 MouseEvent Form::eventFor(const Control& target, float x, float y, int button, int shift) const {
   return {button, shift, x - static_cast<float>(target.absoluteLeft()),
-          y - static_cast<float>(target.absoluteTop())};
+          y - static_cast<float>(target.absoluteTop()), heldButtons_};
 }
 
 void Form::setCaptured(Control* control) {
@@ -223,6 +231,9 @@ void Form::mouseDown(float x, float y, int buttons, int shift) {
 void Form::mouseMove(float x, float y, int buttons, int shift) {
   lastX_ = x;
   lastY_ = y;
+  // A move with every button up while the pointer is held means the release went elsewhere (a capture taken
+  // away without notice): it ends the hold as its loss would, so nothing keeps following the bare pointer.
+  if (captured_ && buttons == 0) captureLost();
   Control* target = captured_ ? captured_ : controlAt(x, y);
   if (target && target->MouseMove) target->MouseMove(eventFor(*target, x, y, buttons, shift));
 }

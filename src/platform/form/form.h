@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/monitors.h"
 #include "platform/platform.h"
 
 namespace form {
@@ -52,11 +53,13 @@ inline constexpr int kShiftKey = 1, kCtrlKey = 2, kAltKey = 4;
 inline constexpr int kKeyTab = 9, kKeySpace = 32;
 
 // What a control's mouse handler receives. For a press or a release `button` is the button that went down or
-// up; for a move it is every button held. The point is in twips of the control's own client area.
+// up; for a move it is every button held. `buttons` is every button held after the event. The point is in
+// twips of the control's own client area.
 struct MouseEvent {
   int button = 0;
   int shift = 0;
   float x = 0, y = 0;
+  int buttons = 0;
 };
 
 // What the user did to a scroll bar: an arrow or the track beside the thumb was clicked (or the matching key
@@ -192,12 +195,21 @@ class Form {
   // The window's handle, set by the host once the window exists.
   platform::Hwnd hWnd = 0;
 
-  // Window position in twips, held wide so that a drag far off screen neither wraps nor fails.
-  std::int64_t Left() const { return left_; }
-  std::int64_t Top() const { return top_; }
-  void Move(std::int64_t left, std::int64_t top);
-  // Records where the window manager put the window, without asking the host to move it.
-  void placedAt(std::int64_t left, std::int64_t top);
+  // The window's place on the desktop in physical pixels, held wide so that a drag far off screen neither
+  // wraps nor fails, and the scale it is shown at in dots per inch (96 is 100 %), which the host keeps up to
+  // date. Left and Top are the same place in twips at that scale.
+  platform::PixelPoint position() const { return position_; }
+  int dpi() const { return dpi_; }
+  std::int64_t Left() const;
+  std::int64_t Top() const;
+  // Moves the window; the host follows.
+  void moveTo(platform::PixelPoint at);
+  // Records where the window manager put the window, or where it is to be made, without asking the host to
+  // move it.
+  void placedAt(platform::PixelPoint at);
+  void setDpi(int dpi);
+  // Where the pointer was at the latest mouse input, in physical pixels of the desktop.
+  platform::PixelPoint pointerOnScreen() const;
 
   WindowState windowState() const { return windowState_; }
   void setWindowState(WindowState state);
@@ -233,8 +245,9 @@ class Form {
   void mouseDown(float x, float y, int buttons, int shift);
   void mouseMove(float x, float y, int buttons, int shift);
   void mouseUp(float x, float y, int buttons, int shift);
-  // The window system took the pointer away (another window grabbed it, the window lost activation): the
-  // captured control gets its release, without a click.
+  // The window system took the pointer away (another window grabbed it, the window lost activation, the mode
+  // was cancelled): the captured control gets its release, without a click. A move that reports no button
+  // held while the pointer is held counts as such a loss.
   void captureLost();
   // The control that holds the pointer, or null; a host keeps its own pointer grab in step through
   // onCaptureChanged.
@@ -268,7 +281,8 @@ class Form {
 
   std::string caption_;
   int clientWidth_, clientHeight_;
-  std::int64_t left_ = 0, top_ = 0;
+  platform::PixelPoint position_;
+  int dpi_ = 96;
   WindowState windowState_ = WindowState::Normal;
   std::vector<std::unique_ptr<Control>> controls_;
   std::vector<Control*> tabOrder_;

@@ -29,9 +29,10 @@ BYTE charSetFor(std::string_view language) {
 
 Fonts::Fonts(std::string_view language) : charSet_(charSetFor(language)) {}
 
-void Fonts::setDpi(UINT dpi) {
-  dpi_ = dpi;
+Fonts::Retired Fonts::setDpi(UINT dpi) {
+  Retired retired{std::move(default_), std::move(made_)};
   made_.clear();
+  dpi_ = dpi;
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
@@ -39,6 +40,7 @@ void Fonts::setDpi(UINT dpi) {
   metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi_),
                                           static_cast<int>(systemDpi ? systemDpi : 96));
   default_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
+  return retired;
 }
 
 HFONT Fonts::get(const form::Font& font) {

@@ -20,8 +20,15 @@ class Fonts {
   // its glyphs.
   explicit Fonts(std::string_view language);
 
-  // Drops the fonts of the previous scale.
-  void setDpi(UINT dpi);
+  // The fonts of a previous scale, kept alive by whoever still has controls that use them.
+  struct Retired {
+    UniqueFont defaultFont;
+    std::map<std::pair<std::string, int>, UniqueFont> made;
+  };
+
+  // Starts the fonts of a new scale; the previous ones are handed back, to be let go once no control uses
+  // them.
+  [[nodiscard]] Retired setDpi(UINT dpi);
   // The font for a face and size; the default font when the face is empty.
   HFONT get(const form::Font& font);
 

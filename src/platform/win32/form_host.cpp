@@ -69,10 +69,16 @@ bool FormHost::create() {
   InitCommonControlsEx(&common);
   registerClasses();
 
-  // A borderless pop-up with no taskbar button; start-up pins it above other windows.
+  // A borderless pop-up with no taskbar button; start-up pins it above other windows. It is made where the
+  // form was placed, at that monitor's scale: a pop-up left to the default placement lands in the screen's
+  // corner, and moving it after it is shown would be seen.
+  const platform::PixelPoint at = form_.position();
   top_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, windowClass_.c_str(), widen(form_.Caption()).c_str(),
-                             WS_POPUP | WS_MINIMIZEBOX | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT, 0, 0,
-                             nullptr, nullptr, instance_, this));
+                             WS_POPUP | WS_MINIMIZEBOX | WS_CLIPCHILDREN, screenCoordinate(at.x),
+                             screenCoordinate(at.y),
+                             static_cast<int>(platform::toPixels(form_.ScaleWidth(), form_.dpi())),
+                             static_cast<int>(platform::toPixels(form_.ScaleHeight(), form_.dpi())), nullptr,
+                             nullptr, instance_, this));
   if (!top_) return false;
   form_.hWnd = fromHwnd(top_.get());
 
@@ -141,11 +147,18 @@ LRESULT FormHost::handleTop(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
       return 1;
     case WM_DPICHANGED: {
       applyDpi(HIWORD(wParam));
-      const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-      SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, px(form_.ScaleWidth()),
-                   px(form_.ScaleHeight()), SWP_NOZORDER | SWP_NOACTIVATE);
+      // While the user drags the window, the drag keeps it at the grab point: the system's suggestion would
+      // move it away from the pointer and back at the next move.
+      if (!form_.captured()) {
+        const auto* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, px(form_.ScaleWidth()),
+                     px(form_.ScaleHeight()), SWP_NOZORDER | SWP_NOACTIVATE);
+      }
       return 0;
     }
+    case WM_CANCELMODE:
+      form_.captureLost();
+      return DefWindowProcW(hwnd, msg, wParam, lParam);
     case WM_MOVE:
       syncPosition();
       return 0;
@@ -199,6 +212,9 @@ LRESULT FormHost::handleSurface(form::Control& surface, HWND hwnd, UINT msg, WPA
     case WM_CAPTURECHANGED:
       captureChanged(hwnd, lParam);
       return 0;
+    case WM_CANCELMODE:
+      form_.captureLost();
+      break;
     case WM_MOUSEHOVER:
       hover();
       return 0;
@@ -218,6 +234,12 @@ LRESULT FormHost::handleSurface(form::Control& surface, HWND hwnd, UINT msg, WPA
     case WM_KEYUP:
       keyInput(msg, wParam);
       return 0;
+    // Keys pressed with Alt come as system keys. The model hears them (Alt with a digit acts as the digit
+    // does) and the system still gets them, so Alt+F4 closes the window.
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
+      keyInput(msg, wParam);
+      break;
     case WM_HSCROLL:
       scrolled(reinterpret_cast<HWND>(lParam), wParam);
       return 0;
@@ -258,6 +280,8 @@ LRESULT FormHost::handleNative(form::Control& control, HWND hwnd, UINT msg, WPAR
   switch (msg) {
     case WM_KEYDOWN:
     case WM_KEYUP:
+    case WM_SYSKEYDOWN:
+    case WM_SYSKEYUP:
       keyInput(msg, wParam);
       break;
     case WM_SETFOCUS:
@@ -265,6 +289,9 @@ LRESULT FormHost::handleNative(form::Control& control, HWND hwnd, UINT msg, WPAR
       break;
     case WM_CAPTURECHANGED:
       captureChanged(hwnd, lParam);
+      break;
+    case WM_CANCELMODE:
+      form_.captureLost();
       break;
     default:
       break;

@@ -81,8 +81,8 @@ bool FormHost::mouseInput(HWND from, UINT msg, WPARAM wParam, LPARAM lParam) {
 
 void FormHost::keyInput(UINT msg, WPARAM wParam) {
   const int key = static_cast<int>(wParam);
-  if (msg == WM_KEYDOWN) form_.keyDown(key, shiftState());
-  if (msg == WM_KEYUP) form_.keyUp(key, shiftState());
+  if (msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN) form_.keyDown(key, shiftState());
+  if (msg == WM_KEYUP || msg == WM_SYSKEYUP) form_.keyUp(key, shiftState());
 }
 
 // The model holds the pointer: the window that took the press grabs it. A check box looks pushed meanwhile,

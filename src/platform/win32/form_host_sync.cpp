@@ -12,12 +12,11 @@
 
 namespace win32 {
 
-namespace {
-
 // Window coordinates far beyond any screen upset some window managers; a drag is clamped well inside them.
-constexpr std::int64_t kMaxCoordinate = 30000;
-
-}  // namespace
+int screenCoordinate(std::int64_t pixels) {
+  constexpr std::int64_t kMaxCoordinate = 30000;
+  return static_cast<int>(std::clamp(pixels, -kMaxCoordinate, kMaxCoordinate));
+}
 
 // ---- Windows of the controls ----
 
@@ -78,7 +77,9 @@ form::Control* FormHost::controlOf(HWND hwnd) const {
 
 void FormHost::applyDpi(UINT dpi) {
   dpi_ = dpi;
-  fonts_.setDpi(dpi_);
+  form_.setDpi(static_cast<int>(dpi_));
+  // The fonts of the old scale stay alive until every control and the tool tip hold a new one.
+  const Fonts::Retired retired = fonts_.setDpi(dpi_);
   fitLabels(form_, top_.get(), fonts_, dpi_);
   SetWindowPos(top_.get(), nullptr, 0, 0, px(form_.ScaleWidth()), px(form_.ScaleHeight()),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
@@ -147,17 +148,15 @@ void FormHost::onControlChanged(form::Control& control, form::Property property)
 }
 
 void FormHost::onMoved() {
-  auto toPixels = [this](std::int64_t t) {
-    return static_cast<int>(std::clamp<std::int64_t>(t * dpi_ / 1440, -kMaxCoordinate, kMaxCoordinate));
-  };
-  SetWindowPos(top_.get(), nullptr, toPixels(form_.Left()), toPixels(form_.Top()), 0, 0,
+  const platform::PixelPoint at = form_.position();
+  SetWindowPos(top_.get(), nullptr, screenCoordinate(at.x), screenCoordinate(at.y), 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void FormHost::syncPosition() {
   if (IsIconic(top_.get())) return;
   RECT rect;
-  if (GetWindowRect(top_.get(), &rect)) form_.placedAt(twips(rect.left), twips(rect.top));
+  if (GetWindowRect(top_.get(), &rect)) form_.placedAt({rect.left, rect.top});
 }
 
 // Without a taskbar button a minimised window could not be brought back, so it has one exactly while it is

@@ -10,7 +10,9 @@ constexpr wchar_t kMutexName[] = L"Local\\VaskF5.SingleInstance";
 }  // namespace
 
 ProcessServices::ProcessServices() : mutex_(CreateMutexW(nullptr, TRUE, kMutexName)) {
-  previousInstance_ = mutex_ && GetLastError() == ERROR_ALREADY_EXISTS;
+  const DWORD error = GetLastError();
+  // A copy running elevated owns a mutex that this one may not open: it exists all the same.
+  previousInstance_ = mutex_ ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
 }
 
 void ProcessServices::MsgBox(std::string_view text) {

@@ -40,8 +40,11 @@ std::optional<std::string> RegistryStore::GetSetting(std::string_view app, std::
   }
   // The value may or may not carry its terminator, and may hide more after an embedded NUL: the text ends at
   // the first NUL.
-  const std::wstring_view text(buffer.data(), std::min<std::size_t>(size / sizeof(wchar_t), buffer.size()));
-  return narrow(text.substr(0, text.find(L'\0')));
+  const std::wstring_view whole(buffer.data(), std::min<std::size_t>(size / sizeof(wchar_t), buffer.size()));
+  const std::wstring_view text = whole.substr(0, whole.find(L'\0'));
+  // The size check above lets through one character more when the value was written without its terminator.
+  if (text.size() > kMaxValueChars) return std::nullopt;
+  return narrow(text);
 }
 
 void RegistryStore::SaveSetting(std::string_view app, std::string_view section, std::string_view key,

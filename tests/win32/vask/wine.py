@@ -15,7 +15,7 @@ import time
 from pathlib import Path
 
 from .config import CONFIG, EXIT_TIMEOUT, SETTINGS_KEY, SELECTION_KEY, SELECTION_VALUE, START_TIMEOUT, \
-    HarnessError, wait_until
+    HarnessError, wait_until, windows_path
 from .xserver import Display
 
 TOOLS = ("wine", "wineserver", "wineboot", "Xvfb", "xdotool", "xdpyinfo", "import", "convert")
@@ -250,11 +250,20 @@ class WineEnv:
 
     # -- registry -------------------------------------------------------------------------------------------------
 
-    def reg_add(self, value_type: str, data: str, key: str = SELECTION_KEY, name: str = SELECTION_VALUE) -> None:
-        """REG_SZ text, REG_DWORD number, REG_BINARY hex digits, REG_MULTI_SZ parts joined by \\0."""
-        result = self.run_wine(["reg", "add", key, "/v", name, "/t", value_type, "/d", data, "/f"])
+    def reg_add(self, value_type: str, data: str, key: str = SELECTION_KEY, name: str = SELECTION_VALUE,
+                terminated: bool = True) -> None:
+        """REG_SZ text, REG_DWORD number, REG_BINARY hex digits, REG_MULTI_SZ parts joined by \\0. ``wine reg add``
+        always ends text with a NUL; ``terminated=False`` stores ASCII text without it, as some programs do, through
+        a REGEDIT4 file, whose hex(1) data regedit widens character for character, adding nothing."""
+        if terminated:
+            result = self.run_wine(["reg", "add", key, "/v", name, "/t", value_type, "/d", data, "/f"])
+        else:
+            path = self.temp_dir / "value.reg"
+            path.write_text(f'REGEDIT4\r\n\r\n[{key.replace("HKCU", "HKEY_CURRENT_USER", 1)}]\r\n"{name}"=hex(1):'
+                            + ",".join(f"{byte:02x}" for byte in data.encode("ascii")) + "\r\n", newline="")
+            result = self.run_wine(["regedit", "/s", windows_path(path)])
         if result.returncode != 0:
-            raise HarnessError(f"wine reg add {key} {name} {value_type} failed: {result.stdout!r} {result.stderr!r}")
+            raise HarnessError(f"storing {key} {name} {value_type} failed: {result.stdout!r} {result.stderr!r}")
 
     def reg_read(self, key: str = SELECTION_KEY, name: str = SELECTION_VALUE) -> tuple[str, str] | None:
         """(type, data) of a value under HKCU, None when absent; text exactly (read by the probe, not through the
