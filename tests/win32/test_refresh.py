@@ -144,7 +144,7 @@ class StoredSelection(WineCase):
         for value_type, data, refreshed in values:
             with self.subTest(value_type=value_type, data=data[:40]):
                 self.env.reg_delete()
-                self.env.reg_add(value_type.split()[0], data, terminated=value_type == "REG_SZ")
+                self.env.reg_add(value_type.split()[0], data, terminated=value_type != "REG_SZ without NUL")
                 stored = self.env.reg_read()
                 self.launch()
                 self.assert_chord_refreshes(browsers, pad, [browsers.front(cls) for cls in refreshed])
