@@ -1,7 +1,7 @@
 // What the Windows bench programs share: the clock, output, and a message pump that waits.
 //
-// The clock is QueryPerformanceCounter in whole microseconds, computed exactly as the fake browser computes the
-// timestamps of its log, so a time taken here and a time read from that log are on one clock.
+// The clock is the one the fake browser stamps its log with (tests/win32/support/common.h), so a time taken
+// here and a time read from that log are on one clock.
 #pragma once
 
 #include <windows.h>
@@ -12,17 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "common.h"
+
 namespace bench {
 
-inline unsigned long long microsecondsNow() {
-  LARGE_INTEGER frequency{};
-  LARGE_INTEGER counter{};
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&counter);
-  const unsigned long long f = static_cast<unsigned long long>(frequency.QuadPart);
-  const unsigned long long c = static_cast<unsigned long long>(counter.QuadPart);
-  return (c / f) * 1000000ULL + (c % f) * 1000000ULL / f;
-}
+using support::microsecondsNow;
 
 // Finer than microseconds, for timing very short operations: counter ticks and their frequency.
 inline long long counterNow() {
@@ -59,8 +53,8 @@ inline double percentile(std::vector<double>& values, double p) {
   return values[rank - 1];
 }
 
-// Handles this thread's messages until the deadline (in microseconds of microsecondsNow). `onMessage` sees each
-// message first and returns true when it consumed it.
+// Handles this thread's messages until the deadline (in microseconds of microsecondsNow). `onMessage` sees
+// each message first and returns true when it consumed it.
 template <typename OnMessage>
 void pumpUntil(unsigned long long deadline, OnMessage onMessage) {
   for (;;) {
@@ -72,7 +66,8 @@ void pumpUntil(unsigned long long deadline, OnMessage onMessage) {
     }
     const unsigned long long now = microsecondsNow();
     if (now >= deadline) return;
-    const DWORD waitMs = static_cast<DWORD>(std::min<unsigned long long>((deadline - now + 999) / 1000, 1000));
+    const DWORD waitMs =
+        static_cast<DWORD>(std::min<unsigned long long>((deadline - now + 999) / 1000, 1000));
     MsgWaitForMultipleObjectsEx(0, nullptr, waitMs, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
   }
 }

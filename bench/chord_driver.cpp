@@ -1,19 +1,19 @@
-// chord_driver: types the save chord at a person's speed with SendInput and reads from a fake browser's log when
-// the refresh arrived, for the refresh-latency figure.
+// chord_driver: types the save chord at a person's speed with SendInput and reads from a fake browser's log
+// when the refresh arrived, for the refresh-latency figure.
 //
 //   chord_driver.exe --log PATH [--count N] [--hold-ms 80] [--gap-ms 250] [--timeout-ms 3000]
 //
-// Each chord is Ctrl down, S down, S up, Ctrl up, every step held for --hold-ms. The time of the Ctrl release is
-// taken right before and right after the SendInput call that makes it; the fake browser logs the time at which it
-// took each posted message out of its queue. Both are QueryPerformanceCounter microseconds (bench_clock.h).
+// Each chord is Ctrl down, S down, S up, Ctrl up, every step held for --hold-ms. The time of the Ctrl release
+// is taken right before and right after the SendInput call that makes it; the fake browser logs the time at
+// which it took each posted message out of its queue. Both are QueryPerformanceCounter microseconds
+// (bench_clock.h).
 //
 // While it types, the program's own window is in front and runs a 1 ms SetTimer; the interval between its
 // WM_TIMER messages is the window manager's real timer period, the same that paces the program's watcher.
 //
 // Output, one line each:
-//   chord <n> <ctrl up, before µs> <ctrl up, after µs> <activate µs|-1> <F5 down µs|-1> <F5 downs> <early F5 downs>
-//   tick <interval µs>
-//   done <chords typed>
+//   chord <n> <ctrl up, before µs> <ctrl up, after µs> <activate µs|-1> <F5 down µs|-1> <F5 downs> <early F5
+//   downs> tick <interval µs> done <chords typed>
 // "F5 downs" counts every F5 down logged between this chord's Ctrl release and the next chord (one is right);
 // "early" counts those logged after the chord began but before Ctrl was let go (none is right).
 
@@ -45,8 +45,9 @@ class LogTail {
 
   std::vector<LogEvent> poll() {
     std::vector<LogEvent> events;
-    HANDLE file = CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file =
+        CreateFileW(path_.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return events;
     LARGE_INTEGER position{};
     position.QuadPart = offset_;
@@ -63,12 +64,11 @@ class LogTail {
       const std::string line = pending_.substr(start, end - start);
       start = end + 1;
       unsigned long long us = 0;
-      int index = 0;
       long hwnd = 0;
       char name[32] = {};
       unsigned long long wParam = 0;
       unsigned long long lParam = 0;
-      if (std::sscanf(line.c_str(), "%llu %d %ld %31s %llx %llx", &us, &index, &hwnd, name, &wParam, &lParam) == 6) {
+      if (std::sscanf(line.c_str(), "%llu %ld %31s %llx %llx", &us, &hwnd, name, &wParam, &lParam) == 5) {
         events.push_back({us, name, wParam});
       }
     }
@@ -132,41 +132,28 @@ bool recordTimer(const MSG& msg) {
   return true;
 }
 
-void pumpFor(int ms) { bench::pumpUntil(bench::microsecondsNow() + 1000ULL * static_cast<unsigned>(ms), recordTimer); }
+void pumpFor(int ms) {
+  bench::pumpUntil(bench::microsecondsNow() + 1000ULL * static_cast<unsigned>(ms), recordTimer);
+}
 
 bool isF5Down(const LogEvent& e) { return e.name == "KEYDOWN" && e.wParam == VK_F5; }
-
-LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_DESTROY) {
-    PostQuitMessage(0);
-    return 0;
-  }
-  return DefWindowProcW(hwnd, message, wParam, lParam);
-}
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   Options options;
   if (!parse(argc, argv, options)) {
-    std::fputs("usage: chord_driver --log PATH [--count N] [--hold-ms 80] [--gap-ms 250] [--timeout-ms 3000]\n",
-               stderr);
+    std::fputs(
+        "usage: chord_driver --log PATH [--count N] [--hold-ms 80] [--gap-ms 250] [--timeout-ms 3000]\n",
+        stderr);
     return 2;
   }
 
   // A window of our own in front, so the typed keys land here and nowhere that would act on them.
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = windowProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = L"VaskBenchChordDriver";
-  RegisterClassExW(&wc);
-  HWND window = CreateWindowExW(0, wc.lpszClassName, L"chord driver", WS_OVERLAPPEDWINDOW, 600, 420, 300, 200,
-                                nullptr, nullptr, wc.hInstance, nullptr);
+  support::registerClass(L"VaskBenchChordDriver");
+  HWND window = support::makeWindow(L"VaskBenchChordDriver", L"chord driver",
+                                    {.x = 600, .y = 420, .width = 300, .height = 200});
   if (!window) return 3;
-  ShowWindow(window, SW_SHOWNORMAL);
-  UpdateWindow(window);
   SetForegroundWindow(window);
   SetTimer(window, kTimerId, 1, nullptr);
   pumpFor(300);

@@ -43,8 +43,9 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parent
 sys.path.insert(0, str(REPO / "tests" / "win32"))
-
-import harness  # noqa: E402  (the end-to-end tests' Wine and Xvfb machinery, used as it is)
+# The end-to-end tests' Wine and Xvfb machinery, used as it is; imported by main() once the paths it reads from the
+# environment are set.
+vask = None
 
 BUILD = REPO / "build" / "windows"
 MINIMAL_CLASS = "VaskBenchMinimal"
@@ -203,7 +204,7 @@ class Bench:
     def __init__(self, args):
         self.args = args
         self.results = Results()
-        self.env: harness.WineEnv | None = None
+        self.env = None
         self.bench_dir = Path(args.bench_dir).resolve()
         self.exe = Path(args.exe).resolve()
         self.polling_exe = self.exe.with_name("VaskF5Polling.exe")
@@ -212,13 +213,13 @@ class Bench:
     def tool(self, name: str) -> Path:
         path = self.bench_dir / name
         if not path.is_file():
-            raise harness.HarnessError(f"{path} not built: run ./bench/run.sh, or build the windows preset")
+            raise vask.HarnessError(f"{path} not built: run ./bench/run.sh, or build the windows preset")
         return path
 
     def wine(self, args: list, timeout: float) -> list[str]:
         result = self.env.run_wine(args, timeout=timeout)
         if result.returncode != 0:
-            raise harness.HarnessError(f"{Path(str(args[0])).name} failed ({result.returncode}): "
+            raise vask.HarnessError(f"{Path(str(args[0])).name} failed ({result.returncode}): "
                                        f"{result.stderr.decode(errors='replace')[-1500:]}")
         return result.stdout.decode(errors="replace").replace("\r\n", "\n").splitlines()
 
@@ -314,20 +315,19 @@ class Bench:
         latencies in ms and what went wrong."""
         out_dir = self.env.output_dir / f"latency-{name}"
         out_dir.mkdir(parents=True, exist_ok=True)
-        browsers = harness.FakeBrowsers(self.env, out_dir, [(harness.CHROME, CHROME_FRAME_WINDOWS)],
-                                        name="browsers").start()
+        browsers = vask.FakeBrowsers(self.env, out_dir, [(vask.CHROME, CHROME_FRAME_WINDOWS)])
         self.env.reg_add("REG_SZ", "chrome,autorefresh,")
         program = self.env.spawn([exe], f"vaskf5-latency-{name}")
         try:
-            self.env.wait_window(harness.MAIN_CLASS, harness.MAIN_TITLE)
-            lines = self.wine([self.tool("chord_driver.exe"), "--log", harness.windows_path(browsers.log_path),
+            self.env.wait_window(vask.MAIN_CLASS, vask.MAIN_TITLE)
+            lines = self.wine([self.tool("chord_driver.exe"), "--log", vask.windows_path(browsers.programs[0].log),
                                "--count", self.args.chords, "--hold-ms", 80, "--gap-ms", 250],
                               timeout=60 + self.args.chords * 3)
         finally:
             self.env.kill(program)
-            self.env.kill(browsers.process)
-            self.env.wait_gone(harness.MAIN_CLASS)
-            self.env.wait_gone(harness.CHROME)
+            self.env.kill(browsers.processes[0])
+            self.env.wait_gone(vask.MAIN_CLASS)
+            self.env.wait_gone(vask.CHROME)
 
         latencies, activations, ticks = [], [], []
         missed = doubled = early = 0
@@ -346,7 +346,7 @@ class Bench:
             elif parts and parts[0] == "tick":
                 ticks.append(int(parts[1]) / 1000.0)
         if not latencies:
-            raise harness.HarnessError(f"no chord refreshed the fake browser ({exe.name}): see {out_dir}")
+            raise vask.HarnessError(f"no chord refreshed the fake browser ({exe.name}): see {out_dir}")
         return {"latencies": latencies, "activate_ms": activations, "ticks": ticks, "missed": missed,
                 "doubled": doubled, "early": early, "lowest_ms": min(latencies), "highest_ms": max(latencies)}
 
@@ -356,12 +356,12 @@ class Bench:
         self.env.reg_add("REG_SZ", apps)
         program = self.env.spawn([exe], f"{exe.stem.lower()}-idle-{apps.strip(',').replace(',', '-')}")
         try:
-            self.env.wait_window(harness.MAIN_CLASS, harness.MAIN_TITLE)
+            self.env.wait_window(vask.MAIN_CLASS, vask.MAIN_TITLE)
             pid = program.pid
             comm = Path(f"/proc/{pid}/comm").read_text().strip()
             if comm != exe.name[:15]:  # the kernel keeps 15 characters of the name
-                raise harness.HarnessError(f"process {pid} is {comm!r}, not {exe.name}")
-            server = wineserver_pid(self.env.prefix)
+                raise vask.HarnessError(f"process {pid} is {comm!r}, not {exe.name}")
+            server = wineserver_pid(Path(self.env.env["WINEPREFIX"]))
             time.sleep(self.args.settle)  # start-up work done and paint settled before we start counting
             seconds = self.args.idle_seconds
             wall0, ticks0, ns0, waits0 = time.monotonic_ns(), cpu_ticks(pid), cpu_ns(pid), voluntary_switches(pid)
@@ -385,7 +385,7 @@ class Bench:
             hwm = status_kb(pid, "VmHWM")
         finally:
             self.env.kill(program)
-            self.env.wait_gone(harness.MAIN_CLASS)
+            self.env.wait_gone(vask.MAIN_CLASS)
         elapsed = (wall1 - wall0) / 1e9
         return {
             "apps": apps,
@@ -434,8 +434,8 @@ class Bench:
         self.env.reg_add("REG_SZ", "chrome,autorefresh,")
         lines = self.wine([self.tool("launch_timer.exe"), "--runs", self.args.starts, "--warmup", 1,
                            "--settle-ms", 300,
-                           "--program", "vaskf5", harness.windows_path(self.exe), harness.MAIN_CLASS,
-                           "--program", "minimal", harness.windows_path(self.tool("minimal_window.exe")),
+                           "--program", "vaskf5", vask.windows_path(self.exe), vask.MAIN_CLASS,
+                           "--program", "minimal", vask.windows_path(self.tool("minimal_window.exe")),
                            MINIMAL_CLASS], timeout=120 + self.args.starts * 30)
         starts: dict[str, list[float]] = {"vaskf5": [], "minimal": []}
         peaks: dict[str, list[float]] = {"vaskf5": [], "minimal": []}
@@ -501,7 +501,7 @@ class Bench:
         order = list(dict.fromkeys(order))
         waits_at_visible: dict[str, list[int]] = {"vaskf5": [], "minimal": []}
         for run in range(runs):
-            for name, exe, cls in (("vaskf5", self.exe, harness.MAIN_CLASS),
+            for name, exe, cls in (("vaskf5", self.exe, vask.MAIN_CLASS),
                                    ("minimal", self.tool("minimal_window.exe"), MINIMAL_CLASS)):
                 process = self.env.spawn([exe], f"waits-{name}")
                 try:
@@ -544,13 +544,10 @@ class Bench:
         started = time.monotonic()
         self.results.raw["machine"] = machine_info()
         self.footprint()
-        harness.configure(exe=self.exe, support_dir=self.args.support_dir, work_dir=self.args.work_dir,
-                          keep=self.args.keep)
         log("starting Xvfb and a Wine prefix of our own")
-        self.env = harness.WineEnv("bench")
-        self.env.start()
+        self.env = vask.WineEnv("bench").start()
         try:
-            self.results.raw["display"] = self.env.display
+            self.results.raw["display"] = self.env.display.name
             self.tick_cost()
             self.latency()
             self.report_tick_cost()
@@ -649,9 +646,14 @@ def main() -> int:
     args.profile_runs = 3 if args.quick else 10
     args.settle = 3.0
 
+    for name, value in (("VASKF5_EXE", args.exe), ("VASKF5_SUPPORT_DIR", args.support_dir),
+                        ("VASKF5_WORK_DIR", args.work_dir), ("VASKF5_KEEP_WINE_TEMP", "1" if args.keep else "")):
+        os.environ[name] = str(Path(value).resolve()) if name != "VASKF5_KEEP_WINE_TEMP" else value
+    global vask
+    import vask
     try:
         results = Bench(args).run()
-    except (harness.HarnessError, TimeoutError) as error:
+    except (vask.HarnessError, TimeoutError) as error:
         print(f"bench: {error}", file=sys.stderr)
         return 1
     text = report(results, args)

@@ -1,9 +1,9 @@
 // startup_profile: the program's own start-up, step by step, with the time each step takes.
 //
-// It runs the same code in the same order as wWinMain in src/app/win_main.cpp, from the same libraries and with the
-// same resources and manifest, and reads the clock between the steps. It then closes its window and leaves, so it
-// can be started many times in a row. It holds the program's single-instance mutex like the program does, so it
-// must not run beside VaskF5.exe.
+// It runs the same code in the same order as wWinMain in src/app/win_main.cpp, from the same libraries and
+// with the same resources and manifest, and reads the clock between the steps. It then closes its window and
+// leaves, so it can be started many times in a row. It holds the program's single-instance mutex like the
+// program does, so it must not run beside VaskF5.exe.
 //
 //   startup_profile.exe [--split]
 //
@@ -11,11 +11,12 @@
 //
 // --split first pays, each as a step of its own, for what the window system sets up on first use: the first
 // shown window (the display connection), the common controls, the fonts the form uses and the WIC imaging
-// factory; then it decodes the form's pictures once, the 96-dpi set and the double-size set apart, to show what
-// each set costs. The program's own steps that follow then show what is left of their cost (the form host still
-// decodes both sets itself).
+// factory; then it decodes the form's pictures once, the 96-dpi set and the double-size set apart, to show
+// what each set costs. The program's own steps that follow then show what is left of their cost (the form
+// host still decodes both sets itself).
 
 #include <windows.h>
+// After windows.h, whose types they use.
 #include <commctrl.h>
 #include <objbase.h>
 #include <wincodec.h>
@@ -25,34 +26,29 @@
 #include <vector>
 
 #include "bench_clock.h"
-#include "startup_steps.h"
 #include "platform/win32/form_host.h"
 #include "platform/win32/keyboard_watch.h"
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
 #include "platform/win32/user32_desktop.h"
 #include "platform/win32/window_manager.h"
+#include "startup_steps.h"
 #include "ui/layout.h"
 #include "ui/main_window.h"
 
 namespace {
 
-LRESULT CALLBACK plainProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
 // A window shown and destroyed at once, off screen: what any program pays for its first window.
-void firstWindow(HINSTANCE instance) {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = plainProc;
-  wc.hInstance = instance;
-  wc.lpszClassName = L"VaskBenchWarmUp";
-  RegisterClassExW(&wc);
-  HWND hwnd = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"", WS_POPUP, -200, -200, 16, 16, nullptr,
-                              nullptr, instance, nullptr);
-  ShowWindow(hwnd, SW_SHOWNOACTIVATE);
-  UpdateWindow(hwnd);
+void firstWindow() {
+  support::registerClass(L"VaskBenchWarmUp", DefWindowProcW);
+  HWND hwnd = support::makeWindow(L"VaskBenchWarmUp", L"",
+                                  {.exStyle = WS_EX_TOOLWINDOW,
+                                   .style = WS_POPUP,
+                                   .x = -200,
+                                   .y = -200,
+                                   .width = 16,
+                                   .height = 16,
+                                   .show = SW_SHOWNOACTIVATE});
   DestroyWindow(hwnd);
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
@@ -86,13 +82,15 @@ void fonts() {
 
 IWICImagingFactory* imagingFactory() {
   IWICImagingFactory* factory = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)))) {
+  if (FAILED(
+          CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)))) {
     return nullptr;
   }
   return factory;
 }
 
-// Pictures from the program's resources decoded the way its form host decodes them, to 32-bit premultiplied BGRA.
+// Pictures from the program's resources decoded the way its form host decodes them, to 32-bit premultiplied
+// BGRA.
 void decode(IWICImagingFactory* factory, HINSTANCE instance, std::initializer_list<const wchar_t*> names) {
   for (const wchar_t* name : names) {
     HRSRC found = FindResourceW(instance, name, MAKEINTRESOURCEW(10) /* RT_RCDATA */);
@@ -105,10 +103,11 @@ void decode(IWICImagingFactory* factory, HINSTANCE instance, std::initializer_li
     IWICFormatConverter* converter = nullptr;
     UINT width = 0, height = 0;
     if (SUCCEEDED(factory->CreateStream(&stream)) && SUCCEEDED(stream->InitializeFromMemory(bytes, size)) &&
-        SUCCEEDED(factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) &&
+        SUCCEEDED(
+            factory->CreateDecoderFromStream(stream, nullptr, WICDecodeMetadataCacheOnDemand, &decoder)) &&
         SUCCEEDED(decoder->GetFrame(0, &frame)) && SUCCEEDED(factory->CreateFormatConverter(&converter)) &&
-        SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone, nullptr, 0.0,
-                                        WICBitmapPaletteTypeCustom)) &&
+        SUCCEEDED(converter->Initialize(frame, GUID_WICPixelFormat32bppPBGRA, WICBitmapDitherTypeNone,
+                                        nullptr, 0.0, WICBitmapPaletteTypeCustom)) &&
         SUCCEEDED(converter->GetSize(&width, &height))) {
       std::vector<BYTE> pixels(static_cast<size_t>(width) * height * 4);
       converter->CopyPixels(nullptr, width * 4, static_cast<UINT>(pixels.size()), pixels.data());
@@ -135,7 +134,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   steps.done("CoInitializeEx");
 
   if (commandLine && std::wstring(commandLine).find(L"--split") != std::wstring::npos) {
-    firstWindow(instance);
+    firstWindow();
     steps.done("warm:first-window");
     INITCOMMONCONTROLSEX common{sizeof(common), ICC_WIN95_CLASSES | ICC_STANDARD_CLASSES};
     InitCommonControlsEx(&common);

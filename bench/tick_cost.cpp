@@ -1,18 +1,21 @@
-// tick_cost: how long one poll of the polling save-key watcher (the fallback) takes on the real user32, with no key pressed.
+// tick_cost: how long one poll of the polling save-key watcher (the fallback) takes on the real user32, with
+// no key pressed.
 //
 //   tick_cost.exe [--reps N] [--paced-ticks M]
 //
 // Each figure is timed one tick at a time with QueryPerformanceCounter:
-//   raw-no-window  the bare poll, GetAsyncKeyState for every virtual key from 17 to 128 (112 queries), back to
+//   raw-no-window  the bare poll, GetAsyncKeyState for every virtual key from 17 to 128 (112 queries), back
+//   to
 //                  back, on a thread that has never had a window;
 //   raw            the same on a thread that shows a window, as the program's one thread does;
-//   watcher        hotkey::Watcher::watchTimerProc of the program itself on win32::WindowManager, back to back,
+//   watcher        hotkey::Watcher::watchTimerProc of the program itself on win32::WindowManager, back to
+//   back,
 //                  on that thread;
 //   paced          the same watcher tick run from a 1 ms window timer, the way the program runs it;
 //   paced-worker   the same watcher tick run from a 1 ms thread timer on a second thread that owns no window.
-// The two raw figures differ by what the window system does inside every GetAsyncKeyState call on a thread that
-// has windows; paced-worker shows what the program's poll would cost on a thread of its own without windows.
-// The paced runs also give the timer's real period (the interval between its ticks).
+// The two raw figures differ by what the window system does inside every GetAsyncKeyState call on a thread
+// that has windows; paced-worker shows what the program's poll would cost on a thread of its own without
+// windows. The paced runs also give the timer's real period (the interval between its ticks).
 //
 // Output, one line each:
 //   frequency <counter ticks per second>
@@ -39,8 +42,9 @@ namespace {
 constexpr UINT_PTR kTimerId = 1;
 
 void report(const char* name, std::vector<double> micros) {
-  const double mean =
-      micros.empty() ? 0.0 : std::accumulate(micros.begin(), micros.end(), 0.0) / static_cast<double>(micros.size());
+  const double mean = micros.empty() ? 0.0
+                                     : std::accumulate(micros.begin(), micros.end(), 0.0) /
+                                           static_cast<double>(micros.size());
   const double median = bench::percentile(micros, 50);
   const double p95 = bench::percentile(micros, 95);
   const double max = micros.empty() ? 0.0 : micros.back();
@@ -104,10 +108,6 @@ DWORD WINAPI workerMain(void* parameter) {
   return 0;
 }
 
-LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
@@ -130,18 +130,16 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 0; i < 1000; ++i) rawPoll();
   report("raw-no-window", timeEach(reps, rawPoll));
 
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  wc.lpfnWndProc = windowProc;
-  wc.hInstance = GetModuleHandleW(nullptr);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-  wc.lpszClassName = L"VaskBenchTickCost";
-  RegisterClassExW(&wc);
-  HWND window = CreateWindowExW(WS_EX_TOOLWINDOW, wc.lpszClassName, L"tick cost", WS_POPUP, 0, 600, 64, 64, nullptr,
-                                nullptr, wc.hInstance, nullptr);
+  support::registerClass(L"VaskBenchTickCost", DefWindowProcW);
+  HWND window = support::makeWindow(L"VaskBenchTickCost", L"tick cost",
+                                    {.exStyle = WS_EX_TOOLWINDOW,
+                                     .style = WS_POPUP,
+                                     .x = 0,
+                                     .y = 600,
+                                     .width = 64,
+                                     .height = 64,
+                                     .show = SW_SHOWNOACTIVATE});
   if (!window) return 3;
-  ShowWindow(window, SW_SHOWNOACTIVATE);
-  UpdateWindow(window);
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
 

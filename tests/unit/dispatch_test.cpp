@@ -81,15 +81,6 @@ TEST(Dispatch, StatusIsClearedThenShowsEachHandleIncludingZero) {
   EXPECT_EQ(b.wm.totalPosted(), 3u);
 }
 
-TEST(Dispatch, ALoneChromeWindowIsRefreshed) {
-  fake::WindowManager wm;
-  const Hwnd chrome = wm.openBrowser(BrowserKind::Chrome);
-  std::vector<std::string> statuses;
-  refresh::sendF5(wm.desktop, {0, 1, 0, 0}, [&](std::string_view s) { statuses.emplace_back(s); });
-  EXPECT_EQ(statuses.back(), "#" + std::to_string(chrome));
-  expectRefreshSequence(wm.posted(chrome));
-}
-
 TEST(Dispatch, SendF5KeyIgnoresZeroAndVanishedWindows) {
   fake::WindowManager wm;
   const Hwnd gone = wm.createWindow("IEFrame");

@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 namespace {
 
 using settings::Token;
@@ -25,30 +23,16 @@ TEST(SelectionList, ParsingKeepsOnlyExactTokensInTheirStoredOrder) {
       << "an embedded NUL spoils a token";
 }
 
-// Whatever the store holds, parsing never fails and every token it returns stands, exactly and between
-// commas, in the text; a list the program wrote comes back as it was.
-TEST(SelectionList, ArbitraryTextOnlyEverYieldsTokensThatStandInIt) {
-  std::mt19937 random(20261207);
-  const std::string alphabet = std::string("iechromfxpautsAEIO,; \0\xff", 24);
-  for (int round = 0; round < 5000; ++round) {
-    std::string text(random() % 64, ' ');
-    for (char& c : text) c = alphabet[random() % alphabet.size()];
-    if (round % 5 == 0) text += std::string(settings::kTokenText[random() % 5]) + ",";
-    const std::string framed = "," + text + ",";
-    for (Token token : settings::parseSelectionList(text)) {
-      const auto word = settings::kTokenText[static_cast<std::size_t>(token)];
-      EXPECT_NE(framed.find("," + std::string(word) + ","), std::string::npos) << text;
-    }
-  }
+TEST(SelectionList, EveryListTheProgramWritesReadsBackAsTheSameTicks) {
   for (int bits = 0; bits < 32; ++bits) {
     settings::Ticks ticks{};
     for (std::size_t i = 0; i < ticks.size(); ++i) ticks[i] = (bits >> i) & 1;
-    const auto tokens = settings::parseSelectionList(settings::buildSelectionList(ticks));
     settings::Ticks back{};
-    for (Token t : tokens) back[static_cast<std::size_t>(t)] = 1;
+    for (Token t : settings::parseSelectionList(settings::buildSelectionList(ticks))) {
+      back[static_cast<std::size_t>(t)] = 1;
+    }
     EXPECT_EQ(back, ticks);
   }
-  EXPECT_TRUE(settings::parseSelectionList(std::string(1 << 20, ',')).empty());
 }
 
 }  // namespace

@@ -1,476 +1,316 @@
 // probe: answers questions about windows from the outside, for the end-to-end tests under Wine.
 //
-// A console program: one command per run, results on stdout (UTF-8), exit code 0 on success, 1 when the window or
-// condition was not found, 2 on a usage error. Window handles are printed and read as 32-bit signed decimals
-// (HandleToLong / LongToHandle), the same form Vask F5 itself uses. A class or title given as "*" matches any.
-// Process ids are Windows process ids, which under Wine are not the Linux ones; where a command takes a process,
-// an image name such as VaskF5.exe may be given instead and stands for every process of that name.
-//
-// Run without arguments for the list of commands.
+// A console program: one command per run, the answer on stdout (UTF-8), exit code 0 on success, 1 when the
+// window or condition was not found, 2 on a usage error. Window handles are printed and read as 32-bit signed
+// decimals (HandleToLong / LongToHandle), the form Vask F5 itself uses. A class or title given as "*" matches
+// any. Processes are named by their image name (VaskF5.exe): Windows process ids under Wine are not the Linux
+// ones.
 
 #include <windows.h>
+// After windows.h, whose types it uses.
 #include <tlhelp32.h>
 
 #include <cstdio>
-#include <cstdlib>
 #include <cwchar>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr UINT kMarkMessage = WM_APP + 1;
-constexpr DWORD kPollMs = 20;
+constexpr UINT kMarkMessage = WM_APP + 1;  // the fake browser logs it as MARK
 
 const wchar_t* const kUsage =
     L"usage: probe <command> ...\n"
-    L"  find <class|*> [title|*]          top-level windows front to back, one hwnd per line\n"
-    L"  wait <class|*> <title|*> <ms>     until a matching visible top-level window exists; prints it\n"
-    L"  gone <class|*> <title|*> <ms>     until no matching top-level window exists\n"
+    L"  find <class|*> [title|*]          top-level windows front to back\n"
+    L"  wait | gone <class|*> <title|*> <ms>  until a matching visible window exists (printed) / none "
+    L"exists\n"
     L"  list                              every top-level window: hwnd pid visible class \"title\"\n"
-    L"  children <hwnd>                   child windows: hwnd class \"text\"\n"
-    L"  alpha <hwnd>                      layered alpha, or 'none'\n"
-    L"  set-alpha <hwnd> <0-255>          makes the window layered with that constant alpha\n"
-    L"  exstyle <hwnd> | style <hwnd>     GWL_EXSTYLE / GWL_STYLE in hex\n"
-    L"  topmost | iconic | visible <hwnd> 1 or 0\n"
-    L"  exists <hwnd>                     1 or 0 (exit code 1 when 0)\n"
-    L"  rect <hwnd>                       x y w h client-w client-h\n"
-    L"  pin | unpin | raise <hwnd>        SetWindowPos TOPMOST / NOTOPMOST / TOP, no move, size or activation\n"
-    L"  pid <hwnd>                        owning (Windows) process id\n"
-    L"  pids <name.exe>                   Windows process ids of the processes with that image name\n"
-    L"  class <hwnd> | text <hwnd>        class name / window text (never sends a message)\n"
-    L"  gettext <hwnd>                    WM_GETTEXT with a timeout (reads an edit control's contents)\n"
-    L"  xid <hwnd>                        X11 window id of a top-level window\n"
-    L"  foreground                        GetForegroundWindow\n"
-    L"  activate <hwnd>                   SetForegroundWindow (Wine lets any process do it)\n"
-    L"  post <hwnd> <msg> <wparam> <lparam>   PostMessage (numbers decimal or 0x hex)\n"
-    L"  mark <hwnd>                       posts WM_APP+1, which the fake browser logs as MARK\n"
-    L"  close <hwnd>                      posts WM_CLOSE\n"
-    L"  dialogs <pid|name.exe>            #32770 dialogs of that process, front to back\n"
-    L"  close-dialogs <pid|name.exe>      posts IDOK to each #32770 dialog of that process; prints how many\n"
-    L"  keydown <vk> <ms>                 prints 'watching', then waits until GetAsyncKeyState(vk) reports the\n"
-    L"                                    key (down or pressed since) and prints the state in hex\n"
+    L"  foreground | pids <name.exe>      GetForegroundWindow / the processes of that image name\n"
+    L"  dialogs | close-dialogs <name.exe>  #32770 dialogs of those processes / press OK on each, print how "
+    L"many\n"
     L"  reg-read <subkey> <value>         HKCU value: '<TYPE> <data>' (text as UTF-8, other types in hex)\n"
-    L"  send <hold ms> <+|-><vk>[e] ...   SendInput: + presses, - lets go, e marks an extended key (right Alt);\n"
-    L"                                    waits the hold after each\n";
+    L"  send <hold ms> <+|-><vk>[e] ...   SendInput: + presses, - lets go, e marks an extended key (right "
+    L"Alt)\n"
+    L"  children <hwnd>                   child windows: hwnd class \"text\"\n"
+    L"  alpha | exstyle | topmost | iconic | visible | rect | text | gettext | xid <hwnd>\n"
+    L"                                    layered alpha or 'none', GWL_EXSTYLE, 1/0, x y w h client-w "
+    L"client-h,\n"
+    L"                                    stored text, WM_GETTEXT (an edit's contents), X11 window id\n"
+    L"  pin | raise | activate | mark | close <hwnd>   topmost, to the top, SetForegroundWindow, post\n"
+    L"                                    WM_APP+1 or WM_CLOSE\n"
+    L"  post <hwnd> <msg> <wparam> <lparam>   PostMessage (numbers decimal or 0x hex)\n";
 
-void writeOut(const std::wstring& text) {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
-                                          nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr, nullptr);
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-}
-
-void writeErr(const std::wstring& text) {
-    const std::string narrow(text.begin(), text.end());
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_ERROR_HANDLE), narrow.data(), static_cast<DWORD>(narrow.size()), &written, nullptr);
-}
-
-std::wstring number(long long value) { return std::to_wstring(value); }
-
-std::wstring hex(unsigned long long value) {
-    wchar_t buffer[32];
-    std::swprintf(buffer, 32, L"0x%llx", value);
-    return buffer;
-}
-
-std::wstring handleText(HWND hwnd) { return number(HandleToLong(hwnd)); }
-
-bool parseNumber(const wchar_t* text, long long& out) {
-    wchar_t* end = nullptr;
-    out = std::wcstoll(text, &end, 0);
-    return end && end != text && *end == L'\0';
-}
-
-bool parseWindow(const wchar_t* text, HWND& out) {
-    long long value = 0;
-    if (!parseNumber(text, value)) return false;
-    out = static_cast<HWND>(LongToHandle(static_cast<long>(value)));
-    return true;
-}
-
-const wchar_t* orNull(const wchar_t* text) { return (text && std::wcscmp(text, L"*") != 0) ? text : nullptr; }
-
-std::vector<HWND> findAll(const wchar_t* cls, const wchar_t* title) {
-    std::vector<HWND> found;
-    HWND after = nullptr;
-    // A handful of hundreds is far more than any test opens; the cap only guards against a changing list.
-    for (int i = 0; i < 4096; ++i) {
-        after = FindWindowExW(GetDesktopWindow(), after, cls, title);
-        if (!after) break;
-        found.push_back(after);
-    }
-    return found;
-}
-
-std::wstring className(HWND hwnd) {
-    wchar_t buffer[256] = {};
-    GetClassNameW(hwnd, buffer, 256);
-    return buffer;
-}
-
-std::wstring storedText(HWND hwnd) {
-    wchar_t buffer[4096] = {};
-    InternalGetWindowText(hwnd, buffer, 4096);
-    return buffer;
-}
-
-DWORD windowPid(HWND hwnd) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    return pid;
-}
-
-std::vector<DWORD> pidsOfImage(const wchar_t* image) {
-    std::vector<DWORD> pids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return pids;
-    PROCESSENTRY32W entry{};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, image) == 0) pids.push_back(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-    return pids;
-}
-
-// "1234" is a process id, "name.exe" every process with that image name.
-bool parseProcesses(const wchar_t* text, std::vector<DWORD>& pids) {
-    const size_t length = std::wcslen(text);
-    if (length > 4 && _wcsicmp(text + length - 4, L".exe") == 0) {
-        pids = pidsOfImage(text);
-        return true;
-    }
-    long long pid = 0;
-    if (!parseNumber(text, pid)) return false;
-    pids.assign(1, static_cast<DWORD>(pid));
-    return true;
-}
-
-std::vector<HWND> dialogsOf(const std::vector<DWORD>& pids) {
-    std::vector<HWND> dialogs;
-    for (HWND hwnd : findAll(L"#32770", nullptr)) {
-        for (DWORD pid : pids) {
-            if (windowPid(hwnd) == pid) dialogs.push_back(hwnd);
-        }
-    }
-    return dialogs;
+int say(const std::wstring& text, bool found = true) {
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0,
+                                        nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(bytes), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), utf8.data(), bytes, nullptr,
+                      nullptr);
+  DWORD written = 0;
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+  return found ? 0 : 1;
 }
 
 int usage() {
-    writeErr(kUsage);
-    return 2;
+  std::fputws(kUsage, stderr);
+  return 2;
 }
 
-int noWindow(const wchar_t* text) {
-    writeErr(std::wstring(L"probe: no such window: ") + text + L"\n");
-    return 1;
+std::wstring handleText(HWND hwnd) { return std::to_wstring(HandleToLong(hwnd)); }
+
+bool parseNumber(const wchar_t* text, long long& out) {
+  wchar_t* end = nullptr;
+  out = std::wcstoll(text, &end, 0);
+  return end && end != text && *end == L'\0';
 }
 
-int yesNo(bool value) {
-    writeOut(value ? L"1\n" : L"0\n");
-    return 0;
+const wchar_t* orAny(const wchar_t* text) { return std::wcscmp(text, L"*") != 0 ? text : nullptr; }
+
+std::vector<HWND> findAll(const wchar_t* cls, const wchar_t* title) {
+  std::vector<HWND> found;
+  // Far more than any test opens; the cap only guards against a list that changes while it is walked.
+  for (HWND after = nullptr; found.size() < 4096;) {
+    after = FindWindowExW(GetDesktopWindow(), after, cls, title);
+    if (!after) break;
+    found.push_back(after);
+  }
+  return found;
 }
 
-int commandFind(int argc, wchar_t** argv) {
-    if (argc < 3) return usage();
-    const std::vector<HWND> found = findAll(orNull(argv[2]), argc > 3 ? orNull(argv[3]) : nullptr);
-    std::wstring out;
-    for (HWND hwnd : found) out += handleText(hwnd) + L"\n";
-    writeOut(out);
-    return found.empty() ? 1 : 0;
+std::wstring textOf(HWND hwnd) {
+  wchar_t text[4096] = {};
+  InternalGetWindowText(hwnd, text, 4096);  // never sends a message
+  return text;
 }
 
-int commandWait(int argc, wchar_t** argv, bool untilGone) {
-    long long timeout = 0;
-    if (argc < 5 || !parseNumber(argv[4], timeout)) return usage();
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout);
-    for (;;) {
-        const std::vector<HWND> found = findAll(orNull(argv[2]), orNull(argv[3]));
-        if (untilGone) {
-            if (found.empty()) return 0;
-        } else {
-            for (HWND hwnd : found) {
-                if (IsWindowVisible(hwnd)) {
-                    writeOut(handleText(hwnd) + L"\n");
-                    return 0;
-                }
-            }
-        }
-        if (GetTickCount64() >= deadline) return 1;
-        Sleep(kPollMs);
+std::wstring describe(HWND hwnd) {
+  wchar_t cls[256] = {};
+  GetClassNameW(hwnd, cls, 256);
+  return std::wstring(cls) + L" \"" + textOf(hwnd) + L"\"";
+}
+
+DWORD windowPid(HWND hwnd) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(hwnd, &pid);
+  return pid;
+}
+
+std::vector<DWORD> pidsOfImage(const wchar_t* image) {
+  std::vector<DWORD> pids;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return pids;
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    if (_wcsicmp(entry.szExeFile, image) == 0) pids.push_back(entry.th32ProcessID);
+  }
+  CloseHandle(snapshot);
+  return pids;
+}
+
+int lines(const std::vector<std::wstring>& items) {
+  std::wstring out;
+  for (const auto& item : items) out += item + L"\n";
+  return say(out, !items.empty());
+}
+
+int waitFor(const wchar_t* cls, const wchar_t* title, long long ms, bool untilGone) {
+  const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(ms);
+  for (;;) {
+    const std::vector<HWND> found = findAll(orAny(cls), orAny(title));
+    if (untilGone && found.empty()) return 0;
+    for (HWND hwnd : found) {
+      if (!untilGone && IsWindowVisible(hwnd)) return say(handleText(hwnd) + L"\n");
     }
+    if (GetTickCount64() >= deadline) return 1;
+    Sleep(20);
+  }
 }
 
-int commandList() {
-    std::wstring out;
-    for (HWND hwnd : findAll(nullptr, nullptr)) {
-        out += handleText(hwnd) + L" " + number(windowPid(hwnd)) + L" " + (IsWindowVisible(hwnd) ? L"1 " : L"0 ") +
-               className(hwnd) + L" \"" + storedText(hwnd) + L"\"\n";
+int dialogs(const wchar_t* image, bool close) {
+  std::vector<std::wstring> found;
+  const std::vector<DWORD> pids = pidsOfImage(image);
+  for (HWND hwnd : findAll(L"#32770", nullptr)) {
+    for (DWORD pid : pids) {
+      if (windowPid(hwnd) != pid) continue;
+      // What pressing the OK button does; a message box with one OK button returns IDOK.
+      if (close) PostMessageW(hwnd, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+      found.push_back(handleText(hwnd));
     }
-    writeOut(out);
-    return 0;
+  }
+  if (close) return say(std::to_wstring(found.size()) + L"\n", !found.empty());
+  return lines(found);
 }
 
-int commandChildren(HWND parent) {
+// Keys as the system's own keyboard input, one at a time: what a physical keyboard (and its driver's AltGr,
+// left Ctrl then right Alt) delivers, which the X server cannot always play.
+int send(int argc, wchar_t** argv) {
+  long long hold = 0;
+  if (argc < 4 || !parseNumber(argv[2], hold)) return usage();
+  for (int i = 3; i < argc; ++i) {
+    std::wstring step = argv[i];
+    const bool extended = step.ends_with(L'e');
+    if (extended) step.pop_back();
+    long long vk = 0;
+    if (step.size() < 2 || (step[0] != L'+' && step[0] != L'-') || !parseNumber(step.c_str() + 1, vk)) {
+      return usage();
+    }
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = static_cast<WORD>(vk);
+    input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC));
+    input.ki.dwFlags = (step[0] == L'-' ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
+    if (SendInput(1, &input, sizeof input) != 1) return 1;
+    Sleep(static_cast<DWORD>(hold));
+  }
+  return 0;
+}
+
+int regRead(const wchar_t* subkey, const wchar_t* name) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, subkey, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 1;
+  DWORD type = 0;
+  DWORD size = 0;
+  LONG status = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+  std::vector<BYTE> data(size + 2, 0);
+  if (status == ERROR_SUCCESS) status = RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
+  RegCloseKey(key);
+  if (status != ERROR_SUCCESS) return 1;
+  if (type == REG_SZ) {
+    std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
+    while (!text.empty() && text.back() == L'\0') text.pop_back();
+    return say(L"REG_SZ " + text + L"\n");
+  }
+  std::wstring out = type == REG_DWORD      ? L"REG_DWORD "
+                     : type == REG_BINARY   ? L"REG_BINARY "
+                     : type == REG_MULTI_SZ ? L"REG_MULTI_SZ "
+                                            : L"REG_OTHER ";
+  for (DWORD i = 0; i < size; ++i) {
+    wchar_t byte[4];
+    std::swprintf(byte, 4, L"%02x", data[i]);
+    out += byte;
+  }
+  return say(out + L"\n");
+}
+
+int aboutWindow(const std::wstring& command, HWND hwnd) {
+  const LONG ex = GetWindowLongA(hwnd, GWL_EXSTYLE);
+  auto yesNo = [](bool value) { return say(value ? L"1\n" : L"0\n"); };
+  auto setPos = [hwnd](HWND after) {
+    return SetWindowPos(hwnd, after, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE) ? 0 : 1;
+  };
+  if (command == L"children") {
     std::vector<HWND> children;
     EnumChildWindows(
-        parent,
-        [](HWND hwnd, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(hwnd);
-            return TRUE;
+        hwnd,
+        [](HWND child, LPARAM list) -> BOOL {
+          reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+          return TRUE;
         },
         reinterpret_cast<LPARAM>(&children));
-    std::wstring out;
-    for (HWND hwnd : children) out += handleText(hwnd) + L" " + className(hwnd) + L" \"" + storedText(hwnd) + L"\"\n";
-    writeOut(out);
-    return children.empty() ? 1 : 0;
-}
-
-int commandAlpha(HWND hwnd) {
+    std::vector<std::wstring> out;
+    for (HWND child : children) out.push_back(handleText(child) + L" " + describe(child));
+    return lines(out);
+  }
+  if (command == L"alpha") {
     BYTE alpha = 0;
     DWORD flags = 0;
     COLORREF key = 0;
-    const LONG ex = GetWindowLongA(hwnd, GWL_EXSTYLE);
-    if ((ex & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, &key, &alpha, &flags) && (flags & LWA_ALPHA)) {
-        writeOut(number(alpha) + L"\n");
-    } else {
-        writeOut(L"none\n");
-    }
-    return 0;
-}
-
-int commandRect(HWND hwnd) {
-    RECT window{};
-    RECT client{};
-    if (!GetWindowRect(hwnd, &window) || !GetClientRect(hwnd, &client)) return 1;
-    writeOut(number(window.left) + L" " + number(window.top) + L" " + number(window.right - window.left) + L" " +
-             number(window.bottom - window.top) + L" " + number(client.right) + L" " + number(client.bottom) + L"\n");
-    return 0;
-}
-
-int commandSetPos(HWND hwnd, HWND insertAfter) {
-    const BOOL ok = SetWindowPos(hwnd, insertAfter, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-    return ok ? 0 : 1;
-}
-
-int commandGetText(HWND hwnd) {
+    const bool layered =
+        (ex & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, &key, &alpha, &flags) && (flags & LWA_ALPHA);
+    return say(layered ? std::to_wstring(alpha) + L"\n" : L"none\n");
+  }
+  if (command == L"exstyle") {
+    wchar_t text[16];
+    std::swprintf(text, 16, L"0x%lx\n", static_cast<unsigned long>(ex));
+    return say(text);
+  }
+  if (command == L"topmost") return yesNo(ex & WS_EX_TOPMOST);
+  if (command == L"iconic") return yesNo(IsIconic(hwnd));
+  if (command == L"visible") return yesNo(IsWindowVisible(hwnd));
+  if (command == L"rect") {
+    RECT w{};
+    RECT c{};
+    if (!GetWindowRect(hwnd, &w) || !GetClientRect(hwnd, &c)) return 1;
+    return say(std::to_wstring(w.left) + L" " + std::to_wstring(w.top) + L" " +
+               std::to_wstring(w.right - w.left) + L" " + std::to_wstring(w.bottom - w.top) + L" " +
+               std::to_wstring(c.right) + L" " + std::to_wstring(c.bottom) + L"\n");
+  }
+  if (command == L"text") return say(textOf(hwnd) + L"\n");
+  if (command == L"gettext") {
     wchar_t buffer[8192] = {};
     DWORD_PTR copied = 0;
+    // Gives up on a window that does not answer: that is what the tests want to find out.
     if (!SendMessageTimeoutW(hwnd, WM_GETTEXT, 8192, reinterpret_cast<LPARAM>(buffer), SMTO_ABORTIFHUNG, 2000,
                              &copied)) {
-        return 1;
+      return 1;
     }
-    writeOut(std::wstring(buffer) + L"\n");
-    return 0;
-}
-
-int commandXid(HWND hwnd) {
-    // winex11 keeps the X window of every top-level window as this property; properties live in the wine server,
-    // so another process can read them.
+    return say(std::wstring(buffer) + L"\n");
+  }
+  if (command == L"xid") {
+    // winex11 keeps each top-level window's X window as this property, which lives in the wine server.
     const HANDLE xid = GetPropA(hwnd, "__wine_x11_whole_window");
-    if (!xid) return 1;
-    writeOut(number(static_cast<long long>(reinterpret_cast<ULONG_PTR>(xid))) + L"\n");
-    return 0;
-}
-
-int commandPost(int argc, wchar_t** argv) {
-    HWND hwnd = nullptr;
-    long long message = 0;
-    long long wParam = 0;
-    long long lParam = 0;
-    if (argc < 6 || !parseWindow(argv[2], hwnd) || !parseNumber(argv[3], message) || !parseNumber(argv[4], wParam) ||
-        !parseNumber(argv[5], lParam)) {
-        return usage();
-    }
-    return PostMessageW(hwnd, static_cast<UINT>(message), static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam))
-               ? 0
-               : 1;
-}
-
-int commandDialogs(const std::vector<DWORD>& pids, bool close) {
-    const std::vector<HWND> dialogs = dialogsOf(pids);
-    std::wstring out;
-    for (HWND dialog : dialogs) {
-        if (close) {
-            // What pressing the OK button does; a message box with one OK button returns IDOK.
-            PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
-        } else {
-            out += handleText(dialog) + L"\n";
-        }
-    }
-    if (close) out = number(static_cast<long long>(dialogs.size())) + L"\n";
-    writeOut(out);
-    return dialogs.empty() ? 1 : 0;
-}
-
-int commandKeyDown(int argc, wchar_t** argv) {
-    long long vk = 0;
-    long long timeout = 0;
-    if (argc < 4 || !parseNumber(argv[2], vk) || !parseNumber(argv[3], timeout)) return usage();
-    const ULONGLONG deadline = GetTickCount64() + static_cast<ULONGLONG>(timeout);
-    GetAsyncKeyState(static_cast<int>(vk));  // forget a press that happened before we started looking
-    // The caller reads this line before it presses the key, so the press cannot slip in before we look.
-    writeOut(L"watching\n");
-    for (;;) {
-        const SHORT state = GetAsyncKeyState(static_cast<int>(vk));
-        if (state != 0) {
-            writeOut(hex(static_cast<unsigned short>(state)) + L"\n");
-            return 0;
-        }
-        if (GetTickCount64() >= deadline) return 1;
-        Sleep(5);
-    }
-}
-
-// Keys as the system's own keyboard input, one at a time: what a physical keyboard (and its driver's AltGr, left
-// Ctrl then right Alt) delivers, which the X server cannot always play.
-int commandSend(int argc, wchar_t** argv) {
-    long long hold = 0;
-    if (argc < 4 || !parseNumber(argv[2], hold)) return usage();
-    for (int i = 3; i < argc; ++i) {
-        std::wstring step = argv[i];
-        const bool extended = !step.empty() && step.back() == L'e';
-        if (extended) step.pop_back();
-        long long vk = 0;
-        if (step.size() < 2 || (step[0] != L'+' && step[0] != L'-') || !parseNumber(step.c_str() + 1, vk)) {
-            return usage();
-        }
-        INPUT input{};
-        input.type = INPUT_KEYBOARD;
-        input.ki.wVk = static_cast<WORD>(vk);
-        input.ki.wScan = static_cast<WORD>(MapVirtualKeyW(static_cast<UINT>(vk), MAPVK_VK_TO_VSC));
-        input.ki.dwFlags = (step[0] == L'-' ? KEYEVENTF_KEYUP : 0) | (extended ? KEYEVENTF_EXTENDEDKEY : 0);
-        if (SendInput(1, &input, sizeof input) != 1) return 1;
-        Sleep(static_cast<DWORD>(hold));
-    }
-    return 0;
-}
-
-int commandRegRead(int argc, wchar_t** argv) {
-    if (argc < 4) return usage();
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, argv[2], 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS) return 1;
-    DWORD type = 0;
-    DWORD size = 0;
-    LONG status = RegQueryValueExW(key, argv[3], nullptr, &type, nullptr, &size);
-    std::vector<BYTE> data(size + 2, 0);
-    if (status == ERROR_SUCCESS) status = RegQueryValueExW(key, argv[3], nullptr, &type, data.data(), &size);
-    RegCloseKey(key);
-    if (status != ERROR_SUCCESS) return 1;
-
-    std::wstring out;
-    switch (type) {
-    case REG_SZ:
-    case REG_EXPAND_SZ: {
-        std::wstring text(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
-        while (!text.empty() && text.back() == L'\0') text.pop_back();
-        out = (type == REG_SZ ? L"REG_SZ " : L"REG_EXPAND_SZ ") + text;
-        break;
-    }
-    default: {
-        const wchar_t* name = type == REG_DWORD      ? L"REG_DWORD"
-                              : type == REG_BINARY   ? L"REG_BINARY"
-                              : type == REG_MULTI_SZ ? L"REG_MULTI_SZ"
-                              : type == REG_QWORD    ? L"REG_QWORD"
-                                                     : L"REG_OTHER";
-        out = name;
-        out += L" ";
-        for (DWORD i = 0; i < size; ++i) {
-            wchar_t byte[4];
-            std::swprintf(byte, 4, L"%02x", data[i]);
-            out += byte;
-        }
-        break;
-    }
-    }
-    writeOut(out + L"\n");
-    return 0;
+    return xid ? say(std::to_wstring(reinterpret_cast<ULONG_PTR>(xid)) + L"\n") : 1;
+  }
+  if (command == L"pin") return setPos(HWND_TOPMOST);
+  if (command == L"raise") return setPos(HWND_TOP);
+  if (command == L"activate") return SetForegroundWindow(hwnd) ? 0 : 1;
+  if (command == L"mark") return PostMessageW(hwnd, kMarkMessage, 0, 0) ? 0 : 1;
+  if (command == L"close") return PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
+  return usage();
 }
 
 int run(int argc, wchar_t** argv) {
-    if (argc < 2) return usage();
-    const std::wstring command = argv[1];
-
-    if (command == L"find") return commandFind(argc, argv);
-    if (command == L"wait") return commandWait(argc, argv, false);
-    if (command == L"gone") return commandWait(argc, argv, true);
-    if (command == L"list") return commandList();
-    if (command == L"foreground") {
-        writeOut(handleText(GetForegroundWindow()) + L"\n");
-        return 0;
+  if (argc < 2) return usage();
+  const std::wstring command = argv[1];
+  if (command == L"list") {
+    std::vector<std::wstring> out;
+    for (HWND hwnd : findAll(nullptr, nullptr)) {
+      out.push_back(handleText(hwnd) + L" " + std::to_wstring(windowPid(hwnd)) +
+                    (IsWindowVisible(hwnd) ? L" 1 " : L" 0 ") + describe(hwnd));
     }
-    if (command == L"keydown") return commandKeyDown(argc, argv);
-    if (command == L"reg-read") return commandRegRead(argc, argv);
-    if (command == L"send") return commandSend(argc, argv);
-    if (command == L"post") return commandPost(argc, argv);
-    if (command == L"dialogs" || command == L"close-dialogs") {
-        std::vector<DWORD> pids;
-        if (argc < 3 || !parseProcesses(argv[2], pids)) return usage();
-        return commandDialogs(pids, command == L"close-dialogs");
+    lines(out);
+    return 0;
+  }
+  if (command == L"foreground") return say(handleText(GetForegroundWindow()) + L"\n");
+  if (command == L"send") return send(argc, argv);
+  if (argc < 3) return usage();
+  if (command == L"find") {
+    std::vector<std::wstring> out;
+    for (HWND hwnd : findAll(orAny(argv[2]), argc > 3 ? orAny(argv[3]) : nullptr))
+      out.push_back(handleText(hwnd));
+    return lines(out);
+  }
+  if (command == L"pids") {
+    std::vector<std::wstring> out;
+    for (DWORD pid : pidsOfImage(argv[2])) out.push_back(std::to_wstring(pid));
+    return lines(out);
+  }
+  if (command == L"dialogs" || command == L"close-dialogs")
+    return dialogs(argv[2], command == L"close-dialogs");
+  long long number = 0;
+  if ((command == L"wait" || command == L"gone") && argc == 5 && parseNumber(argv[4], number)) {
+    return waitFor(argv[2], argv[3], number, command == L"gone");
+  }
+  if (command == L"reg-read" && argc == 4) return regRead(argv[2], argv[3]);
+  if (!parseNumber(argv[2], number)) return usage();
+  HWND hwnd = static_cast<HWND>(LongToHandle(static_cast<long>(number)));
+  if (command == L"post") {
+    long long message = 0, wParam = 0, lParam = 0;
+    if (argc != 6 || !parseNumber(argv[3], message) || !parseNumber(argv[4], wParam) ||
+        !parseNumber(argv[5], lParam)) {
+      return usage();
     }
-    if (command == L"pids") {
-        if (argc < 3) return usage();
-        std::wstring out;
-        const std::vector<DWORD> pids = pidsOfImage(argv[2]);
-        for (DWORD pid : pids) out += number(pid) + L"\n";
-        writeOut(out);
-        return pids.empty() ? 1 : 0;
-    }
-
-    // Everything else takes one window handle.
-    HWND hwnd = nullptr;
-    if (argc < 3 || !parseWindow(argv[2], hwnd)) return usage();
-    if (command == L"exists") {
-        yesNo(IsWindow(hwnd) != FALSE);
-        return IsWindow(hwnd) ? 0 : 1;
-    }
-    if (!IsWindow(hwnd)) return noWindow(argv[2]);
-
-    if (command == L"children") return commandChildren(hwnd);
-    if (command == L"alpha") return commandAlpha(hwnd);
-    if (command == L"exstyle") {
-        writeOut(hex(static_cast<unsigned long>(GetWindowLongA(hwnd, GWL_EXSTYLE))) + L"\n");
-        return 0;
-    }
-    if (command == L"style") {
-        writeOut(hex(static_cast<unsigned long>(GetWindowLongA(hwnd, GWL_STYLE))) + L"\n");
-        return 0;
-    }
-    if (command == L"topmost") return yesNo((GetWindowLongA(hwnd, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0);
-    if (command == L"iconic") return yesNo(IsIconic(hwnd) != FALSE);
-    if (command == L"visible") return yesNo(IsWindowVisible(hwnd) != FALSE);
-    if (command == L"rect") return commandRect(hwnd);
-    if (command == L"pin") return commandSetPos(hwnd, HWND_TOPMOST);
-    if (command == L"unpin") return commandSetPos(hwnd, HWND_NOTOPMOST);
-    if (command == L"raise") return commandSetPos(hwnd, HWND_TOP);
-    if (command == L"pid") {
-        writeOut(number(windowPid(hwnd)) + L"\n");
-        return 0;
-    }
-    if (command == L"class") {
-        writeOut(className(hwnd) + L"\n");
-        return 0;
-    }
-    if (command == L"text") {
-        writeOut(storedText(hwnd) + L"\n");
-        return 0;
-    }
-    if (command == L"gettext") return commandGetText(hwnd);
-    if (command == L"xid") return commandXid(hwnd);
-    if (command == L"set-alpha") {
-        long long alpha = 0;
-        if (argc < 4 || !parseNumber(argv[3], alpha) || alpha < 0 || alpha > 255) return usage();
-        SetWindowLongA(hwnd, GWL_EXSTYLE, GetWindowLongA(hwnd, GWL_EXSTYLE) | WS_EX_LAYERED);
-        return SetLayeredWindowAttributes(hwnd, 0, static_cast<BYTE>(alpha), LWA_ALPHA) ? 0 : 1;
-    }
-    if (command == L"activate") return SetForegroundWindow(hwnd) ? 0 : 1;
-    if (command == L"mark") return PostMessageW(hwnd, kMarkMessage, 0, 0) ? 0 : 1;
-    if (command == L"close") return PostMessageW(hwnd, WM_CLOSE, 0, 0) ? 0 : 1;
-    return usage();
+    return PostMessageW(hwnd, static_cast<UINT>(message), static_cast<WPARAM>(wParam),
+                        static_cast<LPARAM>(lParam))
+               ? 0
+               : 1;
+  }
+  if (!IsWindow(hwnd)) {
+    std::fwprintf(stderr, L"probe: no such window: %ls\n", argv[2]);
+    return 1;
+  }
+  return aboutWindow(command, hwnd);
 }
 
 }  // namespace
