@@ -15,6 +15,7 @@ Prints the figures and records them in docs/benchmarks.md between its markers.
 """
 
 import argparse
+import os
 import statistics
 import subprocess
 import sys
@@ -28,6 +29,7 @@ sys.path.insert(0, str(REPO / "tests" / "x11"))
 import harness  # noqa: E402
 
 BROWSERSYNC = HERE / "browsersync"
+REFRESHER = Path(os.environ.get("VASKF5_REFRESHER", REPO / "build" / "linux" / "bench" / "refresher"))
 DOC = REPO / "docs" / "benchmarks.md"
 BEGIN, END = "<!-- x11-race:begin -->", "<!-- x11-race:end -->"
 NAMES = {"chrome": "Chromium", "firefox": "Firefox ESR"}
@@ -41,6 +43,11 @@ def install_browsersync() -> None:
                        check=True)
 
 
+def start_commanded(env: harness.X11Env, args: list) -> harness.Reporter:
+    """A helper program on the race's display that takes commands on stdin and answers on stdout."""
+    return harness.Reporter(env.spawn(args, stdin=subprocess.PIPE, stdout=subprocess.PIPE, text=True, bufsize=1))
+
+
 def p95(values):
     ordered = sorted(values)
     return ordered[max(0, -(-95 * len(ordered) // 100) - 1)]  # nearest rank
@@ -49,7 +56,8 @@ def p95(values):
 class Race:
     def __init__(self, browser: str):
         self.browser = browser
-        self.env = harness.X11Env(f"race-{browser}")
+        # No browser at the start: each is started behind Browsersync's proxy once that is up.
+        self.env = harness.X11Env(f"race-{browser}", browsers=())
         self.results = {"Vask F5": [], "Browsersync": []}
         self.fire_delay = []  # Vask F5: S key press to the moment it sends F5
         self.to_request = []  # Vask F5: F5 sent to the browser's request
@@ -67,21 +75,24 @@ class Race:
         return self.results
 
     def setup(self) -> None:
+        if not REFRESHER.is_file():
+            raise harness.HarnessError(f"{REFRESHER} is missing: build the linux preset first")
         env = self.env.start()
-        self.bs = env.reporter(["node", str(BROWSERSYNC / "race.js"), env.server.url, str(env.server.page)],
-                               stdin=subprocess.PIPE)
+        self.bs = start_commanded(env, ["node", BROWSERSYNC / "race.js", env.server.url, env.server.page])
         url = self.bs.wait_line("ready", timeout=harness.START_TIMEOUT).split()[1]  # the page, through its proxy
-        self.window = env.start_chromium(url) if self.browser == "chrome" else env.start_firefox(url)
-        env.place(self.window, 0, 0, 900, 650)
-        self.editor, self.editor_window = env.start_editor()
-        self.refresher = env.start_refresher([self.browser])
-        env.activate(self.editor_window)
+        env.place(env.start_browser(self.browser, url), 0, 0, 900, 650)
+        self.editor = env.editor
+        self.refresher = start_commanded(env, [REFRESHER])
+        self.refresher.wait_line("ready", timeout=harness.START_TIMEOUT)
+        self.refresher.process.stdin.write(f"tick {self.browser}\n")
+        env.activate(env.windows["editor"])
 
     def turn(self, racer: str) -> None:
         for reporter, command in ((self.refresher, "watch on" if racer == "Vask F5" else "watch off"),
                                   (self.bs, "resume" if racer == "Browsersync" else "pause")):
-            seen = len(reporter.snapshot())
-            reporter.send(command)
+            seen = len(reporter.lines)
+            reporter.process.stdin.write(command + "\n")
+            reporter.process.stdin.flush()
             reporter.wait_line({"watch on": "watching on", "watch off": "watching off"}.get(command, command + "d"),
                                after=seen)
 
@@ -89,9 +100,9 @@ class Race:
         self.turn(racer)
         server = self.env.server
         loads_before = len(server.loads_of(self.browser))
-        editor_seen = len(self.editor.snapshot())
-        refresher_seen = len(self.refresher.snapshot())
-        self.env.type_save_chord()
+        editor_seen = len(self.editor.lines)
+        refresher_seen = len(self.refresher.lines)
+        self.env.xdotool(*harness.SAVE)
         _, version, pressed_ns = self.editor.wait_line("saved", after=editor_seen).split()
         version, pressed_ns = int(version), int(pressed_ns)
         try:
@@ -108,7 +119,7 @@ class Race:
         self.results[racer].append({"missed": False, "latency_ms": (first.at_ns - pressed_ns) / 1e6,
                                     "stale": first.version < version, "extra": len(loads) - 1})
         if racer == "Vask F5":
-            fired = [line for line in self.refresher.snapshot()[refresher_seen:] if line.startswith("refreshed")]
+            fired = [line for line in self.refresher.lines[refresher_seen:] if line.startswith("refreshed")]
             if fired:
                 fired_ns = int(fired[0].split()[1])
                 self.fire_delay.append((fired_ns - pressed_ns) / 1e6)

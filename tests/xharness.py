@@ -1,13 +1,8 @@
-"""What the end-to-end tests of the Linux program share, in tests/linux and tests/x11: a private X display (Xvfb
-on a free number, openbox, picom when asked) where everything started is remembered and stopped by its process id;
-the real vaskf5 started there with throw-away settings and runtime folders; where a person clicks on its window; and
-the X tools (xdotool, xprop, xwininfo, import) that act on the display and read windows from outside.
+"""What the end-to-end tests of the Linux program (tests/linux, tests/x11) share: a private X display where
+everything started is stopped by its process id, the real vaskf5 on it, where a person clicks on its window, and
+the X tools that act on the display and read windows."""
 
-Both folders put this file's folder on their import path (their harness does it).
-"""
-
-from __future__ import annotations
-
+import atexit
 import os
 import shutil
 import signal
@@ -55,19 +50,15 @@ def require(*tools: str) -> None:
 def wait_until(predicate, what: str, timeout: float = 10.0, interval: float = 0.05):
     """Polls ``predicate`` until it returns something true and returns that; fails at the deadline."""
     deadline = time.monotonic() + timeout
-    while True:
-        value = predicate()
-        if value:
-            return value
+    while not (value := predicate()):
         if time.monotonic() >= deadline:
             raise TimeoutError(f"gave up after {timeout:.0f} s waiting for {what}")
         time.sleep(interval)
+    return value
 
 
 @dataclass
-class Region:
-    """Pixels of a rectangle of the screen, read once; ``at`` takes coordinates within the rectangle."""
-
+class Region:  # pixels of a rectangle of the screen, read once
     width: int
     height: int
     data: bytes
@@ -81,9 +72,7 @@ class Region:
 
 
 class XTools:
-    """The X tools run against the display named in ``self.env``; windows are given by their id."""
-
-    env: dict
+    env: dict  # names the display the tools act on
 
     def run(self, *args) -> str:
         return subprocess.run([str(a) for a in args], env=self.env, capture_output=True, text=True, check=False,
@@ -93,7 +82,6 @@ class XTools:
         return self.run("xdotool", *args).strip()
 
     def prop(self, xid, name: str) -> str:
-        """An X property of a window as xprop prints it."""
         return self.run("xprop", "-id", xid, name).strip()
 
     def opacity(self, xid) -> int:
@@ -101,10 +89,9 @@ class XTools:
         value = self.prop(xid, "_NET_WM_WINDOW_OPACITY").rpartition("=")[2].strip()
         return round(int(value) * 255 / 0xFFFFFFFF) if value.isdigit() else 255
 
-    def geometry(self, xid) -> tuple[int, int, int, int]:
-        """Where a window's top-left pixel is on the screen, and its size."""
-        info = self.run("xwininfo", "-id", xid)
-        values = dict(line.strip().split(":", 1) for line in info.splitlines() if ":" in line)
+    def geometry(self, xid) -> tuple[int, int, int, int]:  # x, y of the top-left pixel on the screen, width, height
+        values = dict(line.strip().split(":", 1) for line in self.run("xwininfo", "-id", xid).splitlines()
+                      if ":" in line)
         return tuple(int(values[key]) for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width",
                                                   "Height"))
 
@@ -132,20 +119,24 @@ class XTools:
                            input=data, check=True, timeout=60)
         return Region(width, height, data)
 
-    def drag(self, xid, start: tuple[int, int], by: tuple[int, int], steps: int = 8) -> None:
-        """Left button down at a point of a window, moved by ``by`` on the screen in steps, and released."""
+    def drag(self, xid, start: tuple[int, int], by: tuple[int, int], steps: int = 8, release: bool = True) -> None:
+        """Left button down at a point of a window, moved by ``by`` on the screen in steps, and released unless
+        told not to."""
         x0, y0 = self.geometry(xid)[:2]
         args: list = ["mousemove", x0 + start[0], y0 + start[1], "sleep", HOLD, "mousedown", 1]
         for step in range(1, steps + 1):
             args += ["sleep", 0.03, "mousemove", x0 + start[0] + by[0] * step // steps,
                      y0 + start[1] + by[1] * step // steps]
-        args += ["sleep", HOLD, "mouseup", 1]
-        self.xdotool(*args)
+        self.xdotool(*args, *(["sleep", HOLD, "mouseup", 1] if release else []))
+
+
+def _interrupt(signum, _frame):
+    signal.signal(signum, signal.SIG_DFL)
+    raise KeyboardInterrupt(signum)  # unittest lets it through; each display's stop then runs at exit
 
 
 class Display(XTools):
-    """A private X server on a free display number, with openbox unless told otherwise and picom when asked. Call
-    ``start`` first and ``stop`` at the end; ``extra_env`` goes into the environment of everything started."""
+    """A private X server on a free display number, with openbox unless told otherwise and picom when asked."""
 
     def __init__(self, screen: tuple[int, int] = (1280, 800), window_manager: bool = True,
                  compositor: bool = False) -> None:
@@ -156,13 +147,17 @@ class Display(XTools):
         self.env = {key: value for key, value in os.environ.items() if key != "WAYLAND_DISPLAY"}
 
     def start(self, **extra_env: str) -> "Display":
+        for signum in (signal.SIGTERM, signal.SIGHUP):
+            signal.signal(signum, _interrupt)
+        atexit.register(self.stop)
         try:
-            return self._start(**extra_env)
+            self._start(**extra_env)
         except BaseException:
             self.stop()  # what did start is not left running
             raise
+        return self
 
-    def _start(self, **extra_env: str) -> "Display":
+    def _start(self, **extra_env: str) -> None:
         require("Xvfb", "xdotool", "xprop", "xwininfo", "import", *(["openbox"] if self.window_manager else []),
                 *(["picom"] if self.compositor else []))
         # The server picks a free display number itself and reports it, so two test runs never race for one; with
@@ -184,13 +179,12 @@ class Display(XTools):
         if self.compositor:
             self.spawn(["picom", "--backend", "xrender", "--no-fading-openclose"])
             wait_until(lambda: '"picom"' in self.run("xwininfo", "-root", "-children"), "picom", START_TIMEOUT)
-        return self
 
     def spawn(self, args: list, env: dict | None = None, **kwargs) -> subprocess.Popen:
         """Starts a program on the display, in its own session, and remembers it to stop it later."""
-        process = subprocess.Popen([str(a) for a in args], env=env or self.env,
-                                   stdout=kwargs.pop("stdout", subprocess.DEVNULL),
-                                   stderr=kwargs.pop("stderr", subprocess.DEVNULL), start_new_session=True, **kwargs)
+        kwargs.setdefault("stdout", subprocess.DEVNULL)
+        kwargs.setdefault("stderr", subprocess.DEVNULL)
+        process = subprocess.Popen([str(a) for a in args], env=env or self.env, start_new_session=True, **kwargs)
         self.processes.append(process)
         return process
 
@@ -206,21 +200,14 @@ class Display(XTools):
             self.processes.remove(process)
 
     def stop(self) -> None:
-        """Stops everything started here, the newest first, ending with the X server."""
         for process in reversed(self.processes):
             if process.poll() is None:
                 process.send_signal(signal.SIGTERM)
-        for process in reversed(self.processes):
-            try:
-                process.wait(timeout=5)
-            except subprocess.TimeoutExpired:
-                process.kill()
-                process.wait()
-        self.processes.clear()
+        while self.processes:
+            self.stop_process(self.processes[-1])
 
-    def start_vaskf5(self, config: Path, runtime: Path, **extra_env: str) -> tuple[subprocess.Popen, str]:
-        """The real vaskf5 with its own settings and runtime folders; returns it and its window once that window is
-        on screen. What it writes to stderr goes to ``vaskf5.log`` in the runtime folder."""
+    def start_vaskf5(self, config: Path, runtime: Path, **extra_env: str) -> tuple[subprocess.Popen, int]:
+        """The real vaskf5, once its window is on screen; its stderr goes to ``vaskf5.log`` in the runtime folder."""
         if not PROGRAM.is_file():
             raise HarnessError(f"{PROGRAM} is not built: build the linux preset first")
         runtime.mkdir(mode=0o700, parents=True, exist_ok=True)
@@ -229,6 +216,6 @@ class Display(XTools):
                                                  "XDG_RUNTIME_DIR": str(runtime), **extra_env}, stderr=log)
         found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", program.pid, "--name",
                                                 "^Vask F5$"), "the window of vaskf5", START_TIMEOUT)
-        xid = found.split()[0]
+        xid = int(found.split()[0])
         wait_until(lambda: "IsViewable" in self.run("xwininfo", "-id", xid), "the window of vaskf5 on screen")
         return program, xid

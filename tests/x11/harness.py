@@ -1,72 +1,56 @@
-"""Machinery for the end-to-end tests of the X11 engine against real browsers.
-
-One environment per test module: a private Xvfb display on a free number with openbox (and picom when asked), a
-local HTTP server on 127.0.0.1 that hands out the page the editor saves and logs every load of it, Chromium and
-Firefox ESR on throw-away profiles showing that page, the tests' own editor window (support/editor), the real
-vaskf5, and for the benchmark the refresher (support/refresher: the keyboard watch, the save-key watcher and the
-desktop, composed as the program composes them). Everything started is remembered and stopped by its process id,
-also when a test fails.
-
-Keys come from the X server through xdotool, at a person's speed.
-"""
-
-from __future__ import annotations
+"""The scene of the X11 end-to-end tests: a private display (tests/xharness.py), a page server that logs every
+load of the page, Chromium and Firefox ESR showing it, two look-alike windows, the tests' editor (support/editor)
+where Ctrl then S is typed with xdotool, and the real vaskf5 with the browsers ticked."""
 
 import http.server
 import os
+import re
 import shutil
 import subprocess
 import sys
 import tempfile
 import threading
 import time
-from dataclasses import dataclass
+from collections import namedtuple
 from pathlib import Path
 
-HERE = Path(__file__).resolve().parent
-REPO = HERE.parent.parent
+REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests"))
 from xharness import START_TIMEOUT, Display, HarnessError, require, wait_until  # noqa: E402  (on the path above)
 
-SUPPORT = Path(os.environ.get("VASKF5_X11_SUPPORT_DIR", REPO / "build" / "linux" / "tests" / "x11" / "support"))
-
+EDITOR = Path(os.environ.get("VASKF5_X11_EDITOR", REPO / "build" / "linux" / "tests" / "x11" / "support" / "editor"))
 EVENT_TIMEOUT = 10.0
-SETTLE_SECONDS = 0.6   # only to prove that nothing more arrives
-HOLD = 0.06            # how long each key of a chord is held
-
-SCREEN = (1600, 1000)
-
-
-# ----------------------------------------------------------------------------------------------------------------
-# The page server
+SETTLE_SECONDS = 0.6  # only to prove that nothing more arrives
+HOLD = 0.06  # how long each key of a chord is held
+LOOKALIKES = ("Code", "Chromium")  # an Electron-style editor, and a program that borrows Chromium's class
 
 
-@dataclass
-class Load:
-    at_ns: int        # wall clock when the request arrived
-    browser: str      # "chrome" or "firefox", from the user agent
-    version: int      # the page version handed out
+def chord(*keys: str) -> list:
+    """xdotool arguments that press the keys in order, each after a person's pause, then release them in reverse."""
+    return [arg for key in keys for arg in ("keydown", key, "sleep", HOLD)] + \
+        [arg for key in reversed(keys) for arg in ("keyup", key, "sleep", HOLD)]
 
 
-class PageServer:
-    """Serves the editor's page file with no-store and logs every load of it."""
+SAVE = chord("ctrl", "s")
 
+
+# A request for the page: wall clock when it arrived, "chrome" or "firefox" (from the user agent), the version.
+Load = namedtuple("Load", "at_ns browser version")
+
+
+class PageServer(http.server.ThreadingHTTPServer):
     def __init__(self, page: Path):
-        self.page = page
-        self.loads: list[Load] = []
-        self.lock = threading.Lock()
+        self.page, self.loads = page, []
         server = self
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):  # noqa: N802 (the name http.server asks for)
                 if self.path.split("?")[0] != "/page.html":
-                    self.send_error(404)
-                    return
-                at = time.time_ns()
+                    return self.send_error(404)
                 body = server.page.read_bytes()
-                agent = self.headers.get("User-Agent", "")
-                with server.lock:
-                    server.loads.append(Load(at, "firefox" if "Firefox" in agent else "chrome", _version_of(body)))
+                version = re.search(rb'id="v">(\d+)<', body)
+                browser = "firefox" if "Firefox" in self.headers.get("User-Agent", "") else "chrome"
+                server.loads.append(Load(time.time_ns(), browser, int(version[1]) if version else 0))
                 self.send_response(200)
                 self.send_header("Content-Type", "text/html; charset=utf-8")
                 self.send_header("Cache-Control", "no-store")
@@ -77,298 +61,155 @@ class PageServer:
             def log_message(self, *args):
                 pass
 
-        self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Handler)
-        self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
-        self.thread.start()
-
-    @property
-    def url(self) -> str:
-        return f"http://127.0.0.1:{self.httpd.server_address[1]}/page.html"
-
-    def count(self, browser: str) -> int:
-        with self.lock:
-            return sum(1 for load in self.loads if load.browser == browser)
+        super().__init__(("127.0.0.1", 0), Handler)
+        threading.Thread(target=self.serve_forever, daemon=True).start()
+        self.url = f"http://127.0.0.1:{self.server_address[1]}/page.html"
 
     def loads_of(self, browser: str) -> list[Load]:
-        with self.lock:
-            return [load for load in self.loads if load.browser == browser]
-
-    def stop(self) -> None:
-        self.httpd.shutdown()
-        self.httpd.server_close()
-
-
-def _version_of(body: bytes) -> int:
-    text = body.decode(errors="replace")
-    start = text.find('id="v">')
-    if start < 0:
-        return 0
-    digits = text[start + 7:text.find("<", start + 7)]
-    return int(digits) if digits.isdigit() else 0
-
-
-# ----------------------------------------------------------------------------------------------------------------
-# Processes that report on stdout
+        return [load for load in list(self.loads) if load.browser == browser]
 
 
 class Reporter:
     """A process whose stdout lines are collected by a thread, so a test can wait for a line."""
 
-    def __init__(self, args: list[str], env: dict, stdin=subprocess.DEVNULL):
-        self.errors = tempfile.TemporaryFile(mode="w+")
-        self.process = subprocess.Popen(args, env=env, stdin=stdin, stdout=subprocess.PIPE,
-                                        stderr=self.errors, text=True, bufsize=1)
-        self.lines: list[str] = []
-        self.lock = threading.Lock()
-        threading.Thread(target=self._read, daemon=True).start()
-
-    def _read(self) -> None:
-        for line in self.process.stdout:
-            with self.lock:
-                self.lines.append(line.rstrip("\n"))
-
-    def snapshot(self) -> list[str]:
-        with self.lock:
-            return list(self.lines)
+    def __init__(self, process: subprocess.Popen):
+        self.process, self.lines = process, []
+        threading.Thread(target=lambda: self.lines.extend(line.rstrip("\n") for line in process.stdout),
+                         daemon=True).start()
 
     def wait_line(self, prefix: str, after: int = 0, timeout: float = EVENT_TIMEOUT) -> str:
         def found():
-            return next((line for line in self.snapshot()[after:] if line.startswith(prefix)), None)
-        try:
-            return wait_until(found, f"'{prefix}' from {Path(self.process.args[0]).name}", timeout)
-        except TimeoutError as timeout_error:
-            self.errors.seek(0)
-            state = "running" if self.process.poll() is None else f"ended with {self.process.returncode}"
-            raise TimeoutError(f"{timeout_error} ({state}; stdout {self.snapshot()[-5:]}; stderr "
-                               f"{self.errors.read()[-500:]!r})") from None
-
-    def send(self, command: str) -> None:
-        self.process.stdin.write(command + "\n")
-        self.process.stdin.flush()
-
-
-# ----------------------------------------------------------------------------------------------------------------
-# The environment
-
-
-@dataclass
-class Window:
-    id: int
-    name: str
+            return next((line for line in self.lines[after:] if line.startswith(prefix)), None)
+        return wait_until(found, f"'{prefix}' from {Path(self.process.args[0]).name}", timeout)
 
 
 class X11Env(Display):
-    """A display for one test module, with its own home, settings and runtime folders and the page server."""
+    """The scene for one test module; ``windows`` holds the window ids of the browsers, the editor and vaskf5."""
 
-    def __init__(self, name: str, compositor: bool = False, window_manager: bool = True):
-        super().__init__(SCREEN, window_manager=window_manager, compositor=compositor)
-        self.name = name
-        self.temp: Path | None = None
-        self.server: PageServer | None = None
+    def __init__(self, name: str, browsers=("chrome", "firefox"), window_manager: bool = True,
+                 compositor: bool = False):
+        super().__init__((1600, 1000), window_manager=window_manager, compositor=compositor)
+        self.name, self.browsers, self.windows = name, list(browsers), {}
+        self.temp = self.server = self.program = None
 
-    def start(self) -> "X11Env":
+    def _start(self) -> None:
         require("chromium", "firefox-esr")
-        for program in ("editor", "refresher"):
-            if not (SUPPORT / program).is_file():
-                raise HarnessError(f"{SUPPORT / program} is missing: build the linux preset first")
+        if not EDITOR.is_file():
+            raise HarnessError(f"{EDITOR} is missing: build the linux preset first")
         self.temp = Path(tempfile.mkdtemp(prefix=f"vaskf5-x11-{self.name}-"))
         (self.temp / "home").mkdir(mode=0o700)
-        super().start(HOME=str(self.temp / "home"), XDG_CONFIG_HOME=str(self.temp / "config"),
-                      XDG_CACHE_HOME=str(self.temp / "cache"), XDG_RUNTIME_DIR=str(self.temp / "runtime"))
-        page = self.temp / "site" / "page.html"
-        page.parent.mkdir()
+        super()._start(HOME=str(self.temp / "home"), XDG_CONFIG_HOME=str(self.temp / "config"),
+                       XDG_CACHE_HOME=str(self.temp / "cache"), XDG_RUNTIME_DIR=str(self.temp / "runtime"))
+        page = self.temp / "page.html"
         page.write_text('<!doctype html><html><body><p id="v">0</p></body></html>\n')
         self.server = PageServer(page)
-        return self
+        for browser in self.browsers:
+            self.windows[browser] = self.start_browser(browser)
+        self.lookalikes = [self.start_editor(name, f"300x150+{1000 + 310 * i}+720")
+                           for i, name in enumerate(LOOKALIKES)]
+        self.editor, self.windows["editor"] = self.start_editor()
+        if self.browsers:
+            self.use(self.browsers)
 
     def stop(self) -> None:
         super().stop()
         if self.server:
-            self.server.stop()
+            self.server.shutdown()
+            self.server.server_close()
         if self.temp:
             shutil.rmtree(self.temp, ignore_errors=True)
 
-    def reporter(self, args: list[str], stdin=subprocess.DEVNULL) -> Reporter:
-        reporter = Reporter(args, self.env, stdin)
-        self.processes.append(reporter.process)
-        return reporter
-
-    # -- browsers and windows -------------------------------------------------------------------------------------
-
-    def start_chromium(self, url: str = "") -> Window:
-        profile = self.temp / "chromium-profile"
-        args = ["chromium", f"--user-data-dir={profile}", "--no-first-run", "--no-default-browser-check",
-                "--disable-gpu", "--disable-sync", "--disable-background-networking", "--disable-component-update",
-                "--password-store=basic", "--window-position=0,0", "--window-size=760,600", url or self.server.url]
-        if os.geteuid() == 0:
-            args.insert(1, "--no-sandbox")
-        self.spawn(args)
-        window = self.wait_window("Chromium", "chrome")
-        wait_until(lambda: self.server.count("chrome") >= 1, "Chromium's first page load", START_TIMEOUT)
-        return window
-
-    def start_firefox(self, url: str = "") -> Window:
-        profile = self.temp / "firefox-profile"
-        profile.mkdir()
-        prefs = {
-            "browser.shell.checkDefaultBrowser": "false",
-            "browser.startup.homepage_override.mstone": '"ignore"',
-            "startup.homepage_welcome_url": '""',
-            "browser.aboutwelcome.enabled": "false",
-            "datareporting.policy.dataSubmissionEnabled": "false",
-            "toolkit.telemetry.reportingpolicy.firstRun": "false",
-            "app.update.enabled": "false",
-            "browser.tabs.warnOnClose": "false",
-            "browser.sessionstore.resume_from_crash": "false",
-            "browser.newtabpage.enabled": "false",
-        }
-        (profile / "user.js").write_text("".join(f'user_pref("{k}", {v});\n' for k, v in prefs.items()))
-        self.spawn(["firefox-esr", "--profile", str(profile), "--no-remote", "-new-instance", url or self.server.url])
-        window = self.wait_window("firefox-esr", "firefox")
-        wait_until(lambda: self.server.count("firefox") >= 1, "Firefox's first page load", START_TIMEOUT)
-        return window
-
-    def wait_window(self, window_class: str, name: str) -> Window:
+    def start_browser(self, browser: str, url: str = "") -> int:
+        """Chromium ("chrome") or Firefox ESR on a throw-away profile, once it has loaded the page (or ``url``)."""
+        profile = self.temp / f"{browser}-profile"
+        if browser == "chrome":
+            self.spawn(["chromium", *(["--no-sandbox"] if os.geteuid() == 0 else []), f"--user-data-dir={profile}",
+                        "--no-first-run", "--no-default-browser-check", "--disable-gpu", "--disable-sync",
+                        "--disable-background-networking", "--disable-component-update", "--password-store=basic",
+                        "--window-position=0,0", "--window-size=760,600", url or self.server.url])
+        else:
+            profile.mkdir()
+            prefs = {
+                "browser.shell.checkDefaultBrowser": "false",
+                "browser.startup.homepage_override.mstone": '"ignore"',
+                "startup.homepage_welcome_url": '""',
+                "browser.aboutwelcome.enabled": "false",
+                "datareporting.policy.dataSubmissionEnabled": "false",
+                "toolkit.telemetry.reportingpolicy.firstRun": "false",
+            }
+            (profile / "user.js").write_text("".join(f'user_pref("{k}", {v});\n' for k, v in prefs.items()))
+            self.spawn(["firefox-esr", "--profile", profile, "--no-remote", "-new-instance", url or self.server.url])
+        window_class = {"chrome": "Chromium", "firefox": "firefox-esr"}[browser]
         found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--class", f"^{window_class}$"),
                            f"a window of class {window_class}", START_TIMEOUT)
-        return Window(int(found.split()[-1]), name)
+        wait_until(lambda: self.server.loads_of(browser), f"the first page load of {browser}", START_TIMEOUT)
+        return int(found.split()[-1])
 
-    def start_editor(self, window_class: str = "VaskEditor", geometry: str = "600x200+500+700") -> tuple:
-        editor = self.reporter([str(SUPPORT / "editor"), "--class", window_class, "--title", window_class,
-                                "--geometry", geometry, "--save", str(self.server.page)])
+    def start_editor(self, window_class: str = "VaskEditor", geometry: str = "600x200+500+700"):
+        editor = Reporter(self.spawn([EDITOR, window_class, geometry, self.server.page], stdout=subprocess.PIPE,
+                                     text=True, bufsize=1))
         created = int(editor.wait_line("created", timeout=START_TIMEOUT).split()[1])
         try:
             editor.wait_line("ready", timeout=3.0)
         except TimeoutError:
             # Openbox, freshly started, sometimes never acts on a window's first map request; asking again works.
-            self.xdotool("windowmap", str(created))
+            self.xdotool("windowmap", created)
             editor.wait_line("ready", timeout=START_TIMEOUT)
-        window = Window(created, window_class)
         if self.window_manager:
-            wait_until(lambda: self.is_managed(window), f"the window manager to take {window_class}", START_TIMEOUT)
-        return editor, window
+            wait_until(lambda: "WM_STATE(WM_STATE)" in self.prop(created, "WM_STATE"),
+                       f"the window manager to take {window_class}", START_TIMEOUT)
+        return editor, created
 
-    def start_refresher(self, ticked: list[str]) -> Reporter:
-        refresher = self.reporter([str(SUPPORT / "refresher")], stdin=subprocess.PIPE)
-        refresher.wait_line("ready", timeout=START_TIMEOUT)
-        refresher.send("tick " + " ".join(ticked))
-        refresher.send("watch on")
-        refresher.wait_line("watching on")
-        return refresher
+    def use(self, ticked: list[str], automatic: bool = True, fresh: bool = False) -> None:
+        """vaskf5 running with these browsers ticked and automatic refresh on or off (started again when that
+        changes, or when a ``fresh`` one is asked for), and the editor in front again."""
+        wanted = (list(ticked), automatic)
+        if fresh or self.program is None or self.program_state != wanted:
+            if self.program:
+                self.stop_process(self.program)
+            config = Path(self.env["XDG_CONFIG_HOME"])
+            (config / "vaskf5").mkdir(parents=True, exist_ok=True)
+            apps = "".join(f"{name}," for name in ticked) + ("autorefresh," if automatic else "")
+            (config / "vaskf5" / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n")
+            self.program, self.windows["vaskf5"] = self.start_vaskf5(config, Path(self.env["XDG_RUNTIME_DIR"]))
+            self.program_state = wanted
+        self.activate(self.windows["editor"])
 
-    def start_program(self, ticked: list[str], automatic: bool = True) -> tuple[subprocess.Popen, Window]:
-        """The real vaskf5, with these browsers ticked and automatic refresh on or off through its settings file;
-        returns once its window is on screen."""
-        config = Path(self.env["XDG_CONFIG_HOME"])
-        (config / "vaskf5").mkdir(parents=True, exist_ok=True)
-        apps = "".join(f"{name}," for name in ticked) + ("autorefresh," if automatic else "")
-        (config / "vaskf5" / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n")
-        program, xid = self.start_vaskf5(config, Path(self.env["XDG_RUNTIME_DIR"]))
-        return program, Window(int(xid), "vaskf5")
+    def bring_editor_forward(self) -> None:  # the look-alikes just behind it
+        for _, window in self.lookalikes:
+            self.activate(window)
+        self.activate(self.windows["editor"])
 
-    def is_managed(self, window: Window) -> bool:
-        return "WM_STATE(WM_STATE)" in self.prop(window.id, "WM_STATE")
-
-    def activate(self, window: Window) -> None:
+    def activate(self, xid: int) -> None:
         # Without a window manager nobody acts on activation requests: the focus is set directly.
-        self.xdotool("windowactivate" if self.window_manager else "windowfocus", "--sync", str(window.id))
-        wait_until(lambda: self.focused() == window.id, f"{window.name} to have the focus", EVENT_TIMEOUT)
+        self.xdotool("windowactivate" if self.window_manager else "windowfocus", "--sync", xid)
+        wait_until(lambda: self.focused() == xid, f"window {xid} to have the focus", EVENT_TIMEOUT)
 
     def focused(self) -> int:
         text = self.xdotool("getwindowfocus")
         return int(text) if text.isdigit() else 0
 
-    def place(self, window: Window, x: int, y: int, width: int, height: int) -> None:
-        self.xdotool("windowsize", "--sync", str(window.id), str(width), str(height))
-        self.xdotool("windowmove", "--sync", str(window.id), str(x), str(y))
+    def place(self, xid: int, x: int, y: int, width: int, height: int) -> None:
+        self.xdotool("windowsize", "--sync", xid, width, height, "windowmove", "--sync", xid, x, y)
 
-    def minimise(self, window: Window) -> None:
-        self.xdotool("windowminimize", "--sync", str(window.id))
-        wait_until(lambda: "Iconic" in self.prop(window.id, "WM_STATE"), f"{window.name} minimised", EVENT_TIMEOUT)
+    def counts(self) -> dict[str, int]:
+        return {browser: len(self.server.loads_of(browser)) for browser in self.browsers}
 
-    def loads_after(self, act, expected: dict[str, int]) -> dict[str, int]:
-        """Does ``act`` and waits until each browser has loaded the page as often as expected, or the deadline
-        passes, then a little longer to see that no more loads come. Returns how many loads each browser made."""
-        before = {name: self.server.count(name) for name in expected}
-        act()
+    def loads_after(self, keys: list, expected: dict[str, int]) -> dict[str, int]:
+        """Types ``keys`` (xdotool arguments) and waits until the browsers have loaded the page as often as
+        expected or the deadline passes, then a little longer; returns how many loads each browser made."""
+        before = self.counts()
+        self.xdotool(*keys)
         try:
-            wait_until(lambda: all(self.server.count(name) - before[name] >= n for name, n in expected.items()),
-                       "the expected reloads", 3.0)
+            wait_until(lambda: all(self.counts()[b] - before[b] >= n for b, n in expected.items()),
+                       "the expected reloads", EVENT_TIMEOUT)
         except TimeoutError:
             pass
         time.sleep(SETTLE_SECONDS)
-        return {name: self.server.count(name) - before[name] for name in expected}
+        return {browser: count - before[browser] for browser, count in self.counts().items()}
 
-    def type_save_chord(self) -> None:
-        """Ctrl then S as a person types it: Ctrl down, S down and up, Ctrl up."""
-        self.xdotool("keydown", "ctrl", "sleep", str(HOLD), "keydown", "s", "sleep", str(HOLD), "keyup", "s",
-                     "sleep", str(HOLD), "keyup", "ctrl")
-
-
-# ----------------------------------------------------------------------------------------------------------------
-# A desktop with both browsers, the editor, look-alikes and vaskf5
-
-
-class Desktop:
-    """The scene every refresh test plays in, built once per module."""
-
-    LOOKALIKES = ("Code", "Chromium")  # an Electron-style editor, and a program that borrows Chromium's class
-
-    def __init__(self, name: str, compositor: bool = False):
-        self.env = X11Env(name, compositor=compositor)
-
-    def start(self) -> "Desktop":
-        try:
-            self.env.start()
-            self.chrome = self.env.start_chromium()
-            self.firefox = self.env.start_firefox()
-            self.browsers = {"chrome": self.chrome, "firefox": self.firefox}
-            self.lookalikes = [self.env.start_editor(name, f"300x150+{1000 + 310 * i}+720")
-                               for i, name in enumerate(self.LOOKALIKES)]
-            self.editor, self.editor_window = self.env.start_editor()
-            self.program = None
-            self.use(["chrome", "firefox"])
-        except BaseException:
-            self.env.stop()
-            raise
-        return self
-
-    def stop(self) -> None:
-        self.env.stop()
-
-    def counts(self) -> dict[str, int]:
-        return {name: self.env.server.count(name) for name in self.browsers}
-
-    def use(self, ticked: list[str], automatic: bool = True, fresh: bool = False) -> None:
-        """vaskf5 running with these browsers ticked and automatic refresh on or off (started again when that
-        changes, or when a ``fresh`` one is asked for), and the editor in front again."""
-        wanted = (tuple(ticked), automatic)
-        if self.program is not None and self.program_state == wanted and not fresh:
-            return
-        if self.program is not None:
-            self.env.stop_process(self.program)
-        self.program, self.program_window = self.env.start_program(ticked, automatic)
-        self.program_state = wanted
-        self.env.activate(self.editor_window)
-
-    def tick(self, *names: str) -> None:
-        self.use(list(names))
-
-    def bring_editor_forward(self) -> None:
-        """The look-alikes come to the front first, then the editor, where the user types."""
-        for _, window in self.lookalikes:
-            self.env.activate(window)
-        self.env.activate(self.editor_window)
-
-    def chord(self, expected: dict[str, int]) -> dict[str, int]:
-        """Types Ctrl then S into the editor; returns how many loads each browser made."""
-        return self.env.loads_after(self.env.type_save_chord, expected)
-
-    def synthetic_keys_received(self) -> dict[str, list[str]]:
-        """Keys that a program sent to the editor or a look-alike: there must never be any."""
-        windows = {"editor": self.editor, **{window.name: reporter for reporter, window in self.lookalikes}}
-        return {name: [line for line in reporter.snapshot() if line.startswith("key ") and line.endswith(" 1")]
+    def keys_sent_by_programs(self) -> dict[str, list[str]]:
+        """Keys that a program sent (XSendEvent) to the editor or a look-alike: there must never be any."""
+        windows = {"editor": self.editor, **dict(zip(LOOKALIKES, (reporter for reporter, _ in self.lookalikes)))}
+        return {name: [line for line in reporter.lines if line.startswith("key ") and line.endswith(" 1")]
                 for name, reporter in windows.items()}
-
-    def editor_focus_losses(self) -> int:
-        return sum(1 for line in self.editor.snapshot() if line == "focus out")

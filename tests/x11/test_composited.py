@@ -4,74 +4,61 @@ the browsers are told about being covered."""
 
 import unittest
 
-import test_browsers
-from harness import Desktop
+from harness import X11Env
+from test_browsers import LAYOUTS, play_layouts
 from xharness import PIN_BOX, SLIDER_THUMB, SLIDER_TRACK, wait_until
 
-scene: Desktop
-
-
-def setUpModule():
-    global scene
-    scene = Desktop("composited", compositor=True).start()
-
-
-def tearDownModule():
-    scene.stop()
+env = X11Env("composited", compositor=True)
+setUpModule, tearDownModule = env.start, env.stop
 
 
 class SettingsPanel(unittest.TestCase):
-    """Each test clicks in the panel of a freshly started vaskf5 (sliders at 255, boxes clear) and reads the
-    browsers' windows back as the window manager and the compositor see them."""
+    def setUp(self):  # a freshly started vaskf5: sliders at 255, boxes clear
+        self.addCleanup(self.clear_opacity)
+        self.clear_opacity()
+        env.use(["chrome", "firefox"], fresh=True)
+        env.open_panel(env.windows["vaskf5"])
 
-    def setUp(self):
-        for window in scene.browsers.values():
-            scene.env.run("xprop", "-id", window.id, "-remove", "_NET_WM_WINDOW_OPACITY")
-        scene.use(["chrome", "firefox"], fresh=True)
-        scene.env.open_panel(scene.program_window.id)
-
-    def tearDown(self):
-        for window in scene.browsers.values():
-            scene.env.run("xprop", "-id", window.id, "-remove", "_NET_WM_WINDOW_OPACITY")
-        scene.env.activate(scene.editor_window)
-
-    def opacities(self) -> dict[str, int]:
-        return {name: scene.env.opacity(window.id) for name, window in scene.browsers.items()}
-
-    def above(self) -> dict[str, bool]:
-        return {name: "_NET_WM_STATE_ABOVE" in scene.env.prop(window.id, "_NET_WM_STATE")
-                for name, window in scene.browsers.items()}
-
-    def test_a_track_click_lowers_only_its_browsers_opacity_one_step_and_a_dragged_thumb_more_when_let_go(self):
-        program = scene.program_window.id
-        other = {"chrome": "firefox", "firefox": "chrome"}
+    def clear_opacity(self):
         for browser in ("chrome", "firefox"):
-            with self.subTest(browser=browser):
-                before = self.opacities()
-                scene.env.click(program, *SLIDER_TRACK[browser])
-                wait_until(lambda: self.opacities()[browser] == 254, f"{browser} at opacity 254 after a track click")
-                self.assertEqual(self.opacities()[other[browser]], before[other[browser]], "the other browser")
-                thumb = (SLIDER_THUMB[browser][0] - 1, SLIDER_THUMB[browser][1])
-                scene.env.drag(program, thumb, (-40, 0))
-                wait_until(lambda: self.opacities()[browser] < 254, f"{browser} lower once the thumb is let go")
+            env.run("xprop", "-id", env.windows[browser], "-remove", "_NET_WM_WINDOW_OPACITY")
 
-    def test_a_ticked_pin_box_puts_its_browser_above_and_clearing_it_takes_it_out(self):
-        program = scene.program_window.id
+    def state(self, what) -> dict:
+        return {browser: what(env.windows[browser]) for browser in ("chrome", "firefox")}
+
+    def test_a_track_click_lowers_only_its_browsers_opacity_one_step_and_a_dragged_thumb_more_once_let_go(self):
+        for browser, other in (("chrome", "firefox"), ("firefox", "chrome")):
+            with self.subTest(browser=browser):
+                before = self.state(env.opacity)[other]
+                env.click(env.windows["vaskf5"], *SLIDER_TRACK[browser])
+                wait_until(lambda: self.state(env.opacity)[browser] == 254, f"{browser} at 254 after a track click")
+                self.assertEqual(self.state(env.opacity)[other], before, "the other browser")
+                thumb = (SLIDER_THUMB[browser][0] - 1, SLIDER_THUMB[browser][1])
+                env.drag(env.windows["vaskf5"], thumb, (-40, 0))
+                wait_until(lambda: self.state(env.opacity)[browser] < 254, f"{browser} lower once the thumb is let go")
+
+    def test_a_pin_box_ticked_by_a_click_or_space_puts_its_browser_above_and_clearing_it_takes_it_out(self):
+        def above(xid):
+            return "_NET_WM_STATE_ABOVE" in env.prop(xid, "_NET_WM_STATE")
         steps = [
-            ("chrome", {"chrome": True, "firefox": False}),
-            ("firefox", {"chrome": True, "firefox": True}),
-            ("chrome", {"chrome": False, "firefox": True}),
-            ("firefox", {"chrome": False, "firefox": False}),
+            (PIN_BOX["chrome"], {"chrome": True, "firefox": False}),
+            (PIN_BOX["firefox"], {"chrome": True, "firefox": True}),
+            (None, {"chrome": True, "firefox": False}),  # Space, to the box clicked last
+            (None, {"chrome": True, "firefox": True}),
+            (PIN_BOX["chrome"], {"chrome": False, "firefox": True}),
+            (PIN_BOX["firefox"], {"chrome": False, "firefox": False}),
         ]
-        for box, expected in steps:
-            scene.env.click(program, *PIN_BOX[box])
-            wait_until(lambda: self.above() == expected, f"above states {expected} (they are {self.above()})")
+        for point, expected in steps:
+            if point:
+                env.click(env.windows["vaskf5"], *point)
+            else:
+                env.xdotool("windowactivate", "--sync", env.windows["vaskf5"], "key", "space")
+            wait_until(lambda: self.state(above) == expected, f"above states {expected} (they are {self.state(above)})")
 
 
 class RefreshUnderACompositor(unittest.TestCase):
     def test_covered_and_minimised_browsers_reload_once_per_chord(self):
-        layouts = [layout for layout in test_browsers.LAYOUTS if "covered" in layout[0] or "minimised" in layout[0]]
-        test_browsers.play_layouts(self, scene, layouts)
+        play_layouts(self, env, [name for name in LAYOUTS if "covered" in name or "minimised" in name])
 
 
 if __name__ == "__main__":

@@ -7,22 +7,20 @@ import tempfile
 import unittest
 from pathlib import Path
 
+import harness  # noqa: F401  (puts tests/ on the import path)
 from xharness import PROGRAM, Display
 
 
 class DisplayCheck(unittest.TestCase):
     def setUp(self):
-        folder = tempfile.TemporaryDirectory(prefix="vaskf5-session-")
-        self.addCleanup(folder.cleanup)
-        self.config, self.runtime = Path(folder.name) / "config", Path(folder.name) / "runtime"
+        folder = Path(self.enterContext(tempfile.TemporaryDirectory(prefix="vaskf5-session-")))
+        self.config, self.runtime = folder / "config", folder / "runtime"
 
     def test_without_an_x_display_it_ends_with_a_clear_message(self):
-        for display in (None, ":359"):
+        for display in ({}, {"DISPLAY": ":359"}):
             with self.subTest(display=display):
                 env = {k: v for k, v in os.environ.items() if k not in ("DISPLAY", "WAYLAND_DISPLAY")}
-                env.update(XDG_CONFIG_HOME=str(self.config), XDG_RUNTIME_DIR=str(self.runtime))
-                if display:
-                    env["DISPLAY"] = display
+                env.update(XDG_CONFIG_HOME=str(self.config), XDG_RUNTIME_DIR=str(self.runtime), **display)
                 result = subprocess.run([str(PROGRAM)], env=env, capture_output=True, text=True, timeout=30)
                 self.assertEqual(result.returncode, 1)
                 self.assertIn("needs an X11 display", result.stderr)

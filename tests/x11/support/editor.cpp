@@ -6,8 +6,7 @@
 //   key <keysym> <0|1>           every key press, with 1 when the key was sent by a program (XSendEvent)
 //   focus in|out                 real focus changes
 //   saved <version> <ns>         a save, with the wall-clock time its key press arrived (CLOCK_REALTIME)
-// Options: --class NAME (WM_CLASS class, "VaskEditor" unless told), --title TEXT, --geometry WxH+X+Y,
-// --save FILE (what Ctrl+S writes; without it Ctrl+S saves nothing).
+// Arguments: CLASS (WM_CLASS class, also the title), GEOMETRY (WxH+X+Y), FILE (what Ctrl+S writes).
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
@@ -17,59 +16,19 @@
 #include <chrono>
 #include <cstdio>
 #include <fstream>
-#include <string>
-#include <string_view>
-
-namespace {
-
-struct Options {
-  std::string windowClass = "VaskEditor";
-  std::string title = "editor";
-  std::string geometry = "400x200+0+0";
-  std::string saveFile;
-};
-
-Options parse(int argc, char** argv) {
-  Options options;
-  for (int i = 1; i + 1 < argc; i += 2) {
-    std::string_view name = argv[i];
-    if (name == "--class") options.windowClass = argv[i + 1];
-    if (name == "--title") options.title = argv[i + 1];
-    if (name == "--geometry") options.geometry = argv[i + 1];
-    if (name == "--save") options.saveFile = argv[i + 1];
-  }
-  return options;
-}
-
-long long wallClockNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::system_clock::now().time_since_epoch())
-      .count();
-}
-
-// The page the tests' server hands out: the version is what tells a fresh load from a stale one. Written in
-// place, as most editors save.
-void writePage(const std::string& path, int version) {
-  std::ofstream out(path, std::ios::trunc);
-  out << "<!doctype html><html><head><title>page " << version << "</title></head><body><p id=\"v\">"
-      << version << "</p></body></html>\n";
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
-  Options options = parse(argc, argv);
   Display* display = XOpenDisplay(nullptr);
-  if (display == nullptr) {
-    std::fprintf(stderr, "editor: no X display\n");
+  if (argc != 4 || display == nullptr) {
+    std::fprintf(stderr, "usage: editor CLASS GEOMETRY FILE, on an X display\n");
     return 1;
   }
   int x = 0, y = 0;
   unsigned width = 400, height = 200;
-  XParseGeometry(options.geometry.c_str(), &x, &y, &width, &height);
+  XParseGeometry(argv[2], &x, &y, &width, &height);
   Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, width, height, 0, 0,
                                       WhitePixel(display, DefaultScreen(display)));
-  XSelectInput(display, window, KeyPressMask | KeyReleaseMask | FocusChangeMask | StructureNotifyMask);
+  XSelectInput(display, window, KeyPressMask | FocusChangeMask | StructureNotifyMask);
 
   XSizeHints size{};
   size.flags = USPosition | USSize;
@@ -77,14 +36,13 @@ int main(int argc, char** argv) {
   size.y = y;
   size.width = static_cast<int>(width);
   size.height = static_cast<int>(height);
-  XClassHint classHint{const_cast<char*>("editor"), const_cast<char*>(options.windowClass.c_str())};
+  XClassHint classHint{const_cast<char*>("editor"), argv[1]};
   XWMHints hints{};
   hints.flags = InputHint | StateHint;
   hints.input = True;
   hints.initial_state = NormalState;
   XTextProperty name{};
-  char* title = options.title.data();
-  XStringListToTextProperty(&title, 1, &name);
+  XStringListToTextProperty(&argv[1], 1, &name);
   // Also sets WM_CLIENT_MACHINE to this host, as every toolkit does.
   XSetWMProperties(display, window, &name, &name, argv, argc, &size, &hints, &classHint);
   XFree(name.value);
@@ -95,34 +53,29 @@ int main(int argc, char** argv) {
   std::printf("created %lu\n", window);
   XMapWindow(display, window);
 
-  int version = 0;
-  for (;;) {
+  for (int version = 0;;) {
     XEvent event;
     XNextEvent(display, &event);
-    switch (event.type) {
-      case MapNotify:
-        std::printf("ready %lu\n", window);
-        break;
-      case KeyPress: {
-        KeySym keysym = XLookupKeysym(&event.xkey, 0);
-        const char* keyName = XKeysymToString(keysym);
-        std::printf("key %s %d\n", keyName != nullptr ? keyName : "?", event.xkey.send_event ? 1 : 0);
-        if (keysym == XK_s && (event.xkey.state & ControlMask) != 0 && !options.saveFile.empty()) {
-          long long pressedAt = wallClockNs();
-          writePage(options.saveFile, ++version);
-          std::printf("saved %d %lld\n", version, pressedAt);
-        }
-        break;
+    if (event.type == MapNotify) std::printf("ready %lu\n", window);
+    if (event.type == KeyPress) {
+      KeySym keysym = XLookupKeysym(&event.xkey, 0);
+      const char* keyName = XKeysymToString(keysym);
+      std::printf("key %s %d\n", keyName != nullptr ? keyName : "?", event.xkey.send_event ? 1 : 0);
+      if (keysym == XK_s && (event.xkey.state & ControlMask) != 0) {
+        auto pressedAt = std::chrono::system_clock::now().time_since_epoch();
+        // The version is what tells the page server's log a fresh load from a stale one. Written in place, as
+        // most editors save.
+        std::ofstream(argv[3], std::ios::trunc)
+            << "<!doctype html><html><head><title>page " << ++version << "</title></head><body><p id=\"v\">"
+            << version << "</p></body></html>\n";
+        std::printf("saved %d %lld\n", version,
+                    static_cast<long long>(std::chrono::nanoseconds(pressedAt).count()));
       }
-      case FocusIn:
-      case FocusOut:
-        // Focus moving inside the window or to the pointer says nothing about who has the keyboard.
-        if (event.xfocus.detail != NotifyPointer && event.xfocus.detail != NotifyInferior) {
-          std::printf("focus %s\n", event.type == FocusIn ? "in" : "out");
-        }
-        break;
-      default:
-        break;
+    }
+    // Focus moving inside the window or to the pointer says nothing about who has the keyboard.
+    if ((event.type == FocusIn || event.type == FocusOut) && event.xfocus.detail != NotifyPointer &&
+        event.xfocus.detail != NotifyInferior) {
+      std::printf("focus %s\n", event.type == FocusIn ? "in" : "out");
     }
   }
 }

@@ -1,11 +1,9 @@
-// Drives the X11 engine the way the program does, for the tests and the benchmark: the keyboard watch feeds
-// the save-key watcher, and each save chord looks up every ticked browser and delivers its refresh.
+// Drives the X11 engine the way the program does, for the race benchmark (x11_race.py), which must switch
+// automatic refresh on and off between saves and know when each refresh left: the keyboard watch feeds the
+// save-key watcher, and each save chord looks up every ticked browser and delivers its refresh.
 // Commands on stdin, one per line:
 //   tick chrome firefox ...     the browsers to refresh (ie, chrome, firefox, opera)
 //   watch on|off                automatic refresh
-//   find KIND                   prints "window KIND ID"
-//   opacity KIND ALPHA          sets the browser window's opacity (0..255)
-//   above KIND 0|1              puts it into the always-on-top band or takes it out
 //   quit
 // It prints "ready" when it takes commands, and "refreshed <ns> KIND=ID ..." for each refresh
 // (CLOCK_REALTIME).
@@ -77,23 +75,6 @@ class Refresher {
       std::string state;
       words >> state;
       setWatching(state == "on");
-    } else if (verb == "find") {
-      std::string name;
-      words >> name;
-      if (kKinds.contains(name))
-        std::printf("window %s %d\n", name.c_str(), desktop_.findBrowserWindow(kKinds.at(name)));
-    } else if (verb == "opacity" || verb == "above") {
-      std::string name;
-      int value = 0;
-      words >> name >> value;
-      if (!kKinds.contains(name)) return;
-      platform::Hwnd window = desktop_.findBrowserWindow(kKinds.at(name));
-      if (verb == "opacity") {
-        desktop_.setOpacity(window, static_cast<std::uint8_t>(value));
-      } else {
-        desktop_.setAbove(window, value != 0);
-      }
-      std::printf("done %s\n", verb.c_str());
     } else if (verb == "quit") {
       g_main_loop_quit(loop_);
     }
