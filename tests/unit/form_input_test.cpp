@@ -1,6 +1,6 @@
-// The input rules of the form model on a small form of its own: what a click is, pointer capture, focus on a
-// press, tab order, check box toggling and scroll bar changes. Every host feeds its events through these
-// calls.
+// The rules of the form model on a small form of its own: stacking, self-sizing labels, what a click is,
+// pointer capture, focus on a press, tab order, check box toggling and scroll bar changes. Every host feeds
+// its events through these calls.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -183,6 +183,37 @@ TEST_F(Input, AScrollBarChangesOncePerArrowOrTrackClickAndWhenItsThumbIsLetGo) {
                                               "bar change 7", "bar change 2", "bar change 10", "bar change 0",
                                               "bar change 10"}))
       << "an arrow at the end and a dragged thumb change nothing";
+}
+
+// Windowed controls are real child windows in a host, and a real child window always lies above what its
+// parent draws itself: the model must agree, whatever order the layout lists them in.
+TEST(Stacking, WindowedControlsStackAboveWindowlessOnesAndKeepTheirOrderAmongThemselves) {
+  form::Form f{"test", 1000, 1000};
+  f.add({.name = "pad", .kind = Kind::PictureBox, .rect = {0, 0, 1000, 1000}});
+  for (auto [name, kind] : {std::pair{"label", Kind::Label},
+                            {"box", Kind::CheckBox},
+                            {"image", Kind::Image},
+                            {"bar", Kind::HScrollBar}}) {
+    f.add({.name = name, .kind = kind, .container = "pad", .rect = {0, 0, 500, 500}});
+  }
+  std::vector<std::string> names;
+  for (const auto& c : f.control("pad").children()) names.push_back(c->name());
+  EXPECT_EQ(names, (std::vector<std::string>{"box", "bar", "label", "image"}));
+  EXPECT_EQ(f.hitTest(100, 100)->name(), "box") << "a press lands on the topmost windowed control";
+}
+
+TEST(Captions, ALabelThatSizesItselfTakesItsCaptionsSizeAndAnotherOnlyGrowsToFitIt) {
+  form::Form f("test", 3000, 3000);
+  f.add({.name = "auto", .kind = Kind::Label, .rect = {0, 0, 900, 300}, .autoSize = true});
+  f.add({.name = "fixed", .kind = Kind::Label, .rect = {0, 0, 900, 300}});
+  form::Control& sized = f.control("auto");
+  form::Control& fixed = f.control("fixed");
+  for (form::Control* label : {&sized, &fixed}) label->fitCaption(600, 200);
+  EXPECT_EQ(std::pair(sized.Width(), sized.Height()), std::pair(600, 200));
+  EXPECT_EQ(std::pair(fixed.Width(), fixed.Height()), std::pair(900, 300));
+  for (form::Control* label : {&sized, &fixed}) label->fitCaption(1200, 400);
+  EXPECT_EQ(std::pair(sized.Width(), sized.Height()), std::pair(1200, 400));
+  EXPECT_EQ(std::pair(fixed.Width(), fixed.Height()), std::pair(1200, 300));
 }
 
 }  // namespace
