@@ -116,15 +116,4 @@ TEST_F(Appearance, PinBoxesReapplyAllThreeInOrderPinningAndReleasing) {
   EXPECT_TRUE(pinned(late));
 }
 
-TEST_F(Appearance, WithTwoChromeWindowsThePinBoxReleasesTheWindowItPinned) {
-  const auto back = p.wm.openBrowser(BrowserKind::Chrome);
-  const auto front = p.wm.openBrowser(BrowserKind::Chrome);
-  main.control("CHTopmostChk").SetValue(1);
-  EXPECT_TRUE(pinned(front));
-  EXPECT_FALSE(pinned(back));
-  main.control("CHTopmostChk").SetValue(0);
-  EXPECT_FALSE(pinned(front));
-  EXPECT_FALSE(pinned(back));
-}
-
 }  // namespace

@@ -1,7 +1,5 @@
 // Which window is a browser's: its frontmost own frame, never a look-alike. The refresh key, a slider's fade
 // and a pin box all go through the lookup, so each case checks all three, through the main window.
-#include "refresh/browser_lookup.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -119,16 +117,6 @@ TEST(BrowserLookup, LookAlikesInFrontOfTheFrameAreSkipped) {
       EXPECT_EQ(refreshFadeAndPin(s, b, 50), std::vector<Hwnd>{}) << "without the frame, nothing is touched";
     }
   }
-}
-
-TEST(BrowserLookup, AMinimisedOrPinnedFrameIsStillTheBrowser) {
-  fake::WindowManager wm;
-  const Hwnd minimised = wm.createWindow(
-      "Chrome_WidgetWin_1", {.process = wm.startProcess("C:\\Chrome\\chrome.exe"), .minimised = true});
-  EXPECT_EQ(browser_lookup::getChromeHwnd(wm.desktop), minimised);
-  wm.SetWindowPos(minimised, win32::kHwndTopmost, 0, 0, 0, 0, 3);
-  EXPECT_EQ(browser_lookup::getChromeHwnd(wm.desktop), minimised)
-      << "pinned by the user, it keeps its minimise box";
 }
 
 // Many generated desktops, as crowded as real ones: programs under browser and other names (some we may not

@@ -21,22 +21,30 @@ class Watcher : public ::testing::Test {
 
   void SetUp() override { watcher.start(main); }
 
-  // Types keys as key events, one after the other with no poll between: "+C" presses Ctrl, "-S" lets S go.
-  // C Ctrl, S, A, L Alt, H Shift, G the right Alt acting as AltGr (which Windows sends after a Ctrl of its
-  // own).
+  // Types keys one after the other with no poll between: "+C" presses Ctrl, "-S" lets S go, "~L" lets Alt go
+  // unseen (to a window of higher privilege, or the secure desktop), "wait1001" lets 1001 ms pass, "stop" and
+  // "start" stop and start the watcher. C Ctrl, S, A, L Alt, H Shift, G the right Alt acting as AltGr (which
+  // Windows sends after a Ctrl of its own).
   void type(const std::string& keys) {
     static const std::map<char, int> codes = {{'C', kCtrl}, {'S', kS}, {'A', kA},
                                               {'L', kAlt},  {'H', 16}, {'G', kAlt}};
     std::istringstream steps(keys);
     for (std::string step; steps >> step;) {
-      if (step[0] == '+') {
+      if (step == "stop") {
+        watcher.stop(main);
+      } else if (step == "start") {
+        watcher.start(main);
+      } else if (step.starts_with("wait")) {
+        keyboard.advance(std::stoi(step.substr(4)));
+      } else if (step[0] == '~') {
+        keyboard.releaseUnseen(codes.at(step[1]));
+      } else if (step[0] == '+') {
         keyboard.press(codes.at(step[1]), step[1] == 'G');
       } else {
         keyboard.release(codes.at(step[1]), step[1] == 'G');
       }
     }
   }
-  void chord() { type("+C +S -S -C"); }
 };
 
 // One after the other on the same watcher, so each gesture also shows that the one before left nothing
@@ -64,6 +72,15 @@ TEST_F(Watcher, EachGestureRefreshesAsOftenAsAPersonMeantToSave) {
       {"AltGr+S: Alt, then Ctrl, then S let go", "+C +G +S -G -C -S", 0},
       {"AltGr+S: S let go between the halves", "+C +G +S -G -S -C", 0},
       {"a real Ctrl after AltGr saves again", "+C +S -S -C", 1},
+      {"a key whose release was never seen blocks chords", "+L ~L +C +S -S -C", 0},
+      {"but for about a second only", "wait1001 +C +S -S -C", 1},
+      {"a key really held stays down however long", "+A wait5000 +C +S -S -C", 0},
+      {"and is up once let go", "-A +C +S -S -C", 1},
+      {"a stopped watcher hears nothing", "stop +C +S -S -C", 0},
+      {"a key held before the start counts as up", "+C start +S -S", 0},
+      {"until its next event", "-C +C +S -S -C", 1},
+      {"a restart forgets the Ctrl seen before", "+C stop start -C +S -S", 0},
+      {"and hears the next chord", "+C +S -S -C", 1},
   };
   for (const auto& gesture : gestures) {
     SCOPED_TRACE(gesture.what);
@@ -81,52 +98,6 @@ TEST_F(Watcher, TheRefreshGoesOutAsCtrlIsLetGoWithoutAnyPolling) {
   wm.GetAsyncKeyState(kS);  // another program polling S takes the system's shared pressed-since bit
   type("-C");
   EXPECT_EQ(refreshes, 1) << "within the key event of Ctrl's release, whatever the shared bit says";
-}
-
-TEST_F(Watcher, AKeyWhoseReleaseWasNeverSeenBlocksChordsForAboutASecondOnly) {
-  keyboard.press(kAlt);
-  keyboard.releaseUnseen(kAlt);
-  chord();
-  EXPECT_EQ(refreshes, 0) << "within the second, Alt is still believed down";
-  keyboard.advance(1001);
-  chord();
-  EXPECT_EQ(refreshes, 1) << "after a second without an event, Alt is found up";
-
-  keyboard.press(kA);  // and really held
-  keyboard.advance(5000);
-  chord();
-  EXPECT_EQ(refreshes, 1) << "a key that is really down stays down";
-  keyboard.release(kA);
-  chord();
-  EXPECT_EQ(refreshes, 2);
-}
-
-TEST_F(Watcher, KeysHeldBeforeTheStartCountAsUpUntilTheirNextEvent) {
-  watcher.stop(main);
-  wm.press(kCtrl);  // held while nobody watched
-  watcher.start(main);
-  type("+S -S");
-  EXPECT_EQ(refreshes, 0) << "S alone, as far as the watcher knows";
-  type("-C");
-  chord();
-  EXPECT_EQ(refreshes, 1);
-}
-
-TEST_F(Watcher, StoppedWatcherHearsNothingAndRestartsClean) {
-  watcher.stop(main);
-  EXPECT_FALSE(keyboard.watching());
-  EXPECT_FALSE(watcher.running());
-  chord();
-  EXPECT_EQ(refreshes, 0);
-
-  watcher.start(main);
-  type("+C");
-  watcher.stop(main);
-  watcher.start(main);  // a restart forgets the Ctrl seen before
-  type("-C +S -S");
-  EXPECT_EQ(refreshes, 0);
-  chord();
-  EXPECT_EQ(refreshes, 1);
 }
 
 // Where key events cannot be had, the watcher polls the system's key state on the main window's timer.

