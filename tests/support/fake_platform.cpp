@@ -11,9 +11,6 @@ bool sameClass(std::string_view a, std::string_view b) {
   return std::ranges::equal(
       a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
 }
-std::string settingKey(std::string_view app, std::string_view section, std::string_view key) {
-  return std::string(app) + '\\' + std::string(section) + '\\' + std::string(key);
-}
 }  // namespace
 
 Hwnd WindowManager::createWindow(const std::string& className, const WindowSpec& spec) {
@@ -25,15 +22,7 @@ Hwnd WindowManager::createWindow(const std::string& className, const WindowSpec&
     exStyle |= win32::kWsExTopmost;
   }
   nextHandle_ += 0x10;
-  windows_.insert(windows_.begin(), {.hwnd = nextHandle_,
-                                     .className = className,
-                                     .process = spec.process,
-                                     .owner = spec.owner,
-                                     .visible = spec.visible,
-                                     .style = style,
-                                     .exStyle = exStyle,
-                                     .alpha = std::nullopt,
-                                     .queue = {}});
+  windows_.insert(windows_.begin(), Window{spec, nextHandle_, className, style, exStyle, std::nullopt, {}});
   return nextHandle_;
 }
 
@@ -153,19 +142,6 @@ void Keyboard::type(int vk, bool down, bool altGr) {
 bool Keyboard::startWatching(KeyHandler onKey) {
   if (!refuseWatching) onKey_ = std::move(onKey);
   return !refuseWatching;
-}
-
-std::optional<std::string> SettingsStore::GetSetting(std::string_view app, std::string_view section,
-                                                     std::string_view key) {
-  const auto it = values_.find(settingKey(app, section, key));
-  return it == values_.end() ? std::nullopt : std::optional(it->second);
-}
-
-void SettingsStore::SaveSetting(std::string_view app, std::string_view section, std::string_view key,
-                                std::string_view value) {
-  if (refuseWrites) return;
-  ++writes;
-  values_[settingKey(app, section, key)] = value;
 }
 
 }  // namespace fake

@@ -38,12 +38,10 @@ struct WindowSpec {
   bool pictureInPicture = false;
 };
 
-struct Window {
+// A window as it was made, and its state now.
+struct Window : WindowSpec {
   Hwnd hwnd = 0;
   std::string className;
-  std::uint32_t process = 0;
-  Hwnd owner = 0;
-  bool visible = true;
   std::int32_t style = 0;
   std::int32_t exStyle = 0;
   std::optional<std::uint8_t> alpha;  // set by SetLayeredWindowAttributes with LWA_ALPHA
@@ -160,17 +158,27 @@ class Keyboard : public platform::KeyboardWatch {
 class SettingsStore : public platform::SettingsStore {
  public:
   std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
-                                        std::string_view key) override;
+                                        std::string_view key) override {
+    const auto it = values_.find(path(app, section, key));
+    return it == values_.end() ? std::nullopt : std::optional(it->second);
+  }
   void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
-                   std::string_view value) override;
+                   std::string_view value) override {
+    if (refuseWrites) return;
+    ++writes;
+    values_[path(app, section, key)] = value;
+  }
 
   // The stored value of the program's selection, if any.
   std::optional<std::string> apps() { return GetSetting("VaskF5", "Refresh", "Apps"); }
-  void setApps(std::string value) { values_["VaskF5\\Refresh\\Apps"] = std::move(value); }
+  void setApps(std::string value) { values_[path("VaskF5", "Refresh", "Apps")] = std::move(value); }
   int writes = 0;
   bool refuseWrites = false;
 
  private:
+  static std::string path(std::string_view app, std::string_view section, std::string_view key) {
+    return std::string(app) + '\\' + std::string(section) + '\\' + std::string(key);
+  }
   std::map<std::string, std::string> values_;
 };
 

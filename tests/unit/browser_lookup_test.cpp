@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <map>
 #include <random>
 
 #include "app_fixture.h"
@@ -131,68 +132,55 @@ constexpr const char* kPrograms[] = {"iexplore.exe", "chrome.exe",  "firefox.exe
                                      "msedge.exe",   "xchrome.exe", "chrome.exe.old", "chrome"};
 constexpr const char* kFolders[] = {"C:\\Program Files\\App\\", "D:/portable/", "C:\\chrome.exe\\", ""};
 
-// What the generator knows about a window it made, kept apart from the fake so the check does not ask the
-// code under test.
-struct Made {
-  Hwnd hwnd;
-  std::string className;
-  std::optional<std::string> program;  // file name; nothing for a process we may not open
-  fake::WindowSpec spec;
-};
+// The file name of each process the generator started; nothing for one we may not open. The check reads the
+// windows as they were made and these names, never the code under test.
+using Programs = std::map<std::uint32_t, std::optional<std::string>>;
 
-bool isFrameOf(const Made& w, const Browser& browser) {
-  std::string program = w.program.value_or("");
+bool isFrameOf(const fake::Window& w, const Programs& programs, const Browser& browser) {
+  std::string program = programs.at(w.process).value_or("");
   for (char& c : program) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-  return w.className == browser.className && program == browser.program && w.spec.visible &&
-         w.spec.owner == 0 && !w.spec.toolWindow && !w.spec.pictureInPicture;
+  return w.className == browser.className && program == browser.program && w.visible && w.owner == 0 &&
+         !w.toolWindow && !w.pictureInPicture;
 }
 
-std::vector<Made> generateDesktop(fake::WindowManager& wm, std::mt19937& random) {
+Programs generateDesktop(fake::WindowManager& wm, std::mt19937& random) {
   const auto chance = [&random](int inN) { return random() % inN == 0; };
-  std::vector<std::pair<std::uint32_t, std::optional<std::string>>> processes;
+  Programs programs;
   for (int n = 1 + static_cast<int>(random() % 8); n > 0; --n) {
     std::optional<std::string> program;
     if (!chance(8)) program = kPrograms[random() % std::size(kPrograms)];
     const std::string folder = kFolders[random() % std::size(kFolders)];
-    processes.emplace_back(wm.startProcess(program ? std::optional(folder + *program) : std::nullopt),
-                           program);
+    programs[wm.startProcess(program ? std::optional(folder + *program) : std::nullopt)] = program;
   }
-  std::vector<Made> made;
   for (int n = static_cast<int>(random() % 14); n > 0; --n) {
-    const auto& [process, program] = processes[random() % processes.size()];
-    fake::WindowSpec spec{.process = process,
+    fake::WindowSpec spec{.process = std::next(programs.begin(), random() % programs.size())->first,
                           .visible = !chance(4),
                           .minimised = chance(6),
                           .toolWindow = chance(8),
                           .pictureInPicture = chance(10)};
     std::vector<Hwnd> sameProcess;
-    for (const Made& w : made)
-      if (w.spec.process == process) sameProcess.push_back(w.hwnd);
+    for (const fake::Window& w : wm.windows())
+      if (w.process == spec.process) sameProcess.push_back(w.hwnd);
     if (!sameProcess.empty() && chance(3)) spec.owner = sameProcess[random() % sameProcess.size()];
-    const std::string className = kClasses[random() % std::size(kClasses)];
-    made.push_back({wm.createWindow(className, spec), className, program, spec});
+    wm.createWindow(kClasses[random() % std::size(kClasses)], spec);
   }
-  for (int n = static_cast<int>(random() % 4); n > 0 && !made.empty(); --n)
-    wm.bringToFront(made[random() % made.size()].hwnd);
-  return made;
+  for (int n = static_cast<int>(random() % 4); n > 0 && !wm.windows().empty(); --n)
+    wm.bringToFront(wm.windows()[random() % wm.windows().size()].hwnd);
+  return programs;
 }
 
 TEST(GeneratedDesktops, KeysFadesAndPinsReachOnlyTheTickedBrowsersFrontmostFrame) {
   std::mt19937 random(20261207);
   for (int round = 0; round < 1500; ++round) {
     Session s;
-    const std::vector<Made> made = generateDesktop(s.p.wm, random);
+    Programs programs = generateDesktop(s.p.wm, random);
+    programs[0] = std::nullopt;  // the program's own window
     const Browser& ticked = kBrowsers[random() % std::size(kBrowsers)];
     SCOPED_TRACE("round " + std::to_string(round) + ", ticked " + ticked.program);
-    // The frontmost frame, from the generator's own record and the fake's z-order.
-    Hwnd expected = 0;
-    for (const fake::Window& w : s.p.wm.windows()) {
-      const auto m = std::ranges::find(made, w.hwnd, &Made::hwnd);
-      if (m != made.end() && isFrameOf(*m, ticked)) {
-        expected = w.hwnd;
-        break;
-      }
-    }
+    const auto& windows = s.p.wm.windows();
+    const auto frame =
+        std::ranges::find_if(windows, [&](const auto& w) { return isFrameOf(w, programs, ticked); });
+    const Hwnd expected = frame == windows.end() ? 0 : frame->hwnd;
     const std::vector<Hwnd> touched = refreshFadeAndPin(s, ticked, 1 + static_cast<int>(random() % 254));
     EXPECT_EQ(touched, expected ? std::vector<Hwnd>{expected} : std::vector<Hwnd>{});
     if (expected != 0) {

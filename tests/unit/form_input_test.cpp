@@ -29,9 +29,7 @@ class Input : public ::testing::Test {
               .container = "pad",
               .rect = {1000, 1000, 1000, 200},
               .value = 5,
-              .min = 0,
               .max = 10,
-              .smallChange = 1,
               .largeChange = 3});
     form.add({.name = "panel", .kind = Kind::Frame, .container = "pad", .rect = {0, 2000, 3000, 1000}});
     form.add({.name = "label", .kind = Kind::Label, .container = "pad", .rect = {100, 100, 500, 500}});
@@ -168,17 +166,12 @@ TEST_F(Input, ACheckBoxTogglesOnAClickAndOnTheReleaseOfSpaceRaisingClickEachTime
 }
 
 TEST_F(Input, AScrollBarChangesOncePerArrowOrTrackClickAndWhenItsThumbIsLetGo) {
-  struct Case {
-    ScrollAction action;
-    int thumb;
-    int value;
-  } cases[] = {
-      {ScrollAction::LineLeft, 0, 4},   {ScrollAction::LineRight, 0, 5},      {ScrollAction::PageRight, 0, 8},
-      {ScrollAction::PageRight, 0, 10}, {ScrollAction::LineRight, 0, 10},     {ScrollAction::PageLeft, 0, 7},
-      {ScrollAction::ThumbTrack, 2, 7}, {ScrollAction::ThumbRelease, 2, 2},   {ScrollAction::ToEnd, 0, 10},
-      {ScrollAction::ToStart, 0, 0},    {ScrollAction::ThumbRelease, 99, 10},
+  using enum ScrollAction;
+  const std::pair<ScrollAction, int> steps[] = {
+      {LineLeft, 0},   {LineRight, 0},    {PageRight, 0}, {PageRight, 0}, {LineRight, 0},     {PageLeft, 0},
+      {ThumbTrack, 2}, {ThumbRelease, 2}, {ToEnd, 0},     {ToStart, 0},   {ThumbRelease, 99},
   };
-  for (const Case& t : cases) form.scroll(c("bar"), t.action, t.thumb);
+  for (auto [action, thumb] : steps) form.scroll(c("bar"), action, thumb);
   EXPECT_EQ(take(), (std::vector<std::string>{"bar change 4", "bar change 5", "bar change 8", "bar change 10",
                                               "bar change 7", "bar change 2", "bar change 10", "bar change 0",
                                               "bar change 10"}))

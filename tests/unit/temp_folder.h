@@ -18,8 +18,6 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
   ~TempFolder() {
     std::error_code ignored;
-    // A test may have taken the write permission away.
-    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ignored);
     std::filesystem::remove_all(path_, ignored);
   }
   const std::filesystem::path& path() const { return path_; }
