@@ -68,12 +68,10 @@ std::int16_t WindowManager::GetAsyncKeyState(int virtualKey) {
 }
 
 void WindowManager::tick(int times) {
+  // A callback may kill or set timers: each period runs the ones that existed when it began.
   for (int i = 0; i < times; ++i) {
-    // A callback may kill or set timers; run the ones that existed when the period began.
-    const auto due = timers_;
-    for (const auto& [id, proc] : due) {
+    for (const auto& [id, proc] : decltype(timers_)(timers_))
       if (timers_.contains(id)) proc();
-    }
   }
 }
 
@@ -102,10 +100,9 @@ bool WindowManager::SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t, TimerP
 }
 
 std::int32_t WindowManager::GetWindowLongA(Hwnd hwnd, int index) {
-  Window* w = window(hwnd);
+  const Window* w = window(hwnd);
   if (!w) return 0;
-  if (index == win32::kGwlStyle) return w->style;
-  return index == win32::kGwlExStyle ? w->exStyle : 0;
+  return index == win32::kGwlStyle ? w->style : index == win32::kGwlExStyle ? w->exStyle : 0;
 }
 
 std::int32_t WindowManager::SetWindowLongA(Hwnd hwnd, int index, std::int32_t value) {
@@ -130,11 +127,7 @@ bool WindowManager::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int, int, int, int
 }
 
 void Keyboard::type(int vk, bool down, bool altGr) {
-  if (down) {
-    wm_.press(vk);
-  } else {
-    wm_.release(vk);
-  }
+  down ? wm_.press(vk) : wm_.release(vk);
   const KeyHandler onKey = onKey_;  // the handler may stop the watch
   if (onKey) onKey({vk, down, altGr});
 }

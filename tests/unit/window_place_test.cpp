@@ -20,11 +20,16 @@ const std::vector<Monitor> kTwoMonitors = {
 // The window is 416 by 217 pixels at 96 dpi and 624 by 326 at 144.
 constexpr PixelPoint kCentredOnPrimary = {(1920 - 416) / 2, (1040 - 217) / 2};
 
-TEST(StartPlacement, AStoredPlaceIsUsedWhenAtLeastHalfTheWindowIsSeenOnOneMonitor) {
+// The laptop as the primary monitor.
+const std::vector<Monitor> kLaptopFirst = {{.workArea = {0, 0, 1920, 1040}, .dpi = 96, .primary = false},
+                                           {.workArea = {1920, 0, 2880, 1800}, .dpi = 144, .primary = true}};
+
+TEST(StartPlacement, AStoredPlaceIsUsedWhenAtLeastHalfTheWindowIsSeenOnOneMonitorElseThePrimaryCentres) {
   struct Case {
     std::string what;
     std::optional<PixelPoint> stored;
     form::Placement expected;
+    std::vector<Monitor> monitors = kTwoMonitors;
   };
   const std::vector<Case> cases = {
       {"nothing stored", std::nullopt, {kCentredOnPrimary, 96}},
@@ -40,25 +45,15 @@ TEST(StartPlacement, AStoredPlaceIsUsedWhenAtLeastHalfTheWindowIsSeenOnOneMonito
        {kCentredOnPrimary, 96}},
       {"far off-screen", PixelPoint{-30000, 90000}, {kCentredOnPrimary, 96}},
       {"where a monitor was unplugged", PixelPoint{-1500, 300}, {kCentredOnPrimary, 96}},
+      {"the laptop primary", std::nullopt, {{1920 + (2880 - 624) / 2, (1800 - 326) / 2}, 144}, kLaptopFirst},
+      {"no monitor known: the desktop's corner", PixelPoint{5, 5}, {{0, 0}, 96}, {}},
   };
   for (const Case& c : cases) {
     const form::Placement placed =
-        form::startPlacement(c.stored, kTwoMonitors, ui::kClientWidth, ui::kClientHeight);
+        form::startPlacement(c.stored, c.monitors, ui::kClientWidth, ui::kClientHeight);
     EXPECT_EQ(placed.at, c.expected.at) << c.what;
     EXPECT_EQ(placed.dpi, c.expected.dpi) << c.what;
   }
-}
-
-TEST(StartPlacement, CentresOnThePrimaryMonitorWhereverItIsAndAtItsScale) {
-  std::vector<Monitor> monitors = kTwoMonitors;
-  monitors[0].primary = false;
-  monitors[1].primary = true;
-  const form::Placement placed =
-      form::startPlacement(std::nullopt, monitors, ui::kClientWidth, ui::kClientHeight);
-  EXPECT_EQ(placed.at, (PixelPoint{1920 + (2880 - 624) / 2, (1800 - 326) / 2}));
-  EXPECT_EQ(placed.dpi, 144);
-  EXPECT_EQ(form::startPlacement(PixelPoint{5, 5}, {}, ui::kClientWidth, ui::kClientHeight).at, PixelPoint{})
-      << "no monitor known: the desktop's corner";
 }
 
 TEST(StoredPosition, OnlyTwoWholeNumbersSeparatedByACommaAreAPlace) {
