@@ -81,6 +81,7 @@ TEST_F(Watcher, EachGestureRefreshesAsOftenAsAPersonMeantToSave) {
       {"until its next event", "-C +C +S -S -C", 1},
       {"a restart forgets the Ctrl seen before", "+C stop start -C +S -S", 0},
       {"and hears the next chord", "+C +S -S -C", 1},
+      {"a key let go while nobody watched is up after a restart", "+C stop -C start +S wait1001 -S", 0},
   };
   for (const auto& gesture : gestures) {
     SCOPED_TRACE(gesture.what);
