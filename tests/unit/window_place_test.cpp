@@ -119,11 +119,7 @@ class AcrossMonitors : public App {
     const float scale = 1440.f / static_cast<float>(form.dpi());
     const float x = static_cast<float>(screen.x - form.position().x) * scale;
     const float y = static_cast<float>(screen.y - form.position().y) * scale;
-    if (down) {
-      form.mouseDown(x, y, form::kLeftButton, 0);
-    } else {
-      form.mouseMove(x, y, form::kLeftButton, 0);
-    }
+    down ? form.mouseDown(x, y, form::kLeftButton, 0) : form.mouseMove(x, y, form::kLeftButton, 0);
   }
 };
 
