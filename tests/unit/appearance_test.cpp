@@ -14,7 +14,9 @@ class Appearance : public App {
   bool pinned(platform::Hwnd hwnd) { return p.wm.window(hwnd)->exStyle & win32::kWsExTopmost; }
 };
 
+// The window is made layered once and stays so when opaque again, keeping its other extended styles.
 TEST_F(Appearance, HigherDigitsOnEitherRowMakeTheProgramsOwnWindowMoreOpaqueWithOrWithoutAlt) {
+  p.wm.window(form.hWnd)->exStyle = 0x100;
   for (int zero : {48, 96}) {  // the top row, the numeric pad
     int previous = 0;
     for (int digit = 1; digit <= 9; ++digit) {
@@ -26,6 +28,7 @@ TEST_F(Appearance, HigherDigitsOnEitherRowMakeTheProgramsOwnWindowMoreOpaqueWith
     }
     main.MainBg_KeyDown(zero, 0);
     EXPECT_EQ(alpha(form.hWnd), 255) << "key " << zero;
+    EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0x100 | win32::kWsExLayered);
   }
   main.MainBg_KeyDown(97, 0);
   for (int key : {65, 106, 112, 13}) {
@@ -41,16 +44,6 @@ TEST_F(Appearance, HigherDigitsOnEitherRowMakeTheProgramsOwnWindowMoreOpaqueWith
   }
 }
 
-TEST_F(Appearance, LayeredStyleIsAddedOnceAndKeptWhenOpaqueAgain) {
-  p.wm.window(form.hWnd)->exStyle = 0x100;
-  main.setOpacity(0, 40);
-  main.setOpacity(0, 255);
-  EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0x100 | win32::kWsExLayered);
-  EXPECT_EQ(alpha(form.hWnd), 255);
-  main.setOpacity(0, 300);
-  EXPECT_EQ(alpha(form.hWnd), 255) << "out of range is clamped";
-}
-
 // A slider fades its browser over the whole range, or the program's own window when that browser is not
 // running; the program's own window never gets fainter than the faintest digit key.
 TEST_F(Appearance, SlidersFadeTheirBrowserOrElseTheProgramsOwnWindowNeverBelowTheFaintestKey) {
@@ -61,6 +54,8 @@ TEST_F(Appearance, SlidersFadeTheirBrowserOrElseTheProgramsOwnWindowNeverBelowTh
     main.setOpacity(form.hWnd, asked);
     EXPECT_EQ(alpha(form.hWnd), 25) << asked << " by handle";
   }
+  main.setOpacity(0, 300);
+  EXPECT_EQ(alpha(form.hWnd), 255) << "out of range is clamped";
   main.control("IEHScroll").SetValue(0);
   EXPECT_EQ(alpha(ie), 0);
   const auto editor = p.wm.openProgram("C:\\VS Code\\Code.exe", "Chrome_WidgetWin_1");

@@ -34,13 +34,15 @@ TEST(KeyMeaning, KeysReadAsTheVirtualKeyCodesOfWindows) {
   }
 }
 
-TEST(KeyMeaning, TheSaveKeyIsTheOneEditorsMatchWhateverLayoutIsActive) {
+// The save key is the one editors match, whatever layout is active; AltGr is Alt marked as AltGr, never Ctrl.
+TEST(KeyMeaning, TheSaveKeyIsTheOneEditorsMatchWhateverLayoutIsActiveAndAltGrIsMarked) {
   constexpr unsigned kUsSPlace = 39;
   const struct {
     const char* layout;
     unsigned keycode;
     std::vector<std::vector<KeySym>> groups;
     int virtualKey;
+    bool altGr = false;
   } rows[] = {
       {"us", kUsSPlace, {{XK_s, XK_S}}, 83},
       {"us and Russian", kUsSPlace, {{XK_s, XK_S}, {XK_Cyrillic_yeru, XK_Cyrillic_YERU}}, 83},
@@ -51,19 +53,14 @@ TEST(KeyMeaning, TheSaveKeyIsTheOneEditorsMatchWhateverLayoutIsActive) {
       {"Polish: an accented letter on AltGr", kUsSPlace, {{XK_s, XK_S, XK_sacute, XK_Sacute}}, 83},
       {"German: a digit with symbols on AltGr", 11, {{XK_2, XK_quotedbl, XK_twosuperior}}, 50},
       {"us and Russian: a punctuation key", 47, {{XK_semicolon, XK_colon}, {XK_Cyrillic_zhe}}, 0xBA},
+      {"AltGr", 108, {{XK_ISO_Level3_Shift}}, 18, true},
+      {"a plain right Alt", 108, {{XK_Alt_R, XK_Meta_R}}, 18, false},
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(x11::meaningOfSymbols(row.keycode, row.groups).virtualKey, row.virtualKey) << row.layout;
+    const x11::KeyMeaning meaning = x11::meaningOfSymbols(row.keycode, row.groups);
+    EXPECT_EQ(meaning.virtualKey, row.virtualKey) << row.layout;
+    EXPECT_EQ(meaning.altGr, row.altGr) << row.layout;
   }
-}
-
-TEST(KeyMeaning, AltGrIsAltMarkedAsAltGrAndNeverCtrl) {
-  const x11::KeyMeaning altGr = x11::meaningOfSymbols(108, {{XK_ISO_Level3_Shift}});
-  EXPECT_EQ(altGr.virtualKey, 18);
-  EXPECT_TRUE(altGr.altGr);
-  const x11::KeyMeaning rightAlt = x11::meaningOfSymbols(108, {{XK_Alt_R, XK_Meta_R}});
-  EXPECT_EQ(rightAlt.virtualKey, 18);
-  EXPECT_FALSE(rightAlt.altGr);
 }
 
 TEST(BrowserTable, OnlyTheBrowsersOwnProgramsWithTheirOwnClassesMatch) {
