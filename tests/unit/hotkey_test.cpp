@@ -47,8 +47,8 @@ class Watcher : public ::testing::Test {
   }
 };
 
-// One after the other on the same watcher, so each gesture also shows that the one before left nothing
-// behind.
+// One after the other on the same watcher: each gesture also shows what the one before left behind, and some
+// go on from where it left off.
 TEST_F(Watcher, EachGestureRefreshesAsOftenAsAPersonMeantToSave) {
   const struct {
     const char* what;
