@@ -14,7 +14,8 @@ class Appearance : public App {
   bool pinned(platform::Hwnd hwnd) { return p.wm.window(hwnd)->exStyle & win32::kWsExTopmost; }
 };
 
-// The window is made layered once and stays so when opaque again, keeping its other extended styles.
+// Digit keys fade the program's own window, with or without Alt, and 0 makes it opaque. It is made layered
+// once and stays so when opaque again, keeping its other extended styles.
 TEST_F(Appearance, HigherDigitsOnEitherRowMakeTheProgramsOwnWindowMoreOpaqueWithOrWithoutAlt) {
   p.wm.window(form.hWnd)->exStyle = 0x100;
   for (int zero : {48, 96}) {  // the top row, the numeric pad
