@@ -9,7 +9,7 @@
 #include <map>
 #include <optional>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "platform/platform.h"
@@ -18,6 +18,8 @@
 
 namespace fake {
 
+using platform::Hwnd;
+
 struct Posted {
   std::uint64_t sequence;  // global posting order, across all windows
   std::uint32_t msg;
@@ -25,14 +27,10 @@ struct Posted {
   std::intptr_t lParam;
 };
 
-// WS_OVERLAPPEDWINDOW: caption, system menu, sizing frame, minimise and maximise boxes.
-inline constexpr std::int32_t kOverlappedWindow = 0x00CF0000;
-inline constexpr std::int32_t kWsMinimize = 0x20000000;
-
 // How a new window is made; the default is an ordinary visible frame of no process.
 struct WindowSpec {
   std::uint32_t process = 0;
-  platform::Hwnd owner = 0;
+  Hwnd owner = 0;
   bool visible = true;
   bool minimised = false;
   bool toolWindow = false;
@@ -40,13 +38,11 @@ struct WindowSpec {
   bool pictureInPicture = false;
 };
 
-struct Window {
-  platform::Hwnd hwnd = 0;
+// A window as it was made, and its state now.
+struct Window : WindowSpec {
+  Hwnd hwnd = 0;
   std::string className;
-  std::uint32_t process = 0;
-  platform::Hwnd owner = 0;
-  bool visible = true;
-  std::int32_t style = kOverlappedWindow;
+  std::int32_t style = 0;
   std::int32_t exStyle = 0;
   std::optional<std::uint8_t> alpha;  // set by SetLayeredWindowAttributes with LWA_ALPHA
   std::vector<Posted> queue;
@@ -54,67 +50,65 @@ struct Window {
 
 class WindowManager : public win32::User32, public platform::Timers {
  public:
-  static constexpr platform::Hwnd kDesktop = 0x10010;
-
-  WindowManager() = default;
-  WindowManager(const WindowManager&) = delete;
-  WindowManager& operator=(const WindowManager&) = delete;
+  static constexpr Hwnd kDesktop = 0x10010;
 
   // The program's Windows desktop (browser lookup, refresh, alpha, pin) running on this window manager.
   win32::User32Desktop desktop{*this};
 
   // Creates a top-level window in front of all others, as a newly created window is.
-  platform::Hwnd createWindow(const std::string& className, const WindowSpec& spec = {});
-  // A running program, by the full path of its program file.
-  std::uint32_t startProcess(const std::string& imagePath);
-  // A program we may not open (elevated or protected): its program file cannot be read.
-  std::uint32_t startUnreadableProcess();
+  Hwnd createWindow(const std::string& className, const WindowSpec& spec = {});
+  // A running program, by the full path of its program file; nothing: one we may not open (elevated or
+  // protected).
+  std::uint32_t startProcess(std::optional<std::string> imagePath);
   // A browser's own program, from where it is usually installed, with one visible frame; returns the frame.
-  platform::Hwnd openBrowser(platform::BrowserKind kind);
+  Hwnd openBrowser(platform::BrowserKind kind);
   // Another program with one visible frame of the given class; returns the frame.
-  platform::Hwnd openProgram(const std::string& imagePath, const std::string& className);
-  void destroyWindow(platform::Hwnd hwnd);
-  void bringToFront(platform::Hwnd hwnd);
-  Window* window(platform::Hwnd hwnd);
+  Hwnd openProgram(const std::string& imagePath, const std::string& className) {
+    return createWindow(className, {.process = startProcess(imagePath)});
+  }
+  void destroyWindow(Hwnd hwnd) {
+    std::erase_if(windows_, [hwnd](const Window& w) { return w.hwnd == hwnd; });
+  }
+  void bringToFront(Hwnd hwnd);
+  Window* window(Hwnd hwnd);
   // Every top-level window, front to back.
   const std::vector<Window>& windows() const { return windows_; }
-  // The messages posted to a window, in order.
-  const std::vector<Posted>& posted(platform::Hwnd hwnd);
+  // The messages posted to a living window, in order.
+  const std::vector<Posted>& posted(Hwnd hwnd) { return window(hwnd)->queue; }
   std::size_t totalPosted() const;
 
   // The system-wide key state, as GetAsyncKeyState reports it. Keys are typed through fake::Keyboard, which
   // also delivers their events.
-  void press(int vk);
-  void release(int vk);
-  bool keyDown(int vk) const;
+  void press(int vk) { keys_[vk] = {.down = true, .pressedSinceQuery = true}; }
+  void release(int vk) { keys_[vk].down = false; }
+  bool keyDown(int vk) const { return keys_.contains(vk) && keys_.at(vk).down; }
   int keyQueries() const { return keyQueries_; }
-
-  // Runs every live timer's callback once, as one period of the window manager's timer.
-  void tick();
-  void tick(int times) {
-    for (int i = 0; i < times; ++i) tick();
-  }
-  bool timerRunning(platform::Hwnd hwnd, std::uintptr_t id) const { return timers_.count({hwnd, id}) != 0; }
-
-  platform::Hwnd FindWindowA(const char* className) override;
-  platform::Hwnd GetDesktopWindow() override { return kDesktop; }
-  platform::Hwnd FindWindowExA(platform::Hwnd parent, platform::Hwnd childAfter,
-                               const char* className) override;
-  bool PostMessageA(platform::Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam,
-                    std::intptr_t lParam) override;
   std::int16_t GetAsyncKeyState(int virtualKey);
-  bool SetTimer(platform::Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) override;
-  bool KillTimer(platform::Hwnd hwnd, std::uintptr_t id) override;
-  std::int32_t GetWindowLongA(platform::Hwnd hwnd, int index) override;
-  std::int32_t SetWindowLongA(platform::Hwnd hwnd, int index, std::int32_t value) override;
-  bool SetLayeredWindowAttributes(platform::Hwnd hwnd, std::uint32_t colorKey, std::uint8_t alpha,
-                                  std::uint32_t flags) override;
-  bool SetWindowPos(platform::Hwnd hwnd, platform::Hwnd insertAfter, int x, int y, int cx, int cy,
-                    std::uint32_t flags) override;
-  std::uint32_t GetWindowThreadProcessId(platform::Hwnd hwnd) override;
-  bool IsWindowVisible(platform::Hwnd hwnd) override;
-  platform::Hwnd GetWindow(platform::Hwnd hwnd, std::uint32_t cmd) override;
-  std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t processId) override;
+
+  // Runs every live timer's callback once per period of the window manager's timer.
+  void tick(int times = 1);
+  bool timerRunning(Hwnd hwnd, std::uintptr_t id) const { return timers_.contains({hwnd, id}); }
+
+  Hwnd FindWindowA(const char* className) override { return FindWindowExA(0, 0, className); }
+  Hwnd GetDesktopWindow() override { return kDesktop; }
+  Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className) override;
+  bool PostMessageA(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
+  bool SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t, TimerProc proc) override;
+  bool KillTimer(Hwnd hwnd, std::uintptr_t id) override { return timers_.erase({hwnd, id}) != 0; }
+  std::int32_t GetWindowLongA(Hwnd hwnd, int index) override;
+  std::int32_t SetWindowLongA(Hwnd hwnd, int index, std::int32_t value) override;
+  bool SetLayeredWindowAttributes(Hwnd hwnd, std::uint32_t, std::uint8_t alpha, std::uint32_t flags) override;
+  bool SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int, int, int, int, std::uint32_t) override;
+  std::uint32_t GetWindowThreadProcessId(Hwnd hwnd) override {
+    return window(hwnd) ? window(hwnd)->process : 0;
+  }
+  bool IsWindowVisible(Hwnd hwnd) override { return window(hwnd) && window(hwnd)->visible; }
+  Hwnd GetWindow(Hwnd hwnd, std::uint32_t cmd) override {
+    return window(hwnd) && cmd == win32::kGwOwner ? window(hwnd)->owner : 0;
+  }
+  std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t processId) override {
+    return processes_.contains(processId) ? processes_[processId] : std::nullopt;
+  }
 
  private:
   struct Key {
@@ -122,13 +116,12 @@ class WindowManager : public win32::User32, public platform::Timers {
     bool pressedSinceQuery = false;
   };
   std::vector<Window> windows_;  // front to back
-  platform::Hwnd nextHandle_ = 0x20000;
+  Hwnd nextHandle_ = 0x20000;
   std::map<std::uint32_t, std::optional<std::string>> processes_;  // no value: may not be opened
-  std::uint32_t nextProcess_ = 1000;
   std::uint64_t nextSequence_ = 0;
   std::map<int, Key> keys_;
   int keyQueries_ = 0;
-  std::map<std::tuple<platform::Hwnd, std::uintptr_t>, TimerProc> timers_;
+  std::map<std::pair<Hwnd, std::uintptr_t>, TimerProc> timers_;
 };
 
 // The keyboard as a person types on it: every press and release changes the window manager's key state and,
@@ -137,11 +130,9 @@ class Keyboard : public platform::KeyboardWatch {
  public:
   explicit Keyboard(WindowManager& wm) : wm_(wm) {}
 
-  void press(int vk, bool altGr = false);
-  void release(int vk, bool altGr = false);
-  // AltGr as Windows reports it: left Ctrl, then right Alt.
-  void pressAltGr();
-  void releaseAltGr();
+  // altGr: the right Alt key acting as AltGr, as Windows reports it (after a left Ctrl of its own).
+  void press(int vk, bool altGr = false) { type(vk, true, altGr); }
+  void release(int vk, bool altGr = false) { type(vk, false, altGr); }
   // A release that no event tells of (it went to a window of higher privilege, or the secure desktop).
   void releaseUnseen(int vk) { wm_.release(vk); }
   void advance(std::int64_t ms) { now_ += ms; }
@@ -157,7 +148,7 @@ class Keyboard : public platform::KeyboardWatch {
   std::int64_t steadyMilliseconds() override { return now_; }
 
  private:
-  void deliver(const platform::KeyEvent& event);
+  void type(int vk, bool down, bool altGr);
 
   WindowManager& wm_;
   KeyHandler onKey_;
@@ -167,17 +158,27 @@ class Keyboard : public platform::KeyboardWatch {
 class SettingsStore : public platform::SettingsStore {
  public:
   std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
-                                        std::string_view key) override;
+                                        std::string_view key) override {
+    const auto it = values_.find(path(app, section, key));
+    return it == values_.end() ? std::nullopt : std::optional(it->second);
+  }
   void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
-                   std::string_view value) override;
+                   std::string_view value) override {
+    if (refuseWrites) return;
+    ++writes;
+    values_[path(app, section, key)] = value;
+  }
 
   // The stored value of the program's selection, if any.
-  std::optional<std::string> apps() const;
-  void setApps(std::string value);
+  std::optional<std::string> apps() { return GetSetting("VaskF5", "Refresh", "Apps"); }
+  void setApps(std::string value) { values_[path("VaskF5", "Refresh", "Apps")] = std::move(value); }
   int writes = 0;
   bool refuseWrites = false;
 
  private:
+  static std::string path(std::string_view app, std::string_view section, std::string_view key) {
+    return std::string(app) + '\\' + std::string(section) + '\\' + std::string(key);
+  }
   std::map<std::string, std::string> values_;
 };
 
@@ -192,7 +193,7 @@ class ProcessServices : public platform::ProcessServices {
   bool ended = false;
 };
 
-// The fakes together, with the main window already created as a real window of the fake.
+// The fakes together, as the program's logic is handed them.
 struct Platform {
   WindowManager wm;
   SettingsStore settings;

@@ -8,14 +8,12 @@
 
 namespace testing_app {
 
-class App : public ::testing::Test {
- protected:
+struct Session {
   fake::Platform p;
   ui::Main main{p.services};
   form::Form& form = main.form();
 
-  void SetUp() override { form.hWnd = p.wm.createWindow("VaskF5Main"); }
-  void load() { main.Form_Load(); }
+  Session() { form.hWnd = p.wm.createWindow("VaskF5Main"); }
   int value(std::string_view name) { return main.control(name).Value(); }
   bool visible(std::string_view name) { return main.control(name).Visible(); }
 
@@ -37,11 +35,17 @@ class App : public ::testing::Test {
 
   // Ctrl then S, typed on the keyboard the watcher listens to.
   void saveChord() {
-    p.keyboard.press(17);
-    p.keyboard.press(83);
-    p.keyboard.release(83);
-    p.keyboard.release(17);
+    for (int vk : {17, 83}) p.keyboard.press(vk);
+    for (int vk : {83, 17}) p.keyboard.release(vk);
   }
+};
+
+class App : public ::testing::Test, public Session {};
+
+// After a start on a first run.
+class Loaded : public App {
+ protected:
+  void SetUp() override { main.Form_Load(); }
 };
 
 }  // namespace testing_app

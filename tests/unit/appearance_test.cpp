@@ -14,7 +14,10 @@ class Appearance : public App {
   bool pinned(platform::Hwnd hwnd) { return p.wm.window(hwnd)->exStyle & win32::kWsExTopmost; }
 };
 
-TEST_F(Appearance, HigherDigitsMakeTheProgramsOwnWindowMoreOpaqueAndZeroMakesItOpaqueOnBothRows) {
+// Digit keys fade the program's own window, with or without Alt, and 0 makes it opaque. It is made layered
+// once and stays so when opaque again, keeping its other extended styles.
+TEST_F(Appearance, HigherDigitsOnEitherRowMakeTheProgramsOwnWindowMoreOpaqueWithOrWithoutAlt) {
+  p.wm.window(form.hWnd)->exStyle = 0x100;
   for (int zero : {48, 96}) {  // the top row, the numeric pad
     int previous = 0;
     for (int digit = 1; digit <= 9; ++digit) {
@@ -26,6 +29,7 @@ TEST_F(Appearance, HigherDigitsMakeTheProgramsOwnWindowMoreOpaqueAndZeroMakesItO
     }
     main.MainBg_KeyDown(zero, 0);
     EXPECT_EQ(alpha(form.hWnd), 255) << "key " << zero;
+    EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0x100 | win32::kWsExLayered);
   }
   main.MainBg_KeyDown(97, 0);
   for (int key : {65, 106, 112, 13}) {
@@ -33,19 +37,17 @@ TEST_F(Appearance, HigherDigitsMakeTheProgramsOwnWindowMoreOpaqueAndZeroMakesItO
     EXPECT_EQ(alpha(form.hWnd), 25) << "key " << key << " changes nothing";
   }
   EXPECT_FALSE(p.process.ended);
+  for (int shift : {0, form::kAltKey, form::kShiftKey | form::kCtrlKey | form::kAltKey}) {
+    form.keyDown(49, shift);
+    EXPECT_EQ(alpha(form.hWnd), 40) << "shift " << shift;
+    form.keyDown(103, shift);
+    EXPECT_EQ(alpha(form.hWnd), 175) << shift;
+  }
 }
 
-TEST_F(Appearance, LayeredStyleIsAddedOnceAndKeptWhenOpaqueAgain) {
-  p.wm.window(form.hWnd)->exStyle = 0x100;
-  main.setOpacity(0, 40);
-  main.setOpacity(0, 255);
-  EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0x100 | win32::kWsExLayered);
-  EXPECT_EQ(alpha(form.hWnd), 255);
-  main.setOpacity(0, 300);
-  EXPECT_EQ(alpha(form.hWnd), 255) << "out of range is clamped";
-}
-
-TEST_F(Appearance, TheProgramsOwnWindowIsNeverMadeFainterThanTheFaintestKeyButBrowsersAre) {
+// A slider fades its browser over the whole range, or the program's own window when that browser is not
+// running; the program's own window never gets fainter than the faintest digit key.
+TEST_F(Appearance, SlidersFadeTheirBrowserOrElseTheProgramsOwnWindowNeverBelowTheFaintestKey) {
   const auto ie = p.wm.openBrowser(BrowserKind::IE);
   for (int asked : {0, 24, -5}) {
     main.setOpacity(0, asked);
@@ -53,45 +55,21 @@ TEST_F(Appearance, TheProgramsOwnWindowIsNeverMadeFainterThanTheFaintestKeyButBr
     main.setOpacity(form.hWnd, asked);
     EXPECT_EQ(alpha(form.hWnd), 25) << asked << " by handle";
   }
+  main.setOpacity(0, 300);
+  EXPECT_EQ(alpha(form.hWnd), 255) << "out of range is clamped";
   main.control("IEHScroll").SetValue(0);
-  EXPECT_EQ(alpha(ie), 0) << "a browser takes the whole range";
-  p.wm.destroyWindow(ie);
-  main.control("IEHScroll").SetValue(1);
-  EXPECT_EQ(alpha(form.hWnd), 25) << "the slider's fall-back to the program's window";
-}
-
-TEST_F(Appearance, AltWithADigitSetsTheSameOpacityAsTheDigitAlone) {
-  for (int shift : {0, form::kAltKey, form::kShiftKey | form::kCtrlKey | form::kAltKey}) {
-    main.MainBg_KeyDown(48, 0);
-    form.keyDown(49, shift);
-    EXPECT_EQ(alpha(form.hWnd), 40) << shift;
-    form.keyDown(103, shift);
-    EXPECT_EQ(alpha(form.hWnd), 175) << shift;
-  }
-}
-
-TEST_F(Appearance, SlidersActOnTheirBrowserOrFallBackToTheProgramsWindow) {
-  const auto ie = p.wm.openBrowser(BrowserKind::IE);
-  const auto firefox = p.wm.openBrowser(BrowserKind::Firefox);
-  const auto mail = p.wm.openProgram("C:\\Mail\\thunderbird.exe", "MozillaWindowClass");
-  main.control("IEHScroll").SetValue(100);
-  EXPECT_EQ(alpha(ie), 100);
-  main.control("FFHScroll").SetValue(254);
-  EXPECT_EQ(alpha(firefox), 254);
-  EXPECT_FALSE(alpha(mail).has_value()) << "the mail client in front shares the class, not the program";
+  EXPECT_EQ(alpha(ie), 0);
   const auto editor = p.wm.openProgram("C:\\VS Code\\Code.exe", "Chrome_WidgetWin_1");
   main.control("CHHScroll").SetValue(70);
   EXPECT_EQ(alpha(form.hWnd), 70) << "no Chrome: the program's own window, never the editor";
   EXPECT_FALSE(alpha(editor).has_value());
-
-  p.wm.destroyWindow(firefox);
-  main.control("FFHScroll").SetValue(60);
-  EXPECT_EQ(alpha(form.hWnd), 60) << "Firefox closed: the program's own window";
-
   const auto chrome = p.wm.openBrowser(BrowserKind::Chrome);
   p.wm.bringToFront(editor);
   main.control("CHHScroll").SetValue(8);
   EXPECT_EQ(alpha(chrome), 8) << "looked up afresh at each change";
+  p.wm.destroyWindow(ie);
+  main.control("IEHScroll").SetValue(1);
+  EXPECT_EQ(alpha(form.hWnd), 25) << "IE closed: the program's own window, and no fainter than 25";
 }
 
 TEST_F(Appearance, PinBoxesReapplyAllThreeInOrderPinningAndReleasing) {
@@ -120,17 +98,6 @@ TEST_F(Appearance, PinBoxesReapplyAllThreeInOrderPinningAndReleasing) {
   EXPECT_FALSE(pinned(late)) << "a browser started later waits for the next click";
   main.setAllTopMost();
   EXPECT_TRUE(pinned(late));
-}
-
-TEST_F(Appearance, WithTwoChromeWindowsThePinBoxReleasesTheWindowItPinned) {
-  const auto back = p.wm.openBrowser(BrowserKind::Chrome);
-  const auto front = p.wm.openBrowser(BrowserKind::Chrome);
-  main.control("CHTopmostChk").SetValue(1);
-  EXPECT_TRUE(pinned(front));
-  EXPECT_FALSE(pinned(back));
-  main.control("CHTopmostChk").SetValue(0);
-  EXPECT_FALSE(pinned(front));
-  EXPECT_FALSE(pinned(back));
 }
 
 }  // namespace
