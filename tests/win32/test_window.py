@@ -95,8 +95,7 @@ class WindowCase(WineCase):
         self.wait_for(seen, what, expected)
         return self.pixels
 
-    def drag(self, by: tuple[int, int], button: int = 1) -> None:
-        """A drag on the window's background by a distance on the screen."""
+    def drag(self, by: tuple[int, int], button: int = 1) -> None:  # on the background, by a distance
         x, y = self.place()
         start = (x + BACKGROUND[0], y + BACKGROUND[1])
         self.env.display.xdotool("mousemove", *start, "sleep", 0.08, "mousedown", button,
