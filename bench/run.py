@@ -320,7 +320,7 @@ class Bench:
         program = self.env.spawn([exe], f"vaskf5-latency-{name}")
         try:
             self.env.wait_window(vask.MAIN_CLASS, vask.MAIN_TITLE)
-            lines = self.wine([self.tool("chord_driver.exe"), "--log", vask.windows_path(browsers.programs[0].log),
+            lines = self.wine([self.tool("chord_driver.exe"), "--log", vask.windows_path(browsers.logs[0]),
                                "--count", self.args.chords, "--hold-ms", 80, "--gap-ms", 250],
                               timeout=60 + self.args.chords * 3)
         finally:
@@ -547,7 +547,7 @@ class Bench:
         log("starting Xvfb and a Wine prefix of our own")
         self.env = vask.WineEnv("bench").start()
         try:
-            self.results.raw["display"] = self.env.display.name
+            self.results.raw["display"] = self.env.display.env["DISPLAY"]
             self.tick_cost()
             self.latency()
             self.report_tick_cost()

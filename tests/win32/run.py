@@ -7,7 +7,6 @@
 
 Without a module every test_*.py beside this file runs; each test class gets its own Xvfb display and Wine prefix.
 --prepare-prefix only builds the template prefix in the work folder (what the CTest fixture does).
-Exit code 0 when every test passed, 1 otherwise.
 """
 
 import argparse
@@ -23,7 +22,6 @@ HERE = Path(__file__).resolve().parent
 def stop_on_signal(signum, _frame) -> None:
     # unittest lets KeyboardInterrupt through, so the run ends at once; the environments' exit handlers then stop
     # every display, prefix and process they started.
-    signal.signal(signum, signal.SIG_DFL)
     raise KeyboardInterrupt(f"stopped by signal {signum}")
 
 
@@ -31,29 +29,27 @@ def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("tests", nargs="*", help="test modules (test_refresh, test_window.py, ...) or test names")
     parser.add_argument("--exe", help="VaskF5.exe to test (default build/windows/VaskF5.exe)")
-    parser.add_argument("--support-dir", help="folder of fakebrowser.exe, probe.exe, typepad.exe, ...")
+    parser.add_argument("--support-dir", help="folder of fakebrowser.exe, probe.exe and typepad.exe")
     parser.add_argument("--work-dir", help="folder for the template prefix and the test output")
     parser.add_argument("--keep", action="store_true", help="keep each environment's temporary prefix folder")
     parser.add_argument("--prepare-prefix", action="store_true", help="only build the template Wine prefix")
     args = parser.parse_intermixed_args()
     for name, value in (("VASKF5_EXE", args.exe), ("VASKF5_SUPPORT_DIR", args.support_dir),
-                        ("VASKF5_WORK_DIR", args.work_dir), ("VASKF5_KEEP_WINE_TEMP", "1" if args.keep else None)):
+                        ("VASKF5_WORK_DIR", args.work_dir)):
         if value:
-            os.environ[name] = str(Path(value).resolve()) if name != "VASKF5_KEEP_WINE_TEMP" else value
+            os.environ[name] = str(Path(value).resolve())
+    os.environ["VASKF5_KEEP_WINE_TEMP"] = "1" if args.keep else ""
     for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
         signal.signal(signum, stop_on_signal)
     sys.path.insert(0, str(HERE))
-    from vask.wine import WineEnv  # after the environment above is set: the harness reads its paths from it
+    from vask import WineEnv  # after the environment above is set: the harness reads its paths from it
 
     if args.prepare_prefix:
         WineEnv("prepare-prefix").start(template_only=True).stop()
         return 0
     names = [name.removesuffix(".py") for name in args.tests] or sorted(p.stem for p in HERE.glob("test_*.py"))
     suite = unittest.defaultTestLoader.loadTestsFromNames(names)
-    if suite.countTestCases() == 0:
-        print(f"no tests found in {', '.join(names)}", file=sys.stderr)
-        return 1
-    return 0 if unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1
+    return 0 if suite.countTestCases() and unittest.TextTestRunner(verbosity=2).run(suite).wasSuccessful() else 1
 
 
 if __name__ == "__main__":

@@ -1,34 +1,20 @@
-"""Vask F5 under Wine: how it changes windows' looks. The settings panel's sliders make a browser's window (or the
-program's own) translucent, its pin boxes keep browsers above other windows, and digit keys set the program's own
-translucency. Translucency and pinning are read back from another process; without a compositor they are stored
-but not visible on the screen.
-"""
+"""Vask F5 under Wine: sliders and digit keys make windows translucent, pin boxes keep browsers on top; both are
+read back from another process (without a compositor translucency is not visible on the screen)."""
 
 import time
 import unittest
 
-from vask import CHROME, FIREFOX, IE, WineCase, wait_until
-from vask import layout
-from vask.config import SETTLE_SECONDS
+from xharness import TILE_CLICK
+
+from vask import CHROME, FIREFOX, IE, PIN_BOXES, SLIDERS, WineCase
+from vask.browsers import SETTLE_SECONDS
+from vask.wine import PARK
 
 ROWS = {"ie": IE, "chrome": CHROME, "firefox": FIREFOX}
 SLIDER_MAX = 255
 
 
 class AppearanceCase(WineCase):
-    def open_panel(self) -> None:
-        self.click(layout.SETTINGS)
-        self.wait_for(lambda: self.controls("Button", "置顶"), "the settings panel's pin boxes")
-
-    def controls(self, cls: str, text: str) -> dict[str, tuple[int, ...]]:
-        """The panel's three visible controls of a kind, top to bottom IE, Chrome, Firefox: where they really are,
-        in the main window's client pixels."""
-        left, top = self.env.rect(self.main)[:2]
-        rects = sorted((x - left, y - top, width, height) for hwnd, c, t in self.env.children(self.main)
-                       if (c, t) == (cls, text) and self.env.value("visible", hwnd) == "1"
-                       for x, y, width, height, _, _ in [self.env.rect(hwnd)])
-        return dict(zip(ROWS, sorted(rects, key=lambda r: r[1]))) if len(rects) == 3 else {}
-
     def wait_windows(self, question: str, expected: dict[str, tuple[int, str]], what: str) -> None:
         """Waits until the probe's answer about every window named in ``expected`` is the one given."""
         self.wait_for(lambda: {name: self.env.value(question, hwnd) for name, (hwnd, _) in expected.items()}, what,
@@ -36,67 +22,58 @@ class AppearanceCase(WineCase):
 
 
 class Sliders(AppearanceCase):
-    def test_the_panels_controls_lie_where_they_are_laid_out(self):
+    def test_a_click_on_an_arrow_or_the_track_sets_its_browsers_alpha_or_without_one_the_programs_own(self):
+        # An editor built on Chrome's window class is not Chrome: Chrome counts as absent.
+        editor = self.start_browsers([(CHROME, 1)], name="editor", image="Code.exe").windows[0]
         self.launch()
         self.open_panel()
-        self.assertEqual(self.controls("ScrollBar", ""), layout.SLIDERS)
-        self.assertEqual(self.controls("Button", "置顶"), layout.PIN_BOXES)
-
-    def test_a_click_on_an_arrow_or_the_track_sets_that_browsers_alpha_to_the_sliders_value(self):
+        values = dict.fromkeys(SLIDERS, SLIDER_MAX)
+        # A different number of clicks on each, so that each slider leaves its own value on the window.
+        for clicks, (row, (x, y, _, height)) in enumerate(SLIDERS.items(), start=1):
+            with self.subTest(slider=row, browser="absent"):
+                for _ in range(clicks):
+                    self.click((x + 4, y + height // 2))
+                values[row] -= clicks
+                self.wait_windows("alpha", {"Vask F5": (self.main, str(values[row])), "editor": (editor.hwnd, "none")},
+                                  f"alphas after the {row} slider")
         browsers = self.start_browsers([(IE, 2), (CHROME, 3), (FIREFOX, 2)])
-        self.launch()
-        self.open_panel()
-        expected = {w.label: (w.hwnd, "none") for w in browsers.windows} | {"Vask F5": (self.main, "none")}
-        for row, (x, y, width, height) in self.controls("ScrollBar", "").items():
-            value = SLIDER_MAX
-            # The arrows are at the ends; the track between them, left of the thumb that starts at the right end.
+        expected = {w.label: (w.hwnd, "none") for w in browsers.windows} | {
+            "Vask F5": (self.main, str(values["firefox"])), "editor": (editor.hwnd, "none")}
+        for row, (x, y, width, height) in SLIDERS.items():
+            # The arrows are at the ends; the track between them, left of the thumb.
             for step, (part, point, change) in enumerate((("left arrow", x + 4, -1), ("left arrow", x + 4, -1),
                                                           ("track", x + width // 2, -1),
                                                           ("right arrow", x + width - 5, 1))):
                 with self.subTest(slider=row, step=step, click=part):
                     target = browsers.zorder(ROWS[row])[0]
-                    value += change
+                    values[row] += change
                     self.click((point, y + height // 2))
-                    expected[target.label] = (target.hwnd, str(value))
+                    expected[target.label] = (target.hwnd, str(values[row]))
                     self.wait_windows("alpha", expected, f"alphas after the {row} slider's {part}")
-
-    def test_with_its_browser_absent_a_slider_acts_on_the_programs_own_window(self):
-        # An editor built on Chrome's window class is not Chrome: Chrome counts as absent.
-        editor = self.start_browsers([(CHROME, 1)], image="Code.exe").windows[0]
-        self.launch()
-        self.open_panel()
-        # A different number of clicks on each, so that each slider leaves its own value on the window.
-        for clicks, (row, (x, y, _, height)) in enumerate(self.controls("ScrollBar", "").items(), start=1):
-            with self.subTest(slider=row):
-                for _ in range(clicks):
-                    self.click((x + 4, y + height // 2))
-                self.wait_windows("alpha", {"Vask F5": (self.main, str(SLIDER_MAX - clicks)),
-                                            "editor": (editor.hwnd, "none")}, f"alphas after the {row} slider")
 
     def test_dragging_the_thumb_changes_nothing_until_it_is_let_go(self):
         ie = self.start_browsers([(IE, 1)]).windows[0]
         self.launch()
         self.open_panel()
-        x, y, width, height = self.controls("ScrollBar", "")["ie"]
+        x, y, width, height = SLIDERS["ie"]
         left, top = self.env.rect(self.main)[:2]
         middle, grip = y + height // 2, x + width - 26  # the thumb starts at the right end, next to the arrow
         display = self.env.display
-        before = display.grab(left + x, top + y, width, height, origin=(x, y))
+        before = display.grab(left + x, top + y, width, height)
         try:
             display.xdotool("mousemove", "--window", self.xid, grip, middle, "sleep", 0.08, "mousedown", 1)
             for to in range(grip - 5, grip - 41, -5):
                 display.xdotool("sleep", 0.03, "mousemove", "--window", self.xid, to, middle)
 
             def thumb_moved():  # once the thumb is drawn over the track's left half, the moves have arrived
-                now = display.grab(left + x, top + y, width, height, origin=(x, y))
-                return any(now.at(px, py) != before.at(px, py)
-                           for px in range(x + 20, x + width // 2) for py in range(y, y + height))
+                now = display.grab(left + x, top + y, width, height)
+                return any(now.at(px, py) != before.at(px, py) for px in range(20, width // 2) for py in range(height))
 
             self.wait_for(thumb_moved, "the thumb to follow the pointer")
             time.sleep(SETTLE_SECONDS)  # proving an absence while the button is still held
             self.assertEqual((self.env.value("alpha", ie.hwnd), self.env.value("alpha", self.main)), ("none", "none"))
         finally:
-            display.xdotool("mouseup", 1, "mousemove", *layout.PARK)
+            display.xdotool("mouseup", 1, "mousemove", *PARK)
         let_go = self.wait_for(lambda: self.env.value("alpha", ie.hwnd) != "none" and self.env.value("alpha", ie.hwnd),
                                "IE's alpha after letting go")
         self.assertLess(int(let_go), SLIDER_MAX, "the value where the thumb was let go, left of the right end")
@@ -105,28 +82,26 @@ class Sliders(AppearanceCase):
     def test_digit_keys_alone_or_with_alt_set_the_windows_own_alpha_except_while_the_hidden_list_has_the_focus(self):
         self.launch()
         display = self.env.display
-        if not display.numlock_on():
-            display.press("Num_Lock")  # numeric-pad keys then arrive as digits
-        wait_until(display.numlock_on, 10, "NumLock to be on")
+        display.tap("Num_Lock")  # on, in this fresh X server: numeric-pad keys then arrive as digits
         self.env.focus(self.main)
         # With Alt too, a digit acts as itself (Alt+F4 still ends the program: test_window types it).
         for key, alpha in (("1", 40), ("KP_1", 25), ("0", 255), ("7", 190), ("KP_9", 225), ("alt+3", 120),
                            ("alt+KP_2", 50), ("2", 80)):
             with self.subTest(key=key):
-                display.combo(*key.split("+")) if "+" in key else display.press(key)
+                display.tap(*key.split("+"))
                 self.wait_windows("alpha", {"Vask F5": (self.main, str(alpha))}, f"the alpha after {key}")
         with self.subTest("one tab: the keys do nothing"):
             for key in ("Tab", "1", "KP_1", "9"):
-                display.press(key)
+                display.tap(key)
             # Input is handled in order: once the click that follows is stored, the keys before it were handled.
             # The click also gives the focus back to the window's surface.
-            self.click(layout.TILE["ie"])
+            self.click(TILE_CLICK["ie"])
             self.wait_for(self.env.reg_read, "the click on IE to be stored", ("REG_SZ", "ie,chrome,autorefresh,"))
             self.assertEqual(self.env.value("alpha", self.main), "80")
         with self.subTest("a second tab: the keys work again"):
             self.env.focus(self.main)
             for key in ("Tab", "Tab", "1"):
-                display.press(key)
+                display.tap(key)
             self.wait_windows("alpha", {"Vask F5": (self.main, "40")}, "the alpha after two tabs and 1")
 
 
@@ -136,15 +111,15 @@ class PinBoxes(AppearanceCase):
 
     def click_box(self, row: str, groups, boxes: dict, pinned: dict) -> None:
         ours = {w.hwnd: w for group in groups for w in group.windows if w.role == "frame"}
-        targets = {name: next((ours[h] for h in self.env.find(cls) if h in ours), None) for name, cls in ROWS.items()}
-        x, y, _, height = layout.PIN_BOXES[row]
+        targets = {name: next((h for h in self.env.find(cls) if h in ours), None) for name, cls in ROWS.items()}
+        x, y, _, height = PIN_BOXES[row]
         self.click((x + 7, y + height // 2))
         boxes[row] = not boxes[row]
-        pinned |= {window.label: boxes[name] for name, window in targets.items() if window}
+        pinned |= {hwnd: boxes[name] for name, hwnd in targets.items() if hwnd}
 
     def assert_pinned(self, groups, pinned: dict, what: str) -> None:
         # Owned popups are left out: the window manager pins them with their owner, whatever the program does.
-        self.wait_windows("topmost", {w.label: (w.hwnd, "1" if pinned[w.label] else "0") for group in groups
+        self.wait_windows("topmost", {w.label: (w.hwnd, str(int(pinned[w.hwnd]))) for group in groups
                                       for w in group.windows if w.role not in ("popup", "hidden-popup")}, what)
 
     def test_a_ticked_box_pins_its_browser_and_a_clear_box_releases_it_whoever_pinned_it(self):
@@ -153,10 +128,10 @@ class PinBoxes(AppearanceCase):
         self.launch()
         self.open_panel()
         ie = groups[0].zorder(IE)[0]
-        self.env.probe("pin", ie.hwnd, check=True)  # pinned by somebody else
+        self.env.probe("pin", ie.hwnd)  # pinned by somebody else
         boxes = dict.fromkeys(ROWS, False)
         # Firefox's floating video is on top by itself, and stays so: it is not Firefox's frame.
-        pinned = {w.label: w.role == "pip" or w == ie for w in groups[0].windows}
+        pinned = {w.hwnd: w.role == "pip" or w == ie for w in groups[0].windows}
         self.assert_pinned(groups, pinned, "at the start")
         for step, row in enumerate(("chrome", "ie", "firefox", "ie", "chrome", "firefox")):
             with self.subTest(step=step, box=row, ticked_before=boxes[row]):
@@ -167,10 +142,10 @@ class PinBoxes(AppearanceCase):
         groups = [self.start_browsers([(IE, 1)])]
         self.launch()
         self.open_panel()
-        boxes, pinned = dict.fromkeys(ROWS, False), {groups[0].windows[0].label: False}
+        boxes, pinned = dict.fromkeys(ROWS, False), {groups[0].windows[0].hwnd: False}
         self.click_box("firefox", groups, boxes, pinned)  # no Firefox running
         groups.append(self.start_browsers([(FIREFOX, 1)], name="later"))
-        pinned |= {w.label: w.role == "pip" for w in groups[1].windows}
+        pinned |= {w.hwnd: w.role == "pip" for w in groups[1].windows}
         groups[1].settle()  # proving an absence: nothing looks for browsers until a box is clicked
         self.assert_pinned(groups, pinned, "when Firefox appears")
         self.click_box("ie", groups, boxes, pinned)

@@ -1,19 +1,18 @@
-"""Vask F5 under Wine: its window. What it draws, what clicks on it do, dragging it, the settings panel,
-minimising and restoring, ending it, and its size and pictures at high DPI.
-
-Clicks and drags come through the X server at a person's speed; everything is observed from outside: the screen's
-pixels, the stored selection, the window's styles and place as another process sees them.
-"""
+"""Vask F5 under Wine: its window, driven through the X server at a person's speed and observed from outside: the
+pixels, the stored selection, its styles and place as another process sees them."""
 
 import subprocess
 import unittest
 from pathlib import Path
 
-from vask import CHROME, MAIN_CLASS, WineCase, refresh_of
-from vask import layout
-from vask.config import REPO
+from xharness import (AUTO_LABEL_CLICK, BACKGROUND, CLOSE_CLICK, EXIT_CLICK, MINIMISE_CLICK, PANEL_CLOSE_CLICK,
+                      TILE_CLICK)
 
-PANEL = ("VaskF5Surface", "设置勾选的浏览器")
+from vask import AUTO_TICK, CHROME, MAIN_CLASS, PANEL_PLACE, WineCase
+from vask.case import PANEL
+from vask.wine import PARK
+
+REPO = Path(__file__).resolve().parents[2]
 TICK_BLUE, AUTO_GREY, WHITE = (9, 74, 178), (89, 89, 89), (255, 255, 255)
 # The layout is kept in twips, 1440 to the inch (15 to a pixel at 96 dpi): the client area, and the tick overlay's
 # place over each tile; the overlay picture is 68 pixels square at 96 dpi with a 2-pixel blue frame.
@@ -27,7 +26,6 @@ STORE_ORDER = ("ie", "chrome", "firefox", "opera", "autorefresh")
 WS_EX_TOPMOST, WS_EX_TOOLWINDOW, WS_EX_APPWINDOW = 0x8, 0x80, 0x40000
 WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE, WM_CANCELMODE = 0x0112, 0xF020, 0xF120, 0x001F
 SCREEN = (1280, 800)  # without a task bar the work area is the whole of the test display
-PICTURES = REPO / "assets" / "out"
 
 
 def mul_div(number: int, numerator: int, denominator: int) -> int:
@@ -69,15 +67,15 @@ def auto_state(pixels) -> str:
     return "on" if not others and grey <= AUTO_TICK_AREA else f"grey {len(grey)}, other colours {others}"
 
 
-def differences_from_picture(pixels, picture: Path, at: tuple[int, int]) -> list:
+def differences_from_picture(pixels, picture: str, at: tuple[int, int]) -> list:
     """Fully opaque pixels of a picture (which any background leaves as they are) not drawn in their own colour
     when the picture is drawn unscaled at ``at``."""
-    width = int(subprocess.run(["identify", "-format", "%w", str(picture)], check=True, capture_output=True,
-                               text=True).stdout)
-    data = subprocess.run(["convert", str(picture), "-depth", "8", "rgba:-"], check=True, capture_output=True).stdout
+    path = str(REPO / "assets" / "out" / picture)
+    width = int(subprocess.run(["identify", "-format", "%w", path], check=True, capture_output=True).stdout)
+    data = subprocess.run(["convert", path, "-depth", "8", "rgba:-"], check=True, capture_output=True).stdout
     opaque = {(i % width, i // width): tuple(data[4 * i:4 * i + 3]) for i in range(len(data) // 4)
               if data[4 * i + 3] == 255}
-    return [(point, colour, pixels.at(at[0] + point[0], at[1] + point[1])) for point, colour in opaque.items()
+    return [(point, colour) for point, colour in opaque.items()
             if pixels.at(at[0] + point[0], at[1] + point[1]) != colour]
 
 
@@ -85,38 +83,52 @@ class WindowCase(WineCase):
     def place(self) -> tuple[int, int]:
         return self.env.rect(self.main)[:2]
 
-    def drawn(self, keep: str | None = None):
-        """The client area as drawn on the screen now, addressed in client pixels."""
-        x, y, _, _, width, height = self.env.rect(self.main)
-        return self.env.display.grab(x, y, width, height, origin=(0, 0), keep=self.out / keep if keep else None)
-
     def wait_drawn(self, expected: dict[str, str], what: str, dpi: int = 96, keep: str | None = None):
-        """Waits until the tiles and the automatic-refresh tick ("auto") named in ``expected`` are drawn so."""
+        """Waits until the tiles and the automatic-refresh tick ("auto") named in ``expected`` are drawn so; returns
+        the client area's pixels."""
         def seen():
-            self.pixels = self.drawn(keep)
+            x, y, _, _, width, height = self.env.rect(self.main)
+            self.pixels = self.env.display.grab(x, y, width, height, keep=self.out / keep if keep else None)
             return {name: auto_state(self.pixels) if name == "auto" else tile_state(self.pixels, name, dpi)
                     for name in expected}
 
         self.wait_for(seen, what, expected)
         return self.pixels
 
-    def panel_shown(self) -> bool:
-        panels = [hwnd for hwnd, cls, text in self.env.children(self.main) if (cls, text) == PANEL]
-        return bool(panels) and self.env.value("visible", panels[0]) == "1"
+    def drag(self, by: tuple[int, int], button: int = 1) -> None:  # on the background, by a distance
+        x, y = self.place()
+        start = (x + BACKGROUND[0], y + BACKGROUND[1])
+        self.env.display.xdotool("mousemove", *start, "sleep", 0.08, "mousedown", button,
+                                 *[a for step in range(1, 9) for a in ("sleep", 0.03, "mousemove",
+                                                                       start[0] + by[0] * step // 8,
+                                                                       start[1] + by[1] * step // 8)],
+                                 "sleep", 0.08, "mouseup", button, "mousemove", *PARK)
 
 
-class Drawing(WindowCase):
-    def test_the_first_start_draws_chrome_ticked_and_automatic_refresh_on_in_a_tool_window(self):
+class Clicks(WindowCase):
+    def test_the_first_start_draws_chrome_ticked_in_a_tool_window_and_clicks_tick_untick_and_store_opera_warns(self):
         self.launch()
         self.assertEqual(self.env.rect(self.main), (*centred(), 416, 217, 416, 217), "centred, at its size at 96 dpi")
         pixels = self.wait_drawn({"chrome": "ticked", "ie": "clear", "firefox": "clear", "opera": "clear",
                                   "auto": "on"}, "the first start's drawing", keep="first-start.png")
-        differences = differences_from_picture(pixels, PICTURES / "tick.png", tick_origin("chrome"))
+        differences = differences_from_picture(pixels, "tick.png", tick_origin("chrome"))
         self.assertEqual(differences[:5], [], f"{len(differences)} pixels of the tick picture differ")
         # The picture of the program in the README: the window alone, as a first start draws it.
         self.env.display.screenshot(REPO / "docs" / "screenshot.png", (*centred(), 416, 217))
-        style = self.env.exstyle(self.main)
+        style = int(self.env.value("exstyle", self.main))
         self.assertEqual(style & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW), WS_EX_TOOLWINDOW, "no taskbar button")
+        self.assertIsNone(self.env.reg_read(), "the first start's choice is not stored")
+        ticked = {"chrome", "autorefresh"}
+        for step, tile in enumerate(("ie", "firefox", "chrome", "ie", "firefox", "opera", "chrome", "opera")):
+            with self.subTest(step=step, click=tile, ticked_before=tile in ticked):
+                ticked ^= {tile}
+                self.click(TILE_CLICK[tile])
+                if tile == "opera":  # ticked or not, it is not supported
+                    self.dismiss_opera_message()
+                self.wait_for(self.env.reg_read, f"the selection after clicking {tile}", stored(ticked))
+                expected = {name: "ticked" if name in ticked else "clear" for name in TICK_LEFT_TWIPS}
+                self.wait_drawn(expected | {"auto": "on"}, f"after clicking {tile}")
+        self.assertEqual(self.program_dialogs(), [], "one message per click")
 
     def test_at_150_and_200_percent_the_window_and_its_pictures_scale(self):
         # Each Wine process reads the display's dots per inch when it starts, so the value applies to the next
@@ -134,49 +146,19 @@ class Drawing(WindowCase):
                                          keep=f"first-start-{dpi}dpi.png")
                 if dpi == 192:
                     # At twice the size the double-size picture is drawn unscaled, pixel for pixel.
-                    differences = differences_from_picture(pixels, PICTURES / "tick@2x.png",
-                                                           tick_origin("chrome", dpi))
+                    differences = differences_from_picture(pixels, "tick@2x.png", tick_origin("chrome", dpi))
                     self.assertEqual(differences[:5], [], f"{len(differences)} pixels of tick@2x.png differ")
-                left, top = tick_origin("ie", dpi)
                 half = mul_div(TICK_SIZE, dpi, 96) // 2
-                self.click((left + half, top + half))
+                self.click(tuple(v + half for v in tick_origin("ie", dpi)))
                 self.wait_for(self.env.reg_read, f"a click on IE at {dpi} dpi", stored({"ie", "chrome", "autorefresh"}))
                 self.wait_drawn({"chrome": "ticked", "ie": "ticked"}, f"IE ticked at {dpi} dpi", dpi)
                 self.stop()
 
-
-class Clicks(WindowCase):
-    def test_a_click_ticks_a_clear_tile_and_unticks_a_ticked_one_and_stores_each_change(self):
-        self.launch()
-        ticked = {"chrome", "autorefresh"}  # the first start's choice, not yet stored
-        self.wait_drawn({"chrome": "ticked", "ie": "clear", "firefox": "clear"}, "the first start")
-        self.assertIsNone(self.env.reg_read())
-        for step, tile in enumerate(("ie", "firefox", "chrome", "ie", "firefox", "chrome")):
-            with self.subTest(step=step, click=tile, ticked_before=tile in ticked):
-                ticked ^= {tile}
-                self.click(layout.TILE[tile])
-                self.wait_for(self.env.reg_read, f"the selection after clicking {tile}", stored(ticked))
-                expected = {name: "ticked" if name in ticked else "clear" for name in ("chrome", "ie", "firefox")}
-                self.wait_drawn(expected | {"opera": "clear", "auto": "on"}, f"after clicking {tile}")
-
-    def test_ticking_and_unticking_opera_shows_that_it_is_not_supported(self):
-        self.launch()
-        for ticked in (True, False):
-            with self.subTest(opera_ticked=ticked):
-                self.click(layout.TILE["opera"])
-                self.dismiss_opera_message()
-                expected = {"chrome", "autorefresh"} | ({"opera"} if ticked else set())
-                self.wait_for(self.env.reg_read, "the selection after the message", stored(expected))
-                self.wait_drawn({"opera": "ticked" if ticked else "clear", "chrome": "ticked"}, "the Opera tile")
-        self.assertEqual(self.program_dialogs(), [], "one message per click")
-
     def test_the_label_and_the_tick_switch_automatic_refresh_and_the_chord_follows(self):
-        browsers = self.start_browsers([(CHROME, 2)])
-        pad = self.start_typepad()
-        self.launch()
+        browsers, pad = self.scene([(CHROME, 2)])
         on = True
-        for step, (where, point) in enumerate((("label", layout.AUTO_LABEL), ("label", layout.AUTO_LABEL),
-                                               ("tick", layout.AUTO_TICK), ("label", layout.AUTO_LABEL))):
+        for step, (where, point) in enumerate((("label", AUTO_LABEL_CLICK), ("label", AUTO_LABEL_CLICK),
+                                               ("tick", AUTO_TICK), ("label", AUTO_LABEL_CLICK))):
             with self.subTest(step=step, click=where, on_before=on):
                 on = not on
                 self.click(point)
@@ -185,27 +167,13 @@ class Clicks(WindowCase):
                 self.wait_drawn({"auto": "on" if on else "off", "chrome": "ticked"}, f"the tick after the {where}")
                 self.assert_chord_refreshes(browsers, pad, [browsers.front(CHROME)] if on else [])
 
-    def test_with_everything_unticked_a_restart_ticks_nothing_and_refreshes_nothing(self):
-        # An empty stored selection is the user's choice, not a first start.
-        browsers = self.start_browsers([(CHROME, 1)])
-        pad = self.start_typepad()
-        self.launch()
-        self.click(layout.TILE["chrome"])
-        self.click(layout.AUTO_TICK)
-        self.wait_for(self.env.reg_read, "the empty selection", stored(set()))
-        self.stop()
-        self.launch(name="vaskf5-again")
-        self.wait_drawn({"chrome": "clear", "ie": "clear", "firefox": "clear", "opera": "clear", "auto": "off"},
-                        "nothing ticked after the restart")
-        self.assert_chord_refreshes(browsers, pad, [])
-        self.assertEqual(self.env.reg_read(), stored(set()), "the empty selection is kept")
-
-    def test_the_close_mark_exit_escape_and_alt_f4_end_the_program(self):
-        ways = {"close mark": lambda: self.click(layout.CLOSE), "Exit": lambda: self.click(layout.EXIT),
-                "Esc": lambda: self.env.display.press("Escape"), "Alt+F4": lambda: self.env.display.combo("alt", "F4")}
+    def test_the_close_mark_exit_and_alt_f4_end_the_program(self):
+        # Esc: test_reliability's quick starts end with it.
+        ways = {"close mark": lambda: self.click(CLOSE_CLICK), "Exit": lambda: self.click(EXIT_CLICK),
+                "Alt+F4": lambda: self.env.display.tap("alt", "F4")}
         for name, end in ways.items():
             with self.subTest(way=name):
-                self.launch(name=f"vaskf5-{len(self.started)}")
+                self.launch(name=f"vaskf5-{name}")
                 self.wait_drawn({"chrome": "ticked"}, "the window")
                 self.env.focus(self.main)
                 end()
@@ -216,66 +184,59 @@ class Clicks(WindowCase):
 class MovingAndPanel(WindowCase):
     def test_a_left_drag_on_the_background_moves_the_window_also_with_the_panel_open_and_a_right_drag_does_not(self):
         self.launch()
-        drags = [(1, (60, 40), False), (1, (-25, 90), False), (1, (131, -17), False), (1, (-166, -113), False),
-                 (3, (90, 70), False), (1, (40, 30), True), (1, (-15, 55), True)]
-        for button, by, panel_open in drags:
-            with self.subTest(button=button, by=by, panel_open=panel_open):
+        for by, panel_open in (((60, 40), False), ((-25, 90), False), ((131, -17), False), ((-166, -113), False),
+                               ((40, 30), True), ((-15, 55), True)):
+            with self.subTest(by=by, panel_open=panel_open):
                 if panel_open and not self.panel_shown():
-                    self.click(layout.SETTINGS)
-                    self.wait_for(self.panel_shown, "the panel to open")
+                    self.open_panel()
                 x, y = self.place()
-                start = (x + layout.BACKGROUND[0], y + layout.BACKGROUND[1])
-                self.env.display.drag(start, (start[0] + by[0], start[1] + by[1]), button)
-                moved = (x + by[0], y + by[1]) if button == 1 else (x, y)
-                if button != 1:
-                    # Input is handled in order: once the click that follows is stored, the drag was handled too.
-                    self.click(layout.TILE["ie"])
-                    self.wait_for(self.env.reg_read, "the click after the drag", stored({"ie", "chrome", "autorefresh"}))
-                self.wait_for(self.place, f"the window moved by {by}", moved)
+                self.drag(by)
+                self.wait_for(self.place, f"the window moved by {by}", (x + by[0], y + by[1]))
                 self.assertEqual(self.panel_shown(), panel_open)
+        with self.subTest("a right drag"):
+            self.click(PANEL_CLOSE_CLICK)
+            place = self.place()
+            self.drag((90, 70), button=3)
+            # Input is handled in order: once the click that follows is stored, the drag was handled too.
+            self.click(TILE_CLICK["ie"])
+            self.wait_for(self.env.reg_read, "the click after the drag", stored({"ie", "chrome", "autorefresh"}))
+            self.assertEqual(self.place(), place)
 
-    def test_the_settings_button_opens_the_panel_and_its_close_mark_hides_it(self):
-        self.launch()
-        self.assertFalse(self.panel_shown(), "hidden at the start")
-        for round_ in (1, 2):
-            with self.subTest(round=round_):
-                self.click(layout.SETTINGS)
-                self.wait_for(self.panel_shown, "the settings button to open the panel")
-                panel = next(h for h, cls, text in self.env.children(self.main) if (cls, text) == PANEL)
-                x, y, width, height, _, _ = self.env.rect(panel)
-                left, top = self.place()
-                self.assertEqual((x - left, y - top, width, height), layout.PANEL_PLACE, "the panel's place and size")
-                self.click(layout.PANEL_CLOSE)
-                self.wait_for(lambda: not self.panel_shown(), "the close mark to hide the panel")
-
-    def test_minimised_it_has_a_taskbar_button_and_restored_it_is_a_tool_window_again(self):
+    def test_minimised_it_has_a_taskbar_button_and_restored_it_is_a_tool_window_again_and_the_panel_as_it_was(self):
         self.launch()
         start = self.place()
         restored = ("0", "1", WS_EX_TOOLWINDOW | WS_EX_TOPMOST)  # iconic, visible, styles among the three
 
         def state():
-            style = self.env.exstyle(self.main) & (WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_APPWINDOW)
+            style = int(self.env.value("exstyle", self.main)) & (WS_EX_TOOLWINDOW | WS_EX_TOPMOST | WS_EX_APPWINDOW)
             return self.env.value("iconic", self.main), self.env.value("visible", self.main), style
 
         self.assertEqual(state(), restored, "at the start: pinned, without a taskbar button")
+        self.assertFalse(self.panel_shown(), "the panel is hidden at the start")
         for panel_open in (False, True):
             with self.subTest(panel_open=panel_open):
                 if panel_open:
-                    self.click(layout.SETTINGS)
-                    self.wait_for(self.panel_shown, "the panel to open")
+                    self.open_panel()
+                    panel = next(hwnd for hwnd, _, *child in self.env.windows("children", self.main)
+                                 if tuple(child) == PANEL)
+                    x, y, width, height, _, _ = self.env.rect(panel)
+                    self.assertEqual((x - start[0], y - start[1], width, height), PANEL_PLACE, "the panel's place")
                     # The panel covers the minimise mark; the taskbar's menu minimises the window instead.
-                    self.env.probe("post", self.main, WM_SYSCOMMAND, SC_MINIMIZE, 0, check=True)
+                    self.env.probe("post", self.main, WM_SYSCOMMAND, SC_MINIMIZE, 0)
                 else:
-                    self.click(layout.MINIMISE)
+                    self.click(MINIMISE_CLICK)
                 # Hiding and showing around the style change waits on the desktop: a couple of seconds here.
                 self.wait_for(lambda: state()[:2] == ("1", "1") and state()[2] & ~WS_EX_TOPMOST == WS_EX_APPWINDOW,
                               "minimised, still shown, with a taskbar button")
-                self.env.probe("post", self.main, WM_SYSCOMMAND, SC_RESTORE, 0, check=True)  # a taskbar click
+                self.env.probe("post", self.main, WM_SYSCOMMAND, SC_RESTORE, 0)  # a taskbar click
                 self.wait_for(state, "restored", restored)
                 self.assertEqual(self.place(), start, "back where it was")
                 self.assertEqual(self.panel_shown(), panel_open, "the panel as it was")
-        self.click(layout.PANEL_CLOSE)
-        self.click(layout.TILE["ie"])
+        self.click(PANEL_CLOSE_CLICK)
+        self.wait_for(lambda: not self.panel_shown(), "the close mark to hide the panel")
+        self.open_panel()  # and the settings button opens it again
+        self.click(PANEL_CLOSE_CLICK)
+        self.click(TILE_CLICK["ie"])
         self.wait_for(self.env.reg_read, "a click after restoring", stored({"ie", "chrome", "autorefresh"}))
 
 
@@ -283,22 +244,29 @@ class RememberedPlace(WindowCase):
     def drag_by(self, by: tuple[int, int]) -> tuple[int, int]:
         """Drags the background by a distance; returns where the window is left, once that place is stored."""
         x, y = self.place()
-        start = (x + layout.BACKGROUND[0], y + layout.BACKGROUND[1])
-        self.env.display.drag(start, (start[0] + by[0], start[1] + by[1]))
+        self.drag(by)
         left = (x + by[0], y + by[1])
         self.wait_for(self.place, f"the window moved by {by}", left)
         self.wait_for(lambda: self.env.reg_read(name="Position"), "the place stored at the end of the drag",
                       ("REG_SZ", f"{left[0]},{left[1]}"))
         return left
 
-    def test_a_moved_window_opens_where_it_was_left_and_the_selection_is_untouched(self):
-        self.launch()
+    def test_a_restart_opens_where_the_window_was_left_with_what_was_unticked_unticked(self):
+        # An empty stored selection is the user's choice, not a first start.
+        browsers, pad = self.scene([(CHROME, 1)])
         self.assertEqual(self.place(), centred(), "the first start")
         left = self.drag_by((-300, -200))
         self.assertIsNone(self.env.reg_read(), "moving stores no selection")
+        self.click(TILE_CLICK["chrome"])
+        self.click(AUTO_TICK)
+        self.wait_for(self.env.reg_read, "the empty selection", stored(set()))
         self.stop()
         self.launch(name="vaskf5-again")
         self.assertEqual(self.place(), left, "opened where it was left")
+        self.wait_drawn({"chrome": "clear", "ie": "clear", "firefox": "clear", "opera": "clear", "auto": "off"},
+                        "nothing ticked after the restart")
+        self.assert_chord_refreshes(browsers, pad, [])
+        self.assertEqual(self.env.reg_read(), stored(set()), "the empty selection is kept")
 
     def test_an_unusable_stored_place_opens_centred_and_is_replaced_at_the_next_move(self):
         for value_type, data in (("REG_SZ", "-30000,-30000"), ("REG_SZ", "5000,100"), ("REG_DWORD", "300"),
@@ -313,17 +281,16 @@ class RememberedPlace(WindowCase):
 
     def test_a_drag_cancelled_midway_ends_and_the_window_stays_still_afterwards(self):
         # The other program's window comes first: without a window manager the window mapped last lies on top.
-        pad = self.start_typepad()
-        self.launch()
-        cancels = {"WM_CANCELMODE": lambda: self.env.probe("post", self.main, WM_CANCELMODE, 0, 0, check=True),
+        _, pad = self.scene([])
+        cancels = {"WM_CANCELMODE": lambda: self.env.probe("post", self.main, WM_CANCELMODE, 0, 0),
                    "another window to the front": lambda: self.env.focus(pad)}
         ticked = {"chrome", "autorefresh"}
+        display = self.env.display
         for (name, cancel), tile in zip(cancels.items(), ("ie", "firefox")):
             with self.subTest(cancel=name):
                 self.env.focus(self.main)
                 x, y = self.place()
-                start = (x + layout.BACKGROUND[0], y + layout.BACKGROUND[1])
-                display = self.env.display
+                start = (x + BACKGROUND[0], y + BACKGROUND[1])
                 display.xdotool("mousemove", *start, "sleep", 0.08, "mousedown", 1)
                 try:
                     for step in range(1, 6):
@@ -336,9 +303,9 @@ class RememberedPlace(WindowCase):
                     for step in range(1, 6):
                         display.xdotool("sleep", 0.03, "mousemove", start[0] + 50 - 20 * step, start[1] + 30 + 15 * step)
                 finally:
-                    display.xdotool("mouseup", 1, "mousemove", *layout.PARK)
+                    display.xdotool("mouseup", 1, "mousemove", *PARK)
                 # Input is handled in order: once the click that follows is stored, the moves before it were handled.
-                self.click(layout.TILE[tile])
+                self.click(TILE_CLICK[tile])
                 ticked.add(tile)
                 self.wait_for(self.env.reg_read, "the click after the cancelled drag", stored(ticked))
                 self.assertEqual(self.place(), (x + 50, y + 30), "the window stays where the drag ended")

@@ -1,7 +1,8 @@
 // fakebrowser: stands in for a browser under Wine.
 //
-//   fakebrowser.exe --log PATH --ready PATH [--x X --y Y] [--class NAME [--count N]]... [--structure]
-//                   [--hang-after-ready]
+//   fakebrowser.exe LOG READY X Y [--structure] [--hang] CLASS COUNT [CLASS COUNT]...
+//
+// --hang stops reading messages once the windows are ready, as a hung browser does.
 //
 // Registers the given window classes ("IEFrame", "Chrome_WidgetWin_1", ...), opens visible top-level frames
 // of them one after another (so the last one made is the frontmost) and logs every activate / key message
@@ -22,6 +23,8 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,18 +45,11 @@ std::vector<Made> g_made;
 int g_liveFrames = 0;
 
 const char* messageName(UINT message) {
-  switch (message) {
-    case WM_ACTIVATE:
-      return "ACTIVATE";
-    case WM_KEYDOWN:
-      return "KEYDOWN";
-    case WM_KEYUP:
-      return "KEYUP";
-    case kMarkMessage:
-      return "MARK";
-    default:
-      return nullptr;
-  }
+  return message == WM_ACTIVATE    ? "ACTIVATE"
+         : message == WM_KEYDOWN   ? "KEYDOWN"
+         : message == WM_KEYUP     ? "KEYUP"
+         : message == kMarkMessage ? "MARK"
+                                   : nullptr;
 }
 
 // Opened for each line and written with one WriteFile at its end: the tests may read it at any moment, and no
@@ -102,10 +98,7 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 // A colour per class, so that a screenshot tells the fake browsers apart.
 HBRUSH brushFor(const std::wstring& cls) {
-  if (cls == L"IEFrame") return CreateSolidBrush(RGB(0x1e, 0x90, 0xff));
-  if (cls == L"Chrome_WidgetWin_1") return CreateSolidBrush(RGB(0x34, 0xa8, 0x53));
-  if (cls == L"MozillaWindowClass") return CreateSolidBrush(RGB(0xff, 0x8c, 0x00));
-  return CreateSolidBrush(RGB(0xd0, 0x20, 0x30));
+  return CreateSolidBrush(static_cast<COLORREF>(std::hash<std::wstring>{}(cls) % 0x1000000));
 }
 
 // Shown without activation: the tests keep the keyboard focus where they put it.
@@ -148,30 +141,18 @@ bool makeClass(const std::wstring& cls, int count, int x, int y, bool structure)
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::wstring log, ready;
-  std::vector<std::pair<std::wstring, int>> classes;
-  int x = 700, y = 40;
+  if (!argv || argc < 7) return 2;
+  const std::wstring log = argv[1], ready = argv[2];
+  const int x = std::wcstol(argv[3], nullptr, 10), y = std::wcstol(argv[4], nullptr, 10);
   bool structure = false, hang = false;
-  for (int i = 1; argv && i < argc; ++i) {
-    const std::wstring arg = argv[i];
-    const wchar_t* value = i + 1 < argc ? argv[i + 1] : L"";
-    if (arg == L"--structure") {
-      structure = true;
-      continue;
-    }
-    if (arg == L"--hang-after-ready") {
-      hang = true;
-      continue;
-    }
-    ++i;
-    if (arg == L"--log") log = value;
-    if (arg == L"--ready") ready = value;
-    if (arg == L"--x") x = std::wcstol(value, nullptr, 10);
-    if (arg == L"--y") y = std::wcstol(value, nullptr, 10);
-    if (arg == L"--class") classes.emplace_back(value, 1);
-    if (arg == L"--count" && !classes.empty()) classes.back().second = std::wcstol(value, nullptr, 10);
+  int i = 5;
+  for (; i < argc && argv[i][0] == L'-'; ++i) {
+    structure = structure || std::wcscmp(argv[i], L"--structure") == 0;
+    hang = hang || std::wcscmp(argv[i], L"--hang") == 0;
   }
-  if (classes.empty() || log.empty() || ready.empty()) return 2;
+  std::vector<std::pair<std::wstring, int>> classes;
+  for (; i + 1 < argc; i += 2) classes.emplace_back(argv[i], std::wcstol(argv[i + 1], nullptr, 10));
+  if (classes.empty()) return 2;
 
   for (const auto& [cls, count] : classes) {
     if (!support::registerClass(cls.c_str(), windowProc, brushFor(cls))) return 3;
