@@ -11,18 +11,11 @@ Without a module every test_*.py beside this file runs; each test class gets its
 
 import argparse
 import os
-import signal
 import sys
 import unittest
 from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
-
-
-def stop_on_signal(signum, _frame) -> None:
-    # unittest lets KeyboardInterrupt through, so the run ends at once; the environments' exit handlers then stop
-    # every display, prefix and process they started.
-    raise KeyboardInterrupt(f"stopped by signal {signum}")
 
 
 def main() -> int:
@@ -39,8 +32,6 @@ def main() -> int:
         if value:
             os.environ[name] = str(Path(value).resolve())
     os.environ["VASKF5_KEEP_WINE_TEMP"] = "1" if args.keep else ""
-    for signum in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
-        signal.signal(signum, stop_on_signal)
     sys.path.insert(0, str(HERE))
     from vask import WineEnv  # after the environment above is set: the harness reads its paths from it
 
