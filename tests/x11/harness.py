@@ -1,6 +1,5 @@
-"""The scene of the X11 end-to-end tests: a private display (tests/xharness.py), a page server that logs every
-load of the page, Chromium and Firefox ESR showing it, two look-alike windows, the tests' editor (support/editor)
-where Ctrl then S is typed with xdotool, and the real vaskf5 with the browsers ticked."""
+"""The scene of the X11 end-to-end tests on a display of tests/xharness.py: a page server that logs every load, the
+browsers showing the page, two look-alikes, the editor where Ctrl then S is typed, and the real vaskf5."""
 
 import http.server
 import os
@@ -161,8 +160,7 @@ class X11Env(Display):
         return editor, created
 
     def use(self, ticked: list[str], automatic: bool = True, fresh: bool = False) -> None:
-        """vaskf5 running with these browsers ticked and automatic refresh on or off (started again when that
-        changes, or when a ``fresh`` one is asked for), and the editor in front again."""
+        """vaskf5 running with these ticks (started again when they change, or ``fresh``), the editor in front."""
         wanted = (list(ticked), automatic)
         if fresh or self.program is None or self.program_state != wanted:
             if self.program:
@@ -196,8 +194,7 @@ class X11Env(Display):
         return {browser: len(self.server.loads_of(browser)) for browser in self.browsers}
 
     def loads_after(self, keys: list, expected: dict[str, int]) -> dict[str, int]:
-        """Types ``keys`` (xdotool arguments) and waits until the browsers have loaded the page as often as
-        expected or the deadline passes, then a little longer; returns how many loads each browser made."""
+        """How often each browser loaded the page after ``keys`` (xdotool arguments) were typed."""
         before = self.counts()
         self.xdotool(*keys)
         try:

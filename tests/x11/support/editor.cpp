@@ -30,21 +30,14 @@ int main(int argc, char** argv) {
                                       WhitePixel(display, DefaultScreen(display)));
   XSelectInput(display, window, KeyPressMask | FocusChangeMask | StructureNotifyMask);
 
+  // The window manager takes the place from the window itself; the flags only say the user asked for it.
   XSizeHints size{};
   size.flags = USPosition | USSize;
-  size.x = x;
-  size.y = y;
-  size.width = static_cast<int>(width);
-  size.height = static_cast<int>(height);
   XClassHint classHint{const_cast<char*>("editor"), argv[1]};
-  XWMHints hints{};
-  hints.flags = InputHint | StateHint;
-  hints.input = True;
-  hints.initial_state = NormalState;
   XTextProperty name{};
   XStringListToTextProperty(&argv[1], 1, &name);
-  // Also sets WM_CLIENT_MACHINE to this host, as every toolkit does.
-  XSetWMProperties(display, window, &name, &name, argv, argc, &size, &hints, &classHint);
+  // Also sets WM_CLIENT_MACHINE to this host, as every toolkit does. No WM_HINTS: the window takes the focus.
+  XSetWMProperties(display, window, &name, &name, argv, argc, &size, nullptr, &classHint);
   XFree(name.value);
   unsigned long pid = static_cast<unsigned long>(getpid());
   XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
