@@ -40,12 +40,11 @@ TEST_F(StartUp, ASecondCopyEndsAtOnceAndTouchesNothing) {
 // exact token is among the comma-separated ones. Only an absent value is a first start; nothing is rewritten.
 // A stored Opera raises its message once, however often it is listed.
 TEST(StoredSelection, OnlyExactTokensTickAndStartUpWritesNothingBack) {
-  const std::string_view tokens[] = {"ie", "chrome", "firefox", "opera", "autorefresh"};
-  const char* boxes[][2] = {{"ie_chk", "ie_checked"},
-                            {"chrome_chk", "chrome_checked"},
-                            {"firefox_chk", "firefox_checked"},
-                            {"opera_chk", "opera_checked"},
-                            {"auto_chk", "auto_check"}};
+  const char* boxes[][3] = {{"ie", "ie_chk", "ie_checked"},
+                            {"chrome", "chrome_chk", "chrome_checked"},
+                            {"firefox", "firefox_chk", "firefox_checked"},
+                            {"opera", "opera_chk", "opera_checked"},
+                            {"autorefresh", "auto_chk", "auto_check"}};
   for (const std::string& stored :
        std::vector<std::string>{"", ",,,", "ie,firefox,autorefresh,", "opera,opera,autorefresh,",
                                 "Chrome,IE,AUTOREFRESH,", "ie,Autorefresh,", "chrome;ie", " ie, chrome ,ie;,",
@@ -54,10 +53,10 @@ TEST(StoredSelection, OnlyExactTokensTickAndStartUpWritesNothingBack) {
     Session s;
     s.p.settings.setApps(stored);
     s.main.Form_Load();
-    for (std::size_t i = 0; i < std::size(tokens); ++i) {
-      const bool present = ("," + stored + ",").find("," + std::string(tokens[i]) + ",") != std::string::npos;
-      EXPECT_EQ(s.value(boxes[i][0]), present ? 1 : 0) << boxes[i][0];
-      EXPECT_EQ(s.visible(boxes[i][1]), present) << boxes[i][1];
+    for (const auto& [token, box, tick] : boxes) {
+      const bool present = ("," + stored + ",").find("," + std::string(token) + ",") != std::string::npos;
+      EXPECT_EQ(s.value(box), present ? 1 : 0) << box;
+      EXPECT_EQ(s.visible(tick), present) << tick;
     }
     EXPECT_EQ(s.p.keyboard.watching(), s.value("auto_chk") == 1);
     EXPECT_EQ(s.p.settings.writes, 0);
