@@ -114,35 +114,38 @@ TEST_F(Toggles, OperaShowsItsMessageOnEveryChangeAndIsStillStoredAndRefreshed) {
   EXPECT_EQ(p.process.messages.size(), 2u) << "unticking shows it again";
 }
 
-TEST_F(Toggles, TheCloseMarkAndTheExitWordStopTheWatcherAndEnd) {
-  for (auto [x, y, name] : {std::tuple{5900.f, 300.f, "close_lnk"}, {5900.f, 2900.f, "exit_lnk"}}) {
-    main.watcher().start(form.hWnd);
-    p.process.ended = false;
-    EXPECT_EQ(clickAt(x, y), name);
-    EXPECT_TRUE(p.process.ended);
-    EXPECT_FALSE(p.keyboard.watching());
-  }
-}
-
-// The background and the unseen list take the focus; the panel's boxes and sliders only while it is open.
-// Esc ends the program from the background only, and unloading stops the watcher.
-TEST_F(Toggles, TabWalksIntoTheOpenPanelAndEscEndsOnlyFromTheBackground) {
+// The panel opens and closes idempotently, and minimising keeps it. The background and the unseen list take
+// the focus; the panel's boxes and sliders only while it is open. Esc ends the program from the background
+// only, and unloading stops the watcher.
+TEST_F(Toggles, ThePanelOpensIdempotentlyTabWalksIntoItAndEscEndsOnlyFromTheBackground) {
   auto tab = [this](int shift = 0) {
     form.keyDown(form::kKeyTab, shift);
     return form.focused()->name();
   };
+  auto& panel = main.control("setting_frame");
   ASSERT_EQ(form.focused()->name(), "MainBg");
   EXPECT_EQ(tab(), "List1");
   form.keyDown(27, 0);
   EXPECT_FALSE(p.process.ended);
   EXPECT_EQ(tab(), "MainBg") << "with the panel closed only two controls take the focus";
+  EXPECT_EQ(clickAt(5250, 330), "setting_btn");
+  EXPECT_EQ(clickAt(5250, 330), "setting_frame") << "the open panel covers the button";
   main.setting_btn_Click();
+  EXPECT_TRUE(panel.Visible());
+  EXPECT_EQ(panel.Top(), 130);
+  EXPECT_EQ(clickAt(5500, 60), "min_lnk") << "above the open panel";
+  EXPECT_EQ(form.windowState(), form::WindowState::Minimized);
+  form.setWindowState(form::WindowState::Normal);
+  EXPECT_TRUE(panel.Visible()) << "restored with the panel as it was";
   for (auto next : {"List1", "IETopmostChk", "IEHScroll", "CHTopmostChk", "FFTopmostChk", "CHHScroll",
                     "FFHScroll", "MainBg"}) {
     EXPECT_EQ(tab(), next);
   }
   EXPECT_EQ(tab(form::kShiftKey), "FFHScroll");
+  EXPECT_EQ(clickAt(240 + 5500, 130 + 350), "close_setting_btn");
   main.close_setting_btn_Click();
+  EXPECT_FALSE(panel.Visible());
+  EXPECT_EQ(panel.Top(), 130) << "closed, the panel is not parked again";
   EXPECT_EQ(form.focused()->name(), "MainBg") << "closing the panel gives the focus back to the background";
   form.keyDown(27, 0);
   EXPECT_TRUE(p.process.ended);
@@ -206,23 +209,6 @@ TEST_F(Moving, EveryWayADragEndsLeavesTheWindowStillAndStoresItsPlaceOnce) {
       EXPECT_EQ(p.settings.writes, 1) << "a press without moving stores nothing";
     }
   }
-}
-
-TEST_F(Moving, PanelOpensAndClosesIdempotentlyAndMinimisingKeepsIt) {
-  auto& panel = main.control("setting_frame");
-  EXPECT_EQ(clickAt(5250, 330), "setting_btn");
-  EXPECT_EQ(clickAt(5250, 330), "setting_frame") << "the open panel covers the button";
-  main.setting_btn_Click();
-  EXPECT_TRUE(panel.Visible());
-  EXPECT_EQ(panel.Top(), 130);
-  EXPECT_EQ(clickAt(5500, 60), "min_lnk") << "above the open panel";
-  EXPECT_EQ(form.windowState(), form::WindowState::Minimized);
-  form.setWindowState(form::WindowState::Normal);
-  EXPECT_TRUE(panel.Visible()) << "restored with the panel as it was";
-  EXPECT_EQ(clickAt(240 + 5500, 130 + 350), "close_setting_btn");
-  main.close_setting_btn_Click();
-  EXPECT_FALSE(panel.Visible());
-  EXPECT_EQ(panel.Top(), 130) << "closed, the panel is not parked again";
 }
 
 }  // namespace
