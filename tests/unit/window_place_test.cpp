@@ -87,7 +87,6 @@ TEST_F(WindowPlace, TheWindowOpensWhereItWasLeftOrCentredThenAnUnusablePlaceIsRe
   p.settings.SaveSetting("VaskF5", "Refresh", "Position", "not a place");
   main.placeWindow(kTwoMonitors);
   EXPECT_EQ(form.position(), kCentredOnPrimary);
-  EXPECT_EQ(form.dpi(), 96);
   drag(100.f, 100.f, 250.f, 400.f);
   EXPECT_EQ(p.settings.GetSetting("VaskF5", "Refresh", "Position"), "762,431");
   EXPECT_EQ(p.settings.apps(), "ie,autorefresh,");

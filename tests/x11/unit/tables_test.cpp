@@ -65,7 +65,6 @@ TEST(BrowserTable, OnlyTheBrowsersOwnProgramsWithTheirOwnClassesMatch) {
       {"Chromium", "xchromium", std::nullopt},       // the whole file name, not a part of it
       {"Chromium", "Chromium", std::nullopt},        // file names compare exactly
       {"thunderbird", "thunderbird", std::nullopt},  // the mail client of Firefox's toolkit
-      {"firefox-esr", "thunderbird", std::nullopt},
   };
   for (const auto& row : rows) {
     const x11::BrowserProgram* program = x11::findBrowserProgram(row.windowClass, row.executable);
