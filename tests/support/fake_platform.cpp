@@ -1,17 +1,10 @@
 #include "support/fake_platform.h"
 
+#include <strings.h>
+
 #include <algorithm>
-#include <cctype>
 
 namespace fake {
-
-namespace {
-// The window manager compares class names without regard to case.
-bool sameClass(std::string_view a, std::string_view b) {
-  return std::ranges::equal(
-      a, b, [](unsigned char x, unsigned char y) { return std::tolower(x) == std::tolower(y); });
-}
-}  // namespace
 
 Hwnd WindowManager::createWindow(const std::string& className, const WindowSpec& spec) {
   // WS_OVERLAPPEDWINDOW (caption, system menu, sizing frame, minimise and maximise boxes), and WS_MINIMIZE.
@@ -53,12 +46,6 @@ Window* WindowManager::window(Hwnd hwnd) {
   return it == windows_.end() ? nullptr : &*it;
 }
 
-std::size_t WindowManager::totalPosted() const {
-  std::size_t total = 0;
-  for (const Window& w : windows_) total += w.queue.size();
-  return total;
-}
-
 std::int16_t WindowManager::GetAsyncKeyState(int virtualKey) {
   ++keyQueries_;
   Key& key = keys_[virtualKey];
@@ -82,8 +69,9 @@ Hwnd WindowManager::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* clas
     it = std::ranges::find(windows_, childAfter, &Window::hwnd);
     if (it != windows_.end()) ++it;
   }
+  // The window manager compares class names without regard to case.
   it = std::find_if(it, windows_.end(),
-                    [className](const Window& w) { return sameClass(w.className, className); });
+                    [className](const Window& w) { return strcasecmp(w.className.c_str(), className) == 0; });
   return it == windows_.end() ? 0 : it->hwnd;
 }
 

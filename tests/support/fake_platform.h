@@ -75,7 +75,6 @@ class WindowManager : public win32::User32, public platform::Timers {
   const std::vector<Window>& windows() const { return windows_; }
   // The messages posted to a living window, in order.
   const std::vector<Posted>& posted(Hwnd hwnd) { return window(hwnd)->queue; }
-  std::size_t totalPosted() const;
 
   // The system-wide key state, as GetAsyncKeyState reports it. Keys are typed through fake::Keyboard, which
   // also delivers their events.
@@ -133,8 +132,6 @@ class Keyboard : public platform::KeyboardWatch {
   // altGr: the right Alt key acting as AltGr, as Windows reports it (after a left Ctrl of its own).
   void press(int vk, bool altGr = false) { type(vk, true, altGr); }
   void release(int vk, bool altGr = false) { type(vk, false, altGr); }
-  // A release that no event tells of (it went to a window of higher privilege, or the secure desktop).
-  void releaseUnseen(int vk) { wm_.release(vk); }
   void advance(std::int64_t ms) { now_ += ms; }
   bool watching() const { return static_cast<bool>(onKey_); }
 

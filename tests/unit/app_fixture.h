@@ -32,12 +32,6 @@ struct Session {
     form.mouseMove(toX, toY, form::kLeftButton, 0);
     form.mouseUp(toX, toY, 0, 0);
   }
-
-  // Ctrl then S, typed on the keyboard the watcher listens to.
-  void saveChord() {
-    for (int vk : {17, 83}) p.keyboard.press(vk);
-    for (int vk : {83, 17}) p.keyboard.release(vk);
-  }
 };
 
 class App : public ::testing::Test, public Session {};

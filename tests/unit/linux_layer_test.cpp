@@ -46,7 +46,8 @@ class SettingsFile : public InTempFolder {
   std::optional<std::string> apps() { return store.GetSetting(kApp, kSection, kKey); }
 };
 
-TEST_F(SettingsFile, AValueWrittenIsReadBackAndLivesInTheIniUnderTheProgramsFolder) {
+// A change replaces a file that cannot be parsed and keeps the other keys of one that can.
+TEST_F(SettingsFile, AValueWrittenIsReadBackFromTheIniUnderTheProgramsFolderAndAChangeKeepsTheRest) {
   store.SaveSetting(kApp, kSection, kKey, "");
   EXPECT_EQ(apps(), "") << "an empty value is a value, not nothing";
   store.SaveSetting(kApp, kSection, kKey, "chrome,autorefresh,");
@@ -56,6 +57,13 @@ TEST_F(SettingsFile, AValueWrittenIsReadBackAndLivesInTheIniUnderTheProgramsFold
   EXPECT_EQ(text.str(), "[Refresh]\nApps=chrome,autorefresh,\n");
   writeFile("[Refresh]\nApps=" + std::string(1024, 'a') + "\n");
   EXPECT_EQ(apps(), std::string(1024, 'a')) << "1024 characters are still a value";
+  writeFile("garbage\x01[[[");
+  store.SaveSetting(kApp, kSection, kKey, "ie,");
+  EXPECT_EQ(apps(), "ie,");
+  writeFile("[Window]\nLeft=10\n\n[Refresh]\nApps=ie,\n");
+  store.SaveSetting(kApp, kSection, kKey, "firefox,");
+  EXPECT_EQ(apps(), "firefox,");
+  EXPECT_EQ(store.GetSetting(kApp, "Window", "Left"), "10");
 }
 
 TEST_F(SettingsFile, WhatCannotBeReadAsAStoredValueCountsAsNothingStored) {
@@ -77,25 +85,13 @@ TEST_F(SettingsFile, WhatCannotBeReadAsAStoredValueCountsAsNothingStored) {
   }
 }
 
-TEST_F(SettingsFile, AChangeReplacesAFileThatCannotBeParsedAndKeepsTheOtherKeysOfOneThatCan) {
-  writeFile("garbage\x01[[[");
-  store.SaveSetting(kApp, kSection, kKey, "ie,");
-  EXPECT_EQ(apps(), "ie,");
-  writeFile("[Window]\nLeft=10\n\n[Refresh]\nApps=ie,\n");
-  store.SaveSetting(kApp, kSection, kKey, "firefox,");
-  EXPECT_EQ(apps(), "firefox,");
-  EXPECT_EQ(store.GetSetting(kApp, "Window", "Left"), "10");
-}
-
-TEST_F(SettingsFile, AFolderThatCannotBeMadeLosesTheChangeWithoutHarm) {
-  // A plain file stands where the program's folder should be, so neither folder nor file can be made.
+// A plain file where the program's folder should be lets neither folder nor file be made; a folder by the
+// file's name can be neither read as text nor renamed over. Either way the change is lost without harm.
+TEST_F(SettingsFile, AChangeThatCannotBeWrittenIsLostWithoutHarm) {
   std::ofstream(folder / "vaskf5") << "in the way";
   store.SaveSetting(kApp, kSection, kKey, "chrome,");
   EXPECT_EQ(apps(), std::nullopt);
-}
-
-TEST_F(SettingsFile, ASettingsFileThatCannotBeReadOrReplacedCountsAsNothingStored) {
-  // A folder by the file's name can be neither read as text nor renamed over.
+  std::filesystem::remove(folder / "vaskf5");
   std::filesystem::create_directories(file());
   EXPECT_EQ(apps(), std::nullopt);
   store.SaveSetting(kApp, kSection, kKey, "chrome,");
