@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "app_fixture.h"
 
 namespace {
@@ -107,6 +109,16 @@ TEST_F(Toggles, OperaShowsItsMessageOnEveryChangeAndIsStillStoredAndRefreshed) {
 // The panel opens and closes idempotently, and minimising keeps it. The background and the unseen list take
 // the focus; the panel's boxes and sliders only while it is open. Esc ends the program from the background
 // only, and unloading stops the watcher.
+TEST_F(Toggles, TheCloseMarkAndTheExitWordStopTheWatcherAndEnd) {
+  for (auto [x, y, name] : {std::tuple{5900.f, 300.f, "close_lnk"}, {5900.f, 2900.f, "exit_lnk"}}) {
+    main.watcher().start(form.hWnd);
+    p.process.ended = false;
+    EXPECT_EQ(clickAt(x, y), name);
+    EXPECT_TRUE(p.process.ended);
+    EXPECT_FALSE(p.keyboard.watching());
+  }
+}
+
 TEST_F(Toggles, ThePanelOpensIdempotentlyTabWalksIntoItAndEscEndsOnlyFromTheBackground) {
   auto tab = [this](int shift = 0) {
     form.keyDown(form::kKeyTab, shift);
