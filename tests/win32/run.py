@@ -1,13 +1,6 @@
 #!/usr/bin/env python3
-"""Runs Vask F5's end-to-end tests under Wine.
-
-    python3 tests/win32/run.py [MODULE|MODULE.Class|MODULE.Class.test ...] [--exe PATH] [--support-dir DIR]
-                               [--work-dir DIR] [--keep]
-    python3 tests/win32/run.py --prepare-prefix [--work-dir DIR]
-
-Without a module every test_*.py beside this file runs; each test class gets its own Xvfb display and Wine prefix.
---prepare-prefix only builds the template prefix in the work folder (what the CTest fixture does).
-"""
+"""Runs Vask F5's end-to-end tests under Wine: the modules, classes or tests named, else every test_*.py here.
+Each test class gets its own Xvfb display and Wine prefix."""
 
 import argparse
 import os
@@ -19,7 +12,7 @@ HERE = Path(__file__).resolve().parent
 
 
 def main() -> int:
-    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser = argparse.ArgumentParser(description=__doc__)
     parser.add_argument("tests", nargs="*", help="test modules (test_refresh, test_window.py, ...) or test names")
     parser.add_argument("--exe", help="VaskF5.exe to test (default build/windows/VaskF5.exe)")
     parser.add_argument("--support-dir", help="folder of fakebrowser.exe, probe.exe and typepad.exe")

@@ -1,12 +1,12 @@
-"""Vask F5 under Wine: sliders and digit keys make windows translucent, pin boxes keep browsers on top; both are
-read back from another process (without a compositor translucency is not visible on the screen)."""
+# Vask F5 under Wine: sliders and digit keys make windows translucent, pin boxes keep browsers on top; both are
+# read back from another process (without a compositor translucency is not visible on the screen).
 
 import time
 import unittest
 
-from xharness import TILE_CLICK
+from xharness import PIN_BOX, TILE_CLICK
 
-from vask import CHROME, FIREFOX, IE, PIN_BOXES, SLIDERS, WineCase
+from vask import CHROME, FIREFOX, IE, SLIDERS, WineCase
 from vask.browsers import SETTLE_SECONDS
 from vask.wine import PARK
 
@@ -14,31 +14,21 @@ ROWS = {"ie": IE, "chrome": CHROME, "firefox": FIREFOX}
 SLIDER_MAX = 255
 
 
-class AppearanceCase(WineCase):
-    def wait_windows(self, question: str, expected: dict[str, tuple[int, str]], what: str) -> None:
-        """Waits until the probe's answer about every window named in ``expected`` is the one given."""
-        self.wait_for(lambda: {name: self.env.value(question, hwnd) for name, (hwnd, _) in expected.items()}, what,
-                      {name: value for name, (_, value) in expected.items()})
-
-
-class Sliders(AppearanceCase):
+class Sliders(WineCase):
     def test_a_click_on_an_arrow_or_the_track_sets_its_browsers_alpha_or_without_one_the_programs_own(self):
         # An editor built on Chrome's window class is not Chrome: Chrome counts as absent.
         editor = self.start_browsers([(CHROME, 1)], name="editor", image="Code.exe").windows[0]
         self.launch()
         self.open_panel()
         values = dict.fromkeys(SLIDERS, SLIDER_MAX)
-        # A different number of clicks on each, so that each slider leaves its own value on the window.
-        for clicks, (row, (x, y, _, height)) in enumerate(SLIDERS.items(), start=1):
-            with self.subTest(slider=row, browser="absent"):
-                for _ in range(clicks):
-                    self.click((x + 4, y + height // 2))
-                values[row] -= clicks
-                self.wait_windows("alpha", {"Vask F5": (self.main, str(values[row])), "editor": (editor.hwnd, "none")},
-                                  f"alphas after the {row} slider")
+        x, y, _, height = SLIDERS["chrome"]
+        self.click((x + 4, y + height // 2))
+        values["chrome"] -= 1
+        self.wait_windows("alpha", {"Vask F5": (self.main, "254"), "editor": (editor.hwnd, "none")},
+                          "alphas after the Chrome slider")
         browsers = self.start_browsers([(IE, 2), (CHROME, 3), (FIREFOX, 2)])
         expected = {w.label: (w.hwnd, "none") for w in browsers.windows} | {
-            "Vask F5": (self.main, str(values["firefox"])), "editor": (editor.hwnd, "none")}
+            "Vask F5": (self.main, "254"), "editor": (editor.hwnd, "none")}
         for row, (x, y, width, height) in SLIDERS.items():
             # The arrows are at the ends; the track between them, left of the thumb.
             for step, (part, point, change) in enumerate((("left arrow", x + 4, -1), ("left arrow", x + 4, -1),
@@ -61,9 +51,7 @@ class Sliders(AppearanceCase):
         display = self.env.display
         before = display.grab(left + x, top + y, width, height)
         try:
-            display.xdotool("mousemove", "--window", self.xid, grip, middle, "sleep", 0.08, "mousedown", 1)
-            for to in range(grip - 5, grip - 41, -5):
-                display.xdotool("sleep", 0.03, "mousemove", "--window", self.xid, to, middle)
+            display.drag(self.xid, (grip, middle), (-35, 0), steps=7, release=False)
 
             def thumb_moved():  # once the thumb is drawn over the track's left half, the moves have arrived
                 now = display.grab(left + x, top + y, width, height)
@@ -105,51 +93,29 @@ class Sliders(AppearanceCase):
             self.wait_windows("alpha", {"Vask F5": (self.main, "40")}, "the alpha after two tabs and 1")
 
 
-class PinBoxes(AppearanceCase):
-    """A click on any box applies all three rows again, IE, Chrome, Firefox, each on the window that row acts on at
-    the moment of the click: the browser's frontmost frame (not a popup, helper or floating video)."""
-
-    def click_box(self, row: str, groups, boxes: dict, pinned: dict) -> None:
-        ours = {w.hwnd: w for group in groups for w in group.windows if w.role == "frame"}
-        targets = {name: next((h for h in self.env.find(cls) if h in ours), None) for name, cls in ROWS.items()}
-        x, y, _, height = PIN_BOXES[row]
-        self.click((x + 7, y + height // 2))
-        boxes[row] = not boxes[row]
-        pinned |= {hwnd: boxes[name] for name, hwnd in targets.items() if hwnd}
-
-    def assert_pinned(self, groups, pinned: dict, what: str) -> None:
-        # Owned popups are left out: the window manager pins them with their owner, whatever the program does.
-        self.wait_windows("topmost", {w.label: (w.hwnd, str(int(pinned[w.hwnd]))) for group in groups
-                                      for w in group.windows if w.role not in ("popup", "hidden-popup")}, what)
-
+class PinBoxes(WineCase):
     def test_a_ticked_box_pins_its_browser_and_a_clear_box_releases_it_whoever_pinned_it(self):
-        # Two Chrome frames: the box releases the very frame it pinned, the frontmost, which pinning kept in front.
-        groups = [self.start_browsers([(IE, 1), (CHROME, 2), (FIREFOX, 1)])]
+        # A click on any box applies all three rows again, each on its browser's frontmost frame at that moment
+        # (not a popup, helper or floating video). Two Chrome frames: the box releases the very frame it pinned,
+        # the frontmost, which pinning kept in front.
+        browsers = self.start_browsers([(IE, 1), (CHROME, 2), (FIREFOX, 1)])
         self.launch()
         self.open_panel()
-        ie = groups[0].zorder(IE)[0]
+        ie = browsers.zorder(IE)[0]
         self.env.probe("pin", ie.hwnd)  # pinned by somebody else
         boxes = dict.fromkeys(ROWS, False)
         # Firefox's floating video is on top by itself, and stays so: it is not Firefox's frame.
-        pinned = {w.hwnd: w.role == "pip" or w == ie for w in groups[0].windows}
-        self.assert_pinned(groups, pinned, "at the start")
-        for step, row in enumerate(("chrome", "ie", "firefox", "ie", "chrome", "firefox")):
-            with self.subTest(step=step, box=row, ticked_before=boxes[row]):
-                self.click_box(row, groups, boxes, pinned)
-                self.assert_pinned(groups, pinned, f"after the {row} box")
-
-    def test_a_browser_started_later_is_pinned_only_at_the_next_click(self):
-        groups = [self.start_browsers([(IE, 1)])]
-        self.launch()
-        self.open_panel()
-        boxes, pinned = dict.fromkeys(ROWS, False), {groups[0].windows[0].hwnd: False}
-        self.click_box("firefox", groups, boxes, pinned)  # no Firefox running
-        groups.append(self.start_browsers([(FIREFOX, 1)], name="later"))
-        pinned |= {w.hwnd: w.role == "pip" for w in groups[1].windows}
-        groups[1].settle()  # proving an absence: nothing looks for browsers until a box is clicked
-        self.assert_pinned(groups, pinned, "when Firefox appears")
-        self.click_box("ie", groups, boxes, pinned)
-        self.assert_pinned(groups, pinned, "after a click on IE's box, both ticked")
+        pinned = {w.hwnd: w.role == "pip" or w == ie for w in browsers.windows}
+        for step, row in enumerate((None, "chrome", "ie", "firefox", "chrome")):
+            with self.subTest(step=step, box=row):
+                if row:
+                    targets = {name: browsers.zorder(cls)[0].hwnd for name, cls in ROWS.items()}
+                    self.click(PIN_BOX[row])
+                    boxes[row] = not boxes[row]
+                    pinned |= {hwnd: boxes[name] for name, hwnd in targets.items()}
+                # Owned popups are left out: the window manager pins them with their owner, whatever the program does.
+                self.wait_windows("topmost", {w.label: (w.hwnd, str(int(pinned[w.hwnd]))) for w in browsers.windows
+                                              if w.role not in ("popup", "hidden-popup")}, f"at step {step}")
 
 
 if __name__ == "__main__":

@@ -24,7 +24,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cwchar>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -78,13 +77,6 @@ bool writeReady(const std::wstring& path) {
   return MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
 }
 
-bool isOurs(HWND hwnd) {
-  for (const Made& made : g_made) {
-    if (made.hwnd == hwnd) return true;
-  }
-  return false;
-}
-
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   // The program lives as long as one of its frames does; popups and helper windows go with it.
   if (message == WM_DESTROY) {
@@ -94,11 +86,6 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     return 0;
   }
   return DefWindowProcW(hwnd, message, wParam, lParam);
-}
-
-// A colour per class, so that a screenshot tells the fake browsers apart.
-HBRUSH brushFor(const std::wstring& cls) {
-  return CreateSolidBrush(static_cast<COLORREF>(std::hash<std::wstring>{}(cls) % 0x1000000));
 }
 
 // Shown without activation: the tests keep the keyboard focus where they put it.
@@ -155,7 +142,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   if (classes.empty()) return 2;
 
   for (const auto& [cls, count] : classes) {
-    if (!support::registerClass(cls.c_str(), windowProc, brushFor(cls))) return 3;
+    if (!support::registerClass(cls.c_str(), windowProc)) return 3;
     if (!makeClass(cls, count, x + kStagger * static_cast<int>(g_made.size()),
                    y + kStagger * static_cast<int>(g_made.size()), structure)) {
       return 4;
@@ -171,7 +158,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // *sends* goes straight to the window procedure and is not logged. Logged messages are swallowed, not
     // dispatched: DefWindowProc would answer a posted WM_ACTIVATE by taking the focus and spoil the next
     // chord typed.
-    if (const char* name = messageName(msg.message); name && isOurs(msg.hwnd)) {
+    if (const char* name = messageName(msg.message); name && msg.hwnd) {
       logLine(log, msg, name);
       continue;
     }

@@ -3,8 +3,7 @@
 //   find <class|*> [title|*]           top-level windows front to back: hwnd visible class "title"
 //   children <hwnd>                    child windows, the same way
 //   foreground                         GetForegroundWindow
-//   dialogs <name.exe>                 #32770 dialogs of the processes of that image, as find
-//   reg-read <subkey> <value>          HKCU value: "<type number> <data>", text as UTF-8, other types in hex
+//   reg-read <subkey> <value>          HKCU value: "<type number> <data in hex>"
 //   key-security <subkey> <SDDL>       replaces the DACL of a key under HKCU
 //   poll-s <log>                       polls S every millisecond until stopped
 //   send <hold ms> <+|-><vk>[e] ...    SendInput: + presses, - lets go, e marks an extended key
@@ -14,14 +13,11 @@
 //
 // Answers go to stdout as UTF-8 with exit code 0, also when nothing was found; a failure is told on stderr
 // with exit code 1. Handles are 32-bit signed decimals (HandleToLong), the form Vask F5 itself uses.
-// Processes are named by image name: Windows process ids under Wine are not the Linux ones.
 
 #include <windows.h>
 // After windows.h, whose types it uses.
 #include <sddl.h>
-#include <tlhelp32.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cwchar>
 #include <string>
@@ -72,24 +68,6 @@ int describe(const std::vector<HWND>& windows) {
   return say(out);
 }
 
-int dialogs(const wchar_t* image) {
-  std::vector<DWORD> pids;
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-  PROCESSENTRY32W entry{};
-  entry.dwSize = sizeof entry;
-  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
-    if (_wcsicmp(entry.szExeFile, image) == 0) pids.push_back(entry.th32ProcessID);
-  }
-  if (snapshot != INVALID_HANDLE_VALUE) CloseHandle(snapshot);
-  std::vector<HWND> found;
-  for (HWND hwnd : findAll(L"#32770", nullptr)) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (std::find(pids.begin(), pids.end(), pid) != pids.end()) found.push_back(hwnd);
-  }
-  return describe(found);
-}
-
 // Keys as the system's own keyboard input, one at a time: what a physical keyboard (and its driver's AltGr,
 // left Ctrl then right Alt) delivers, which the X server cannot always play.
 int send(int argc, wchar_t** argv) {
@@ -118,12 +96,8 @@ int regRead(const wchar_t* subkey, const wchar_t* name) {
   if (status == ERROR_SUCCESS) status = RegQueryValueExW(key, name, nullptr, &type, data.data(), &size);
   RegCloseKey(key);
   if (status != ERROR_SUCCESS) return 0;
-  std::wstring out = std::to_wstring(type) + L" ";  // REG_SZ text as it is, other types in hex
-  if (type == REG_SZ) {
-    out += std::wstring(reinterpret_cast<const wchar_t*>(data.data()), size / sizeof(wchar_t));
-    while (out.back() == L'\0') out.pop_back();
-  }
-  for (DWORD i = 0; type != REG_SZ && i < size; ++i) {
+  std::wstring out = std::to_wstring(type) + L" ";  // every type in hex, text too: exactly as stored
+  for (DWORD i = 0; i < size; ++i) {
     wchar_t byte[4];
     std::swprintf(byte, 4, L"%02x", data[i]);
     out += byte;
@@ -230,7 +204,6 @@ int run(int argc, wchar_t** argv) {
   if (argc < 3) return fail(L"missing arguments");
   if (command == L"find") return describe(findAll(orAny(argv[2]), argc > 3 ? orAny(argv[3]) : nullptr));
   if (command == L"send") return send(argc, argv);
-  if (command == L"dialogs") return dialogs(argv[2]);
   if (command == L"reg-read" && argc == 4) return regRead(argv[2], argv[3]);
   if (command == L"key-security" && argc == 4) return setKeySecurity(argv[2], argv[3]);
   if (command == L"poll-s") return pollS(argv[2]);

@@ -1,10 +1,5 @@
-"""Machinery for Vask F5's end-to-end tests under Wine, on top of the display and X tools of tests/xharness.py:
-
-* ``wine``: paths (from the environment), the template prefix, a private copy of it per test class on a private
-  display, processes, the probe, focus, the registry;
-* ``browsers``: fake browsers under the browsers' program names, and their logs;
-* ``case``: the base test case (the program under test, launching, waiting, typing the chord).
-"""
+# Machinery for Vask F5's end-to-end tests under Wine, on top of tests/xharness.py: ``wine`` (paths, prefixes,
+# processes, the probe, focus, the registry), ``browsers`` (fake browsers and their logs), ``case`` (the base test).
 
 import sys
 from pathlib import Path
@@ -13,14 +8,13 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[2]))  # tests/, for xhar
 
 from xharness import HarnessError, wait_until  # noqa: E402
 
-from .browsers import CHROME, FIREFOX, IE, OPERA, Event, FakeBrowsers, refresh_of  # noqa: E402
+from .browsers import CHROME, FIREFOX, IE, OPERA, FakeBrowsers, refresh_of  # noqa: E402
 from .case import WineCase  # noqa: E402
 from .wine import EXE, MAIN_CLASS, MAIN_TITLE, WineEnv, windows_path  # noqa: E402
 
 # Where a person clicks on the window beyond tests/xharness.py's points (client pixels at 96 dpi; the window has
-# no frame): the automatic-refresh tick, and the settings panel's place and controls as laid out (x, y, width,
+# no frame): the automatic-refresh tick, and the settings panel's place and sliders as laid out (x, y, width,
 # height; rows IE, Chrome, Firefox).
 AUTO_TICK = (45, 182)
 PANEL_PLACE = (16, 9, 385, 193)
-PIN_BOXES = {"ie": (104, 33, 49, 17), "chrome": (104, 65, 49, 17), "firefox": (104, 97, 49, 17)}
 SLIDERS = {"ie": (232, 37, 105, 9), "chrome": (232, 70, 105, 9), "firefox": (232, 101, 105, 9)}

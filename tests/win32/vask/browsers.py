@@ -1,7 +1,8 @@
-"""Fake browsers: fakebrowser.exe run under the browsers' program names, and what their logs say."""
+# Fake browsers: fakebrowser.exe run under the browsers' program names, and what their logs say.
 
 from __future__ import annotations
 
+import contextlib
 import shutil
 import time
 from collections import namedtuple
@@ -32,11 +33,10 @@ def refresh_of(window: str) -> list[Event]:  # what Vask F5 posts to a browser w
     return [Event(window, "ACTIVATE", 1), Event(window, "KEYDOWN", VK_F5), Event(window, "KEYUP", VK_F5)]
 
 
+# Each browser's windows in one process under its program name, or all of them under ``image``; a browser's own
+# program also makes the popups, helper window and floating video real ones make. Within one program messages are
+# logged in posting order; across programs only the time stamps order them.
 class FakeBrowsers:
-    """Each browser's windows in one process under its program name, or all of them under ``image``. A browser's
-    own program also makes the other windows the real ones make: owned popups above each frame, a hidden helper
-    window, a floating video. Within one program messages are logged in posting order; across programs only the
-    time stamps order them."""
 
     def __init__(self, env: WineEnv, out: Path, windows: list[tuple[str, int]], name: str = "browsers",
                  y: int = 20, hang: bool = False, image: str | None = None):
@@ -59,12 +59,10 @@ class FakeBrowsers:
             self.logs.append(log)
             self.processes.append(process)
 
-            def started():
-                if process.poll() is not None:
-                    raise HarnessError(f"{program} ended early with code {process.returncode}")
-                return ready.is_file()
-
-            wait_until(started, f"the fake {program} windows", START_TIMEOUT)
+            wait_until(lambda: ready.is_file() or process.poll() is not None, f"the fake {program} windows",
+                       START_TIMEOUT)
+            if not ready.is_file():
+                raise HarnessError(f"{program} ended early with code {process.returncode}")
             frames: dict[str, int] = {}
             for hwnd, cls, role in (line.split(" ") for line in ready.read_text().splitlines()):
                 short = SHORT_NAMES.get(cls, cls)
@@ -107,23 +105,18 @@ class FakeBrowsers:
         return [event for _, event in self.timed_events(since)]
 
     def wait_events(self, count: int, since: tuple[int, ...] | None = None) -> None:  # the caller compares
-        try:
+        with contextlib.suppress(TimeoutError):
             wait_until(lambda: len(self.events(since)) >= count, f"{count} logged messages", EVENT_TIMEOUT)
-        except TimeoutError:
-            pass
 
-    def sync(self) -> float:
-        """Makes sure everything posted so far is logged: a marker is posted behind whatever is queued in each
-        program, and once it shows, so does everything before it. Returns the last marker's time stamp."""
+    # A marker posted behind whatever is queued in each program: once it shows, so does everything posted before.
+    def sync(self) -> None:
         for log, program in zip(self.logs, dict.fromkeys(w.program for w in self.windows)):
             def marks():
-                return [float(fields[0]) for fields in self.lines(log) if fields[2] == "MARK"]
+                return sum(fields[2] == "MARK" for fields in self.lines(log))
 
-            before = len(marks())
+            before = marks()
             self.env.probe("post", next(w.hwnd for w in self.windows if w.program == program), MARK, 0, 0)
-            stamp = wait_until(lambda: len(marks()) > before and marks(), f"the marker in {log.name}",
-                               EVENT_TIMEOUT)[-1]
-        return stamp
+            wait_until(lambda: marks() > before, f"the marker in {log.name}", EVENT_TIMEOUT)
 
     def settle(self) -> None:  # proving an absence: time to post anything more, then everything posted is logged
         time.sleep(SETTLE_SECONDS)

@@ -1,4 +1,4 @@
-"""The base test case: one Wine environment per test class, the program under test and the helpers to drive it."""
+# The base test case: one Wine environment per test class, the program under test and the helpers to drive it.
 
 from __future__ import annotations
 
@@ -19,10 +19,9 @@ LEFT_CTRL, RIGHT_ALT, KEY_S = "0xA2", "0xA5e", "0x53"
 WM_COMMAND, IDOK = 0x111, 1
 
 
+# Cases of one class share a display and a Wine prefix; each stops every process it started and removes the
+# settings, and leaves a screenshot of its end and the list of windows in its folder of wine-test-output.
 class WineCase(unittest.TestCase):
-    """Test cases of one class share a display and a Wine prefix. Every process a case starts is stopped when it
-    ends and the program's settings are removed, so cases do not depend on each other; each case leaves a
-    screenshot of its end and the list of windows in its output folder (under the work folder's wine-test-output)."""
 
     maxDiff = None
     env: WineEnv
@@ -49,7 +48,7 @@ class WineCase(unittest.TestCase):
             self.env.kill(process)
         # Windows of killed processes go when the wine server notices; the next case must start clean (the
         # program's single-instance check in particular).
-        for cls in (MAIN_CLASS, "VaskTypepad", IE, CHROME, FIREFOX, OPERA):
+        for cls in (MAIN_CLASS, "Edit", IE, CHROME, FIREFOX, OPERA):
             self.env.wait_gone(cls)
         self.env.reg_delete()
 
@@ -63,7 +62,7 @@ class WineCase(unittest.TestCase):
         # Fake browsers, a window to type into (Wine's notepad answers Ctrl+S with a dialog) and the program.
         browsers = self.start_browsers(windows)
         self.env.spawn([SUPPORT / "typepad.exe"], "typepad")
-        pad = self.env.wait_window("VaskTypepad")
+        pad = self.env.wait_window("Edit")
         if launch:
             self.launch(("REG_SZ", stored) if stored else None, **options)
         return browsers, pad
@@ -94,15 +93,12 @@ class WineCase(unittest.TestCase):
         self.env.kill(self.program)
         self.env.wait_gone(MAIN_CLASS)
 
-    def wait_exit(self, process: subprocess.Popen) -> int:
-        try:
-            return process.wait(timeout=START_TIMEOUT)
-        except subprocess.TimeoutExpired:
-            self.fail(f"{process.name} still running {START_TIMEOUT:.0f} s later")
+    def wait_exit(self, process: subprocess.Popen) -> int:  # its exit code; TimeoutExpired names the program
+        return process.wait(timeout=START_TIMEOUT)
 
-    def program_dialogs(self) -> list[int]:
+    def program_dialogs(self) -> list[int]:  # no other program of the tests makes a dialog
         self.assertIsNone(self.program.poll(), "VaskF5.exe is running")
-        return [hwnd for hwnd, *_ in self.env.windows("dialogs", EXE.name)]
+        return self.env.find("#32770")
 
     def dismiss_opera_message(self) -> None:
         dialog = self.wait_for(self.program_dialogs, "the message about Opera", timeout=START_TIMEOUT)[0]
@@ -112,9 +108,7 @@ class WineCase(unittest.TestCase):
 
     # -- waiting and input ----------------------------------------------------------------------------------------
 
-    def wait_for(self, read, what: str, expected=True, timeout: float = EVENT_TIMEOUT):
-        """Polls ``read()`` until it gives ``expected`` (for True, anything true) and returns it; at the deadline
-        fails showing what was last read."""
+    def wait_for(self, read, what: str, expected=True, timeout: float = EVENT_TIMEOUT):  # True: anything true
         last = None
 
         def reached():
@@ -128,6 +122,10 @@ class WineCase(unittest.TestCase):
             self.fail(f"{what}: expected {expected!r}, last seen {last!r}")
         return last
 
+    def wait_windows(self, question: str, expected: dict[str, tuple[int, str]], what: str) -> None:  # probe answers
+        self.wait_for(lambda: {name: self.env.value(question, hwnd) for name, (hwnd, _) in expected.items()}, what,
+                      {name: value for name, (_, value) in expected.items()})
+
     def click(self, point: tuple[int, int]) -> None:
         self.env.display.click(self.xid, *point)
         self.env.display.xdotool("mousemove", *PARK)
@@ -139,15 +137,13 @@ class WineCase(unittest.TestCase):
         self.click(SETTINGS_CLICK)
         self.wait_for(self.panel_shown, "the settings panel to open")
 
-    def send_input(self, *steps: str):  # what a keyboard driver delivers, AltGr as left Ctrl then right Alt
+    def send_input(self, *keys: str):  # pressed in order, let go in reverse, as a keyboard driver delivers them
+        steps = [f"+{key}" for key in keys] + [f"-{key}" for key in reversed(keys)]
         return lambda: self.env.probe("send", int(HOLD * 1000), *steps)
 
-    def xkeys(self, *steps: str):
-        return lambda: self.env.display.keys(*steps)
-
+    # The save chord (or ``keys``) typed into a window: what each group of fake browsers got, once ``expected``
+    # messages reached the first group and anything extra had time to show.
     def chord_into(self, target: int, groups: list[FakeBrowsers], expected: int = 0, keys=None) -> list[list]:
-        """Types the save chord (or ``keys``) into a window; returns what each group of fake browsers then got,
-        waiting for ``expected`` messages in the first group and then for anything extra to show."""
         self.env.focus(target)
         marks = [browsers.checkpoint() for browsers in groups]
         (keys or (lambda: self.env.display.tap("ctrl", "s")))()
@@ -158,9 +154,7 @@ class WineCase(unittest.TestCase):
         return [browsers.events(since=mark) for browsers, mark in zip(groups, marks)]
 
     def assert_chord_refreshes(self, browsers: FakeBrowsers, pad: int, windows: list[str], keys=None,
-                               msg=None) -> None:
-        """The chord refreshes exactly these windows (labels such as "chrome[1]") once each, in this order within
-        each program (across programs only time stamps could order them)."""
+                               msg=None) -> None:  # windows as labels ("chrome[1]"), in order within a program
         expected = [event for label in windows for event in refresh_of(label)]
         got = self.chord_into(pad, [browsers], len(expected), keys)[0]
         self.assertEqual(browsers.per_program(got), browsers.per_program(expected), msg)

@@ -1,4 +1,4 @@
-"""A throw-away Wine prefix on a private Xvfb display: the processes started in it, the probe, focus, the registry."""
+# A throw-away Wine prefix on a private Xvfb display: the processes started in it, the probe, focus, the registry.
 
 from __future__ import annotations
 
@@ -24,7 +24,7 @@ KEEP = os.environ.get("VASKF5_KEEP_WINE_TEMP", "") not in ("", "0")
 MAIN_CLASS, MAIN_TITLE = "VaskF5Main", "Vask F5"
 SETTINGS_KEY = r"HKCU\Software\VaskF5"
 SELECTION_KEY = SETTINGS_KEY + r"\Refresh"
-REG_TYPES = {"1": "REG_SZ", "3": "REG_BINARY", "4": "REG_DWORD", "7": "REG_MULTI_SZ"}
+REG_TYPES = {"3": "REG_BINARY", "4": "REG_DWORD", "7": "REG_MULTI_SZ"}
 # Generous bounds that only decide when to give up waiting; nothing is asserted about how long anything took.
 START_TIMEOUT, EVENT_TIMEOUT = 20.0, 10.0
 HOLD = 0.08  # a person's key press, spanning several of the program's timer ticks
@@ -60,8 +60,7 @@ class WineDisplay(Display):
         self.run("import", "-window", "root", *where, "-strip", path)
 
 
-class WineEnv:
-    """One display and a copy of the template prefix, with every process started in them, all stopped by id."""
+class WineEnv:  # one display and a copy of the template prefix; every process started in them is stopped by id
 
     def __init__(self, name: str):
         self.output_dir = WORK / "wine-test-output" / name
@@ -133,9 +132,7 @@ class WineEnv:
 
     def spawn(self, args: list, name: str) -> subprocess.Popen:  # the process id of "wine x.exe" is the program's
         with open(self.output_dir / f"{name}.output.txt", "ab") as log:
-            process = self.display.spawn(["wine", *args], env=self.env, stdout=log, stderr=log)
-        process.name = name  # type: ignore[attr-defined]
-        return process
+            return self.display.spawn(["wine", *args], env=self.env, stdout=log, stderr=log)
 
     @staticmethod
     def kill(process: subprocess.Popen) -> None:
@@ -164,8 +161,7 @@ class WineEnv:
     def value(self, question: str, hwnd: int) -> str:
         return self.probe(question, hwnd).strip()
 
-    def windows(self, *question) -> list[tuple[int, bool, str, str]]:
-        """(handle, visible, class, text) of each window the probe lists, front to back."""
+    def windows(self, *question) -> list[tuple[int, bool, str, str]]:  # handle, visible, class, text; front first
         return [(int(m[1]), m[2] == "1", m[3], m[4])
                 for m in re.finditer(r'^(-?\d+) ([01]) (\S+) "(.*)"$', self.probe(*question), re.MULTILINE)]
 
@@ -185,10 +181,9 @@ class WineEnv:
     def xid(self, hwnd: int) -> str:  # a window can be visible to Windows a moment before it has an X window
         return wait_until(lambda: self.value("xid", hwnd), f"the X window of window {hwnd}", START_TIMEOUT)
 
+    # Two Wine processes handle the focus moving between them in whichever order they get to it, and now and then
+    # the desktop ends up in front; then the window is made the foreground window from the Windows side.
     def focus(self, hwnd: int) -> None:
-        """Gives the keyboard to a top-level window and waits until Wine agrees. Two Wine processes handle the
-        focus moving between them in whichever order they get to it, and now and then the desktop ends up in front;
-        then the window is made the foreground window from the Windows side."""
         xid = self.xid(hwnd)
         for attempt, timeout in enumerate((3.0, 5.0)):
             if attempt:
@@ -202,9 +197,8 @@ class WineEnv:
 
     def reg_add(self, value_type: str, data: str, key: str = SELECTION_KEY, name: str = "Apps",
                 terminated: bool = True) -> None:
-        """REG_SZ text, REG_DWORD number, REG_BINARY hex digits, REG_MULTI_SZ parts joined by \\0. ``wine reg add``
-        always ends text with a NUL; ``terminated=False`` stores ASCII text without it, as some programs do, through
-        a REGEDIT4 file, whose hex(1) data regedit widens character for character, adding nothing."""
+        # ``wine reg add`` always ends text with a NUL; ``terminated=False`` stores ASCII text without it, as some
+        # programs do, through a REGEDIT4 file, whose hex(1) data regedit widens character by character.
         if terminated:
             self.run_wine(["reg", "add", key, "/v", name, "/t", value_type, "/d", data, "/f"], check=True)
         else:
@@ -215,9 +209,10 @@ class WineEnv:
 
     def reg_read(self, key: str = SELECTION_KEY, name: str = "Apps") -> tuple[str, str] | None:
         # Text exactly, not through the console code page of ``wine reg query``; other types in hex.
-        answer = self.probe("reg-read", key.split("\\", 1)[1], name).removesuffix("\n")
-        type_number, _, data = answer.partition(" ")
-        return (REG_TYPES.get(type_number, type_number), data) if answer else None
+        type_number, _, data = self.probe("reg-read", key.split("\\", 1)[1], name).strip().partition(" ")
+        if type_number == "1":
+            return "REG_SZ", bytes.fromhex(data).decode("utf-16-le").rstrip("\0")
+        return (REG_TYPES.get(type_number, type_number), data) if type_number else None
 
     def reg_delete(self, key: str = SETTINGS_KEY, name: str | None = None) -> None:  # a key, or one value
         result = self.run_wine(["reg", "delete", key, *(["/v", name] if name else []), "/f"])
