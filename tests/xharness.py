@@ -25,14 +25,12 @@ SETTINGS_CLICK = (350, 22)
 PANEL_CLOSE_CLICK = (385, 30)
 MINIMISE_CLICK = (369, 20)
 CLOSE_CLICK = (400, 20)
-EXIT_CLICK = (391, 197)
 BACKGROUND = (200, 160)
 PANEL_BACKGROUND = (200, 150)  # inside the open panel, on no control
 PANEL_BORDER_POINT = (16, 100)  # on the open panel's border
 PANEL_BORDER = (160, 160, 160)
 # The open panel's rows: each "置顶" box, and each opacity slider's track left of the thumb and the thumb at 255.
 PIN_BOX = {"ie": (110, 41), "chrome": (110, 73), "firefox": (110, 105)}
-PIN_BOX_AREA = (104, 34, 16, 16)  # x, y, width, height of the IE box's check mark
 SLIDER_TRACK = {"chrome": (260, 75), "firefox": (260, 105)}
 SLIDER_THUMB = {"chrome": (330, 75), "firefox": (330, 105)}
 
