@@ -4,8 +4,9 @@
 
 namespace appearance {
 
-void setOpacity(platform::Desktop& desktop, platform::Hwnd hwnd, int alpha) {
-  desktop.setOpacity(hwnd, static_cast<std::uint8_t>(std::clamp(alpha, 0, 255)));
+void setOpacity(platform::Desktop& desktop, platform::WindowId window, int alpha, platform::WindowId own) {
+  const int floor = window == own ? kOwnWindowMinAlpha : 0;
+  desktop.setOpacity(window, static_cast<std::uint8_t>(std::clamp(alpha, floor, 255)));
 }
 
 }  // namespace appearance

@@ -5,8 +5,12 @@
 
 namespace appearance {
 
-// Draws the window with a constant alpha; 0 is invisible, 255 opaque. Values outside that range are clamped.
-// Failures are ignored.
-void setOpacity(platform::Desktop& desktop, platform::Hwnd hwnd, int alpha);
+// The faintest the program makes its own window: the lowest level the digit keys offer. Fainter, a window
+// pinned above everything could no longer be seen or found to be clicked.
+inline constexpr int kOwnWindowMinAlpha = 25;
+
+// Draws the window with a constant alpha, 0 (invisible) to 255 (opaque); values outside are clamped. The
+// program's own window is never made fainter than kOwnWindowMinAlpha.
+void setOpacity(platform::Desktop& desktop, platform::WindowId window, int alpha, platform::WindowId own);
 
 }  // namespace appearance

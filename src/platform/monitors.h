@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "platform/units.h"
+
 namespace platform {
 
 // A point of the desktop in physical pixels (the primary monitor's top-left corner is 0, 0).
@@ -17,18 +19,11 @@ struct PixelRect {
   friend bool operator==(const PixelRect&, const PixelRect&) = default;
 };
 
-// One monitor: the part of it that windows may use (without task bars and docks) and its scale in dots per
-// inch (96 is 100 %).
+// One monitor: the part of it that windows may use (without task bars and docks) and its scale.
 struct Monitor {
   PixelRect workArea;
-  int dpi = 96;
+  Dpi dpi;
   bool primary = false;
 };
-
-// Twips (1440 to the inch) as physical pixels at a scale, rounded to the nearest pixel.
-constexpr std::int64_t toPixels(std::int64_t twips, int dpi) {
-  const std::int64_t scaled = twips * dpi;
-  return scaled >= 0 ? (scaled + 720) / 1440 : -((-scaled + 720) / 1440);
-}
 
 }  // namespace platform

@@ -4,85 +4,120 @@
 // user32, the Linux layer with GTK and X11. Unit tests use a fake that simulates the Windows window manager.
 #pragma once
 
-#include <array>
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform {
 
-// A window handle. Win32 handles are 32-bit values (sign-extended on 64-bit Windows), so the portable code
-// holds them as a signed 32-bit integer; 0 means "no such window".
-using Hwnd = std::int32_t;
-
-// Virtual-key codes are the portable language of keys; other window systems map theirs to them.
-inline constexpr int kVkControl = 17;
-inline constexpr int kVkS = 83;
-inline constexpr int kVkEscape = 27;
-inline constexpr int kVkF5 = 0x74;
-
-// The browsers the program knows, in the fixed order in which they are listed, refreshed and stored.
-enum class BrowserKind : std::uint8_t { IE, Chrome, Firefox, Opera };
-inline constexpr std::array<BrowserKind, 4> kBrowserOrder = {BrowserKind::IE, BrowserKind::Chrome,
-                                                             BrowserKind::Firefox, BrowserKind::Opera};
-
-// The refresh side of the platform, in terms any window system can provide. A window system brings its own
-// table of how each browser's windows are recognised; the portable logic only asks for "the browser's
-// window".
-class Desktop {
- public:
-  virtual ~Desktop() = default;
-  // The browser's frontmost top-level window by this window system's lookup rule, or 0 when it has none.
-  virtual Hwnd findBrowserWindow(BrowserKind kind) = 0;
-  // Asks the window to act as if F5 were pressed, without waiting for it; 0 is ignored.
-  virtual void deliverRefresh(Hwnd window) = 0;
-  // The window's constant opacity, 0 (invisible) to 255 (opaque); 0 as window is ignored.
-  virtual void setOpacity(Hwnd window, std::uint8_t alpha) = 0;
-  // Puts the window into the always-on-top band or takes it out; 0 is ignored.
-  virtual void setAbove(Hwnd window, bool above) = 0;
+// A window of the desktop, as its window system names it; 0 is no window. Wide enough for the handles of any
+// system. The program only compares it and shows its number, so it never means anything else.
+struct WindowId {
+  std::int64_t value = 0;
+  constexpr explicit operator bool() const { return value != 0; }
+  friend constexpr bool operator==(WindowId, WindowId) = default;
 };
 
-// One system-wide key press or release, as a Windows virtual-key code (other window systems map theirs).
-// Shift, Ctrl and Alt carry their generic codes (16, 17, 18), whichever side of the keyboard they are on.
+// Keys are named by the codes of Windows' virtual keys, a numbering every other window system maps onto.
+inline constexpr int kKeyShift = 16;
+inline constexpr int kKeyControl = 17;
+inline constexpr int kKeyAlt = 18;
+inline constexpr int kKeyEscape = 27;
+inline constexpr int kKeyS = 'S';
+inline constexpr int kKeySuper = 91;  // the Windows key, or Super
+inline constexpr int kKeyF5 = 116;
+
+// Which of a pair of keys (Ctrl, Shift, Alt, Super) moved; None for keys that come once.
+enum class KeySide : std::uint8_t { None, Left, Right };
+
+// One system-wide key press or release. A modifier carries its generic code and its side: right Alt acting
+// as AltGr is Alt, Right.
 struct KeyEvent {
-  int virtualKey = 0;
+  int key = 0;
+  KeySide side = KeySide::None;
   bool down = false;
-  // The right Alt key acting as AltGr: it types characters, so a Ctrl seen with it is not a shortcut.
-  bool altGr = false;
+  // A press the keyboard repeats while the key is held: the key went down before and is still down.
+  bool repeat = false;
+  friend bool operator==(const KeyEvent&, const KeyEvent&) = default;
 };
 
 // Watches the keyboard of the whole desktop without hooking or consuming anything.
 class KeyboardWatch {
  public:
-  using KeyHandler = std::function<void(const KeyEvent&)>;
+  using Handler = std::function<void(const KeyEvent&)>;
   virtual ~KeyboardWatch() = default;
-  // Starts delivering every key event to the handler, on the user-interface thread. False when it cannot.
-  virtual bool startWatching(KeyHandler onKey) = 0;
-  virtual void stopWatching() = 0;
-  // Whether the key is down right now, as the system sees it (not whether it was pressed since some query).
-  virtual bool isKeyDown(int virtualKey) = 0;
-  // For polling where key events cannot be had: not 0 when the key is down or was pressed since the last
-  // query (a bit every program on the desktop shares). A window system without the second bit gives the
-  // first.
-  virtual std::int16_t GetAsyncKeyState(int virtualKey) = 0;
-  // A steady clock in milliseconds, for how long a key has gone without an event.
-  virtual std::int64_t steadyMilliseconds() {
+  // Reports every key press and release to the handler, on the user-interface thread: from the window
+  // system's key events, or where it has none for this program, from polling the keys the save chord is made
+  // of. False when neither can be had.
+  virtual bool start(Handler onKey) = 0;
+  virtual void stop() = 0;
+  // Whether the key is down right now as the system sees it; KeySide::None asks for either side.
+  virtual bool isDown(int key, KeySide side) = 0;
+  // A steady clock in milliseconds.
+  virtual std::int64_t nowMs() {
     using namespace std::chrono;
     return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
   }
 };
 
-// Timers that call back on the user-interface thread, named after the window they belong to and an id.
+// A scheduled callback; destroying it before it runs cancels it.
+class Timer {
+ public:
+  virtual ~Timer() = default;
+};
+
 class Timers {
  public:
-  using TimerProc = std::function<void()>;
   virtual ~Timers() = default;
-  // The callback runs again and again until the timer is killed. Setting a timer that exists replaces it.
-  virtual bool SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t elapseMs, TimerProc proc) = 0;
-  virtual bool KillTimer(Hwnd hwnd, std::uintptr_t id) = 0;
+  // Calls back once, on the user-interface thread, after the delay.
+  virtual std::unique_ptr<Timer> once(std::chrono::milliseconds delay, std::function<void()> callback) = 0;
+};
+
+// The browsers the program knows, in the order they are offered and stored: the Chromium family, the
+// Firefox family, Opera and Internet Explorer.
+enum class Browser : std::uint8_t {
+  Chrome,
+  Edge,
+  Brave,
+  Vivaldi,
+  Firefox,
+  LibreWolf,
+  Waterfox,
+  Zen,
+  Opera,
+  InternetExplorer,
+};
+inline constexpr std::size_t kBrowserCount = 10;
+
+// A browser's own top-level window, where its pages are shown.
+struct BrowserFrame {
+  WindowId window;
+  Browser browser{};
+  friend bool operator==(const BrowserFrame&, const BrowserFrame&) = default;
+};
+
+// The browsers' windows, found by this window system's own table of how each browser's frames are
+// recognised, and what can be done to them.
+class Desktop {
+ public:
+  virtual ~Desktop() = default;
+  // The frontmost frame of each of the browsers that runs. A browser's frames on the desktop the user sees
+  // come before its frames on other virtual desktops; the list holds frames on the visible desktop front to
+  // back, then the others front to back. Looked up afresh in one look at the desktop.
+  virtual std::vector<BrowserFrame> findFrames(std::span<const Browser> browsers) = 0;
+  // Makes the frame reload its page, the way its browser takes such a request; never waits for the browser
+  // and never takes the keyboard from the program the user works in.
+  virtual void refresh(const BrowserFrame& frame) = 0;
+  // The window's constant opacity, 0 (invisible) to 255 (opaque). An empty id is ignored.
+  virtual void setOpacity(WindowId window, std::uint8_t alpha) = 0;
+  // Puts the window into the always-on-top band or takes it out. An empty id is ignored.
+  virtual void setAbove(WindowId window, bool above) = 0;
 };
 
 // Per-user settings addressed by application, section and key; values are UTF-8 text.
@@ -90,22 +125,26 @@ class SettingsStore {
  public:
   virtual ~SettingsStore() = default;
   // The stored text, which may be empty; nothing when it is absent, not text, over-long or unreadable.
-  virtual std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
-                                                std::string_view key) = 0;
-  // Replaces the stored text. Failures are not reported.
-  virtual void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
-                           std::string_view value) = 0;
+  virtual std::optional<std::string> read(std::string_view app, std::string_view section,
+                                          std::string_view key) = 0;
+  // Replaces the stored text. A store that cannot be written keeps nothing, and says so to nobody.
+  virtual void write(std::string_view app, std::string_view section, std::string_view key,
+                     std::string_view value) = 0;
 };
 
 class ProcessServices {
  public:
   virtual ~ProcessServices() = default;
-  // True when another copy of the program is already running.
-  virtual bool PrevInstance() = 0;
-  // A modal message box with one OK button; returns when the user closes it.
-  virtual void MsgBox(std::string_view text) = 0;
-  // Ends the program at once. The real one does not return; callers return straight after it anyway.
-  virtual void End() = 0;
+  // True when another copy of the program already runs for this user (and display).
+  virtual bool anotherCopyRuns() = 0;
+  // A modal message with one OK button; returns when the user closes it.
+  virtual void showMessage(std::string_view text) = 0;
+  // Ends the program: the user-interface loop stops and the program returns from it. Callers return straight
+  // after it.
+  virtual void quit() = 0;
+  // Whether the session starts this very copy of the program when the user signs in.
+  virtual bool startsWithSession() = 0;
+  virtual void setStartsWithSession(bool on) = 0;
 };
 
 // Everything the program's logic needs from the platform, handed around by reference.

@@ -1,38 +1,35 @@
 #include "refresh/dispatch.h"
 
-#include <charconv>
+#include <algorithm>
 
 namespace refresh {
 
-std::string getTargetHandles(platform::Desktop& desktop, const BrowserTicks& ticks) {
-  std::string list;
-  for (std::size_t i = 0; i < kBrowserOrder.size(); ++i) {
-    if (ticks[i] != 1) continue;
-    list += std::to_string(browser_lookup::lookup(desktop, kBrowserOrder[i]));
-    list += ',';
+std::optional<platform::WindowId> refreshTicked(platform::Desktop& desktop,
+                                                std::span<const std::vector<platform::Browser>> tiles) {
+  if (tiles.empty()) return std::nullopt;
+  std::vector<platform::Browser> wanted;
+  for (const auto& browsers : tiles) wanted.insert(wanted.end(), browsers.begin(), browsers.end());
+  const std::vector<platform::BrowserFrame> frames =
+      wanted.empty() ? std::vector<platform::BrowserFrame>{} : desktop.findFrames(wanted);
+  platform::WindowId last;
+  for (const auto& browsers : tiles) {
+    last = {};
+    for (platform::Browser browser : browsers) {
+      const auto frame = std::ranges::find(frames, browser, &platform::BrowserFrame::browser);
+      if (frame == frames.end()) continue;
+      desktop.refresh(*frame);
+      last = frame->window;
+    }
   }
-  return list;
+  return last;
 }
 
-void sendF5Key(platform::Desktop& desktop, platform::Hwnd hwnd) {
-  if (hwnd != 0) desktop.deliverRefresh(hwnd);
-}
-
-void sendF5(platform::Desktop& desktop, const BrowserTicks& ticks,
-            const std::function<void(std::string_view)>& setStatus) {
-  const std::string list = getTargetHandles(desktop, ticks);
-  setStatus("");
-  std::string_view rest = list;
-  while (!rest.empty()) {
-    const std::size_t comma = rest.find(',');
-    const std::string_view piece = rest.substr(0, comma);
-    rest = comma == std::string_view::npos ? std::string_view{} : rest.substr(comma + 1);
-    if (piece.empty()) continue;
-    platform::Hwnd hwnd = 0;
-    std::from_chars(piece.data(), piece.data() + piece.size(), hwnd);
-    setStatus("#" + std::to_string(hwnd));
-    sendF5Key(desktop, hwnd);
-  }
+std::optional<platform::BrowserFrame> frontmostFrame(platform::Desktop& desktop,
+                                                     std::span<const platform::Browser> browsers) {
+  if (browsers.empty()) return std::nullopt;
+  const std::vector<platform::BrowserFrame> frames = desktop.findFrames(browsers);
+  if (frames.empty()) return std::nullopt;
+  return frames.front();
 }
 
 }  // namespace refresh

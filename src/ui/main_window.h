@@ -1,19 +1,27 @@
 // Main: the program's one window. Holds the controls, runs start-up and shutdown, and handles every event.
+// Its handlers live in three rooms: main_window.cpp (start-up, shutdown, keys, the save chord), choices.cpp
+// (tiles, browser families and the stored choices) and panel.cpp (moving, minimising and the settings
+// panel: opacity, pins, delay, starting with the session).
 #pragma once
 
+#include <array>
+#include <chrono>
 #include <cstdint>
-#include <optional>
+#include <memory>
 #include <span>
-#include <string>
+#include <string_view>
+#include <vector>
 
 #include "platform/form/form.h"
 #include "platform/monitors.h"
 #include "platform/platform.h"
-#include "refresh/dispatch.h"
-#include "refresh/hotkey.h"
-#include "settings/selection.h"
+#include "refresh/families.h"
+#include "refresh/save_chord.h"
+#include "settings/stored.h"
 
 namespace ui {
+
+using refresh::Tile;
 
 class Main {
  public:
@@ -23,99 +31,82 @@ class Main {
 
   form::Form& form() { return form_; }
   form::Control& control(std::string_view name) { return form_.control(name); }
-  hotkey::Watcher& watcher() { return watcher_; }
 
-  // Start-up and shutdown.
-  // Before the window is made: where it opens on these monitors, from the place the user left it (read from
-  // the store) or else the middle of the primary monitor. The host then makes the window there.
+  // ---- Start-up and shutdown (main_window.cpp).
+  // Before the window is made: where it opens on these monitors, from the place the user left it or else the
+  // middle of the primary monitor. The host then makes the window there.
   void placeWindow(std::span<const platform::Monitor> monitors);
-  void Form_Load();
-  void Form_Unload();
-  void close_lnk_Click();
-  void exit_lnk_Click();
-  void MainBg_KeyDown(int keyCode, int shift);
+  // Once the host has made the window: a second copy ends here; the first pins itself above other windows,
+  // applies the stored choices (or a first start's) and starts watching for the save chord.
+  void start();
+  // The window was closed by other means than the program's own marks (Alt+F4, the system).
+  void windowClosed();
+  // The close mark, the word Exit and Esc.
+  void quit();
+  // A key on the background: Esc ends the program, the digits set the window's own opacity.
+  void keyPressed(int key);
 
-  // Refresh.
-  void sendF5();
-  void sendF5Key(platform::Hwnd hwnd);
+  // ---- The save chord (main_window.cpp).
+  // Refreshes the ticked tiles' browsers now, or once the delay has passed without another save.
+  void saved();
+  void refreshTickedBrowsers();
+  bool refreshWaiting() const { return delayedRefresh_ != nullptr; }
 
-  // Stored selection.
-  // The stored selection, which may be empty; nothing when none is stored (a first start).
-  std::optional<std::string> getSettings();
-  void saveSettings();
-  // Applies a stored selection to the ticks as it is, without writing anything back.
-  void loadSetting(std::string_view stored);
+  // ---- Choices (choices.cpp).
+  void setTileTicked(Tile tile, bool ticked);
+  void toggleAutoRefresh();
+  void turnAutoRefreshOff();
+  // The menu of the tile's family, each browser with a check mark; choosing one flips it.
+  void showFamilyMenu(Tile tile);
+  void toggleBrowser(platform::Browser browser);
+  bool tileTicked(Tile tile) const;
+  const settings::BrowserChoice& browserChoice() const { return browsers_; }
 
-  // Selection toggles.
-  void ie_check_Click();
-  void ie_checked_Click();
-  void chrome_check_Click();
-  void chrome_checked_Click();
-  void firefox_check_Click();
-  void firefox_checked_Click();
-  void opera_check_Click();
-  void opera_checked_Click();
-  void opera_chk_Click();
-  void auto_lbl_Click();
-  void auto_check_Click();
-
-  // Moving, minimising and the settings panel.
-  void MainBg_MouseDown(const form::MouseEvent& e);
-  void MainBg_MouseMove(const form::MouseEvent& e);
-  void MainBg_MouseUp(const form::MouseEvent& e);
-  void setting_frame_MouseDown(const form::MouseEvent& e);
-  void setting_frame_MouseMove(const form::MouseEvent& e);
-  void setting_frame_MouseUp(const form::MouseEvent& e);
-  void min_lnk_Click();
-  void setting_btn_Click();
-  void close_setting_btn_Click();
-
-  // Window appearance.
-  void setOpacity(platform::Hwnd getLng, int num);
-  void IEHScroll_Change();
-  void CHHScroll_Change();
-  void FFHScroll_Change();
-  void setAllTopMost();
-  void IETopmostChk_Click();
-  void CHTopmostChk_Click();
-  void FFTopmostChk_Click();
-
-  bool isDragging() const { return isDragging_; }
+  // ---- Moving, minimising and the settings panel (panel.cpp).
+  void startDrag(const form::MouseEvent& e);
+  void followDrag();
+  void endDrag();
+  bool dragging() const { return dragging_; }
+  void minimize();
+  void openPanel();
+  void closePanel();
+  // The window's opacity; an empty id is the program's own window.
+  void setOpacity(platform::WindowId window, int alpha);
+  void opacitySliderMoved(Tile tile);
+  // Each pin box, applied again to its tile's frontmost frame: pinned above other windows or released.
+  void applyPins();
+  void delaySliderMoved();
+  void startWithSessionClicked();
 
  private:
   void bindEvents();
-  void endProgram();
-  // Ticks or unticks one choice: its value box, its tick picture, then the store.
-  void setChoice(form::Control& box, form::Control& tick, int value);
-  static void showChoice(form::Control& box, form::Control& tick, int value);
-  void sliderChanged(BrowserKind browser, const form::Control& slider);
-  refresh::BrowserTicks browserTicks() const;
-  settings::Ticks selectionTicks() const;
+  void applySelection(const settings::Selection& selection);
+  settings::Selection selection() const;
+  void showTicked(form::Control& box, form::Control& tick, bool ticked);
+  void showAutoRefresh(bool on);
+  void showBrowserChoice();
+  void showDelay();
+  // The browsers chosen for the tile, in its family's order.
+  std::vector<platform::Browser> chosenBrowsers(Tile tile) const;
+  // The tile's three controls: the label over its logo (a click ticks), the tick shown over it when ticked
+  // (a click unticks) and the hidden box that holds the choice.
+  form::Control& tileLabel(Tile tile) const;
+  form::Control& tileTick(Tile tile) const;
+  form::Control& tileBox(Tile tile) const;
 
   platform::Platform& platform_;
   form::Form form_;
-  hotkey::Watcher watcher_;
+  refresh::SaveChordWatcher watcher_;
+  settings::BrowserChoice browsers_;
+  std::chrono::milliseconds delay_{};
+  std::unique_ptr<platform::Timer> delayedRefresh_;
+  bool loading_ = false;  // applying stored values, which must not be written back
 
-  form::Control& MainBg;
-  form::Control& handle_lbl;
-  form::Control& setting_frame;
-  form::Control& ie_chk;
-  form::Control& chrome_chk;
-  form::Control& firefox_chk;
-  form::Control& opera_chk;
-  form::Control& auto_chk;
-  form::Control& ie_checked;
-  form::Control& chrome_checked;
-  form::Control& firefox_checked;
-  form::Control& opera_checked;
-  form::Control& auto_check;
-
-  bool isDragging_ = false;
+  bool dragging_ = false;
   // The grab point, from the window's corner, and the window's place, in physical pixels: a drag onto a
   // monitor of another scale keeps the pointer on the same pixel of the window's corner, so the window
   // neither jumps nor bounces back. Held wide so that a drag far off screen neither wraps nor fails.
-  std::int64_t downX_ = 0, downY_ = 0;
-  std::int64_t newLeft_ = 0, newTop_ = 0;
+  platform::PixelPoint grab_;
   platform::PixelPoint pressedAt_;  // where the window was when the drag began
 };
 

@@ -7,8 +7,8 @@
 namespace fake {
 
 Hwnd WindowManager::createWindow(const std::string& className, const WindowSpec& spec) {
-  // WS_OVERLAPPEDWINDOW (caption, system menu, sizing frame, minimise and maximise boxes), and WS_MINIMIZE.
-  std::int32_t style = 0x00CF0000 | (spec.minimised ? 0x20000000 : 0);
+  // WS_OVERLAPPEDWINDOW (caption, system menu, sizing frame, minimise and maximise boxes).
+  std::int32_t style = 0x00CF0000;
   std::int32_t exStyle = spec.toolWindow ? win32::kWsExToolWindow : 0;
   if (spec.pictureInPicture) {
     style &= ~win32::kWsMinimizeBox;
@@ -25,15 +25,11 @@ std::uint32_t WindowManager::startProcess(std::optional<std::string> imagePath) 
   return id;
 }
 
-Hwnd WindowManager::openBrowser(platform::BrowserKind kind) {
-  // In the order of platform::BrowserKind.
-  static const std::pair<const char*, const char*> kInstalled[] = {
-      {"C:\\Program Files\\Internet Explorer\\iexplore.exe", "IEFrame"},
-      {"C:\\Program Files\\Google\\Chrome\\Application\\chrome.exe", "Chrome_WidgetWin_1"},
-      {"C:\\Program Files\\Mozilla Firefox\\firefox.exe", "MozillaWindowClass"},
-      {"C:\\Program Files\\Opera\\opera.exe", "OperaWindowClass"}};
-  const auto& [path, className] = kInstalled[static_cast<int>(kind)];
-  return openProgram(path, className);
+Hwnd WindowManager::openBrowser(platform::Browser browser, WindowSpec spec) {
+  const auto rule = std::ranges::find(win32::kBrowserWindowRules, browser, &win32::BrowserWindowRule::browser);
+  spec.process = startProcess("C:\\Program Files\\" + std::string(rule->imageName) + "\\Application\\" +
+                              std::string(rule->imageName));
+  return createWindow(rule->windowClass, spec);
 }
 
 void WindowManager::bringToFront(Hwnd hwnd) {
@@ -41,25 +37,16 @@ void WindowManager::bringToFront(Hwnd hwnd) {
   if (it != windows_.end()) std::rotate(windows_.begin(), it, it + 1);
 }
 
+void WindowManager::show(Hwnd hwnd) {
+  if (Window* w = window(hwnd)) {
+    w->minimised = w->cloaked = false;
+    if (onShown_) onShown_(hwnd);
+  }
+}
+
 Window* WindowManager::window(Hwnd hwnd) {
   auto it = std::ranges::find(windows_, hwnd, &Window::hwnd);
   return it == windows_.end() ? nullptr : &*it;
-}
-
-std::int16_t WindowManager::GetAsyncKeyState(int virtualKey) {
-  ++keyQueries_;
-  Key& key = keys_[virtualKey];
-  const int state = (key.down ? 0x8000 : 0) | (key.pressedSinceQuery ? 1 : 0);
-  key.pressedSinceQuery = false;
-  return static_cast<std::int16_t>(state);
-}
-
-void WindowManager::tick(int times) {
-  // A callback may kill or set timers: each period runs the ones that existed when it began.
-  for (int i = 0; i < times; ++i) {
-    for (const auto& [id, proc] : decltype(timers_)(timers_))
-      if (timers_.contains(id)) proc();
-  }
 }
 
 Hwnd WindowManager::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className) {
@@ -70,8 +57,9 @@ Hwnd WindowManager::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* clas
     if (it != windows_.end()) ++it;
   }
   // The window manager compares class names without regard to case.
-  it = std::find_if(it, windows_.end(),
-                    [className](const Window& w) { return strcasecmp(w.className.c_str(), className) == 0; });
+  it = std::find_if(it, windows_.end(), [className](const Window& w) {
+    return !className || strcasecmp(w.className.c_str(), className) == 0;
+  });
   return it == windows_.end() ? 0 : it->hwnd;
 }
 
@@ -79,12 +67,6 @@ bool WindowManager::PostMessageA(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wP
   Window* w = window(hwnd);
   if (w) w->queue.push_back({nextSequence_++, msg, wParam, lParam});
   return w != nullptr;
-}
-
-bool WindowManager::SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t, TimerProc proc) {
-  if (!window(hwnd)) return false;
-  timers_[{hwnd, id}] = std::move(proc);
-  return true;
 }
 
 std::int32_t WindowManager::GetWindowLongA(Hwnd hwnd, int index) {
@@ -114,13 +96,59 @@ bool WindowManager::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int, int, int, int
   return w != nullptr;
 }
 
-void Keyboard::type(int vk, bool down, bool altGr) {
-  down ? wm_.press(vk) : wm_.release(vk);
-  const KeyHandler onKey = onKey_;  // the handler may stop the watch
-  if (onKey) onKey({vk, down, altGr});
+class Clock::Handle : public platform::Timer {
+ public:
+  Handle(Clock& clock, std::uint64_t id) : clock_(clock), id_(id) {}
+  ~Handle() override { std::erase_if(clock_.pending_, [this](const Pending& p) { return p.id == id_; }); }
+
+ private:
+  Clock& clock_;
+  std::uint64_t id_;
+};
+
+std::unique_ptr<platform::Timer> Clock::once(std::chrono::milliseconds delay, std::function<void()> callback) {
+  pending_.push_back({now_ + delay.count(), nextId_, std::move(callback)});
+  return std::make_unique<Handle>(*this, nextId_++);
 }
 
-bool Keyboard::startWatching(KeyHandler onKey) {
+void Clock::advance(std::int64_t ms) {
+  const std::int64_t until = now_ + ms;
+  for (;;) {
+    const auto next = std::ranges::min_element(pending_, {}, &Pending::dueMs);
+    if (next == pending_.end() || next->dueMs > until) break;
+    now_ = next->dueMs;
+    // The callback may destroy its own timer, or start new ones.
+    const std::function<void()> callback = std::move(next->callback);
+    pending_.erase(next);
+    callback();
+  }
+  now_ = until;
+}
+
+void Keyboard::press(int key, platform::KeySide side, bool repeat) {
+  if (std::ranges::find(down_, std::pair{key, side}) == down_.end()) down_.emplace_back(key, side);
+  type({key, side, true, repeat});
+}
+
+void Keyboard::release(int key, platform::KeySide side) {
+  releaseUnheard(key, side);
+  type({key, side, false, false});
+}
+
+void Keyboard::releaseUnheard(int key, platform::KeySide side) { std::erase(down_, std::pair{key, side}); }
+
+bool Keyboard::isDown(int key, platform::KeySide side) {
+  return std::ranges::any_of(down_, [&](const auto& d) {
+    return d.first == key && (side == platform::KeySide::None || d.second == side || d.second == platform::KeySide::None);
+  });
+}
+
+void Keyboard::type(const platform::KeyEvent& event) {
+  const Handler onKey = onKey_;  // the handler may stop the watch
+  if (onKey) onKey(event);
+}
+
+bool Keyboard::start(Handler onKey) {
   if (!refuseWatching) onKey_ = std::move(onKey);
   return !refuseWatching;
 }

@@ -1,8 +1,8 @@
 // A fake platform that simulates the window manager's rules instead of replaying scripted answers:
 // processes with program files (some that may not be opened), top-level windows with classes, owners,
-// visibility, minimised state and styles in front-to-back order, a message queue per window, a keyboard that
-// delivers key events and whose key state has the down bit and the pressed-since-last-query bit, timers the
-// test ticks, extended styles and layered alpha that read back, and a settings map.
+// visibility, minimised and cloaked state and styles in front-to-back order, a message queue per window, a
+// keyboard that delivers key events, a clock that runs timers only when a test moves it on, extended styles
+// and layered alpha that read back, and a settings map.
 #pragma once
 
 #include <cstdint>
@@ -18,7 +18,7 @@
 
 namespace fake {
 
-using platform::Hwnd;
+using win32::Hwnd;
 
 struct Posted {
   std::uint64_t sequence;  // global posting order, across all windows
@@ -33,6 +33,7 @@ struct WindowSpec {
   Hwnd owner = 0;
   bool visible = true;
   bool minimised = false;
+  bool cloaked = false;  // on another virtual desktop
   bool toolWindow = false;
   // A floating video window as Chrome and Firefox make it: always on top, without a minimise box.
   bool pictureInPicture = false;
@@ -48,20 +49,17 @@ struct Window : WindowSpec {
   std::vector<Posted> queue;
 };
 
-class WindowManager : public win32::User32, public platform::Timers {
+class WindowManager : public win32::User32 {
  public:
   static constexpr Hwnd kDesktop = 0x10010;
-
-  // The program's Windows desktop (browser lookup, refresh, alpha, pin) running on this window manager.
-  win32::User32Desktop desktop{*this};
 
   // Creates a top-level window in front of all others, as a newly created window is.
   Hwnd createWindow(const std::string& className, const WindowSpec& spec = {});
   // A running program, by the full path of its program file; nothing: one we may not open (elevated or
   // protected).
   std::uint32_t startProcess(std::optional<std::string> imagePath);
-  // A browser's own program, from where it is usually installed, with one visible frame; returns the frame.
-  Hwnd openBrowser(platform::BrowserKind kind);
+  // A browser's own program, installed where its installer puts it, with one frame; returns the frame.
+  Hwnd openBrowser(platform::Browser browser, WindowSpec spec = {});
   // Another program with one visible frame of the given class; returns the frame.
   Hwnd openProgram(const std::string& imagePath, const std::string& className) {
     return createWindow(className, {.process = startProcess(imagePath)});
@@ -70,30 +68,19 @@ class WindowManager : public win32::User32, public platform::Timers {
     std::erase_if(windows_, [hwnd](const Window& w) { return w.hwnd == hwnd; });
   }
   void bringToFront(Hwnd hwnd);
+  // The user restores a minimised window, or switches to the virtual desktop of a cloaked one.
+  void show(Hwnd hwnd);
   Window* window(Hwnd hwnd);
   // Every top-level window, front to back.
   const std::vector<Window>& windows() const { return windows_; }
   // The messages posted to a living window, in order.
   const std::vector<Posted>& posted(Hwnd hwnd) { return window(hwnd)->queue; }
+  bool watchingShownWindows() const { return static_cast<bool>(onShown_); }
 
-  // The system-wide key state, as GetAsyncKeyState reports it. Keys are typed through fake::Keyboard, which
-  // also delivers their events.
-  void press(int vk) { keys_[vk] = {.down = true, .pressedSinceQuery = true}; }
-  void release(int vk) { keys_[vk].down = false; }
-  bool keyDown(int vk) const { return keys_.contains(vk) && keys_.at(vk).down; }
-  int keyQueries() const { return keyQueries_; }
-  std::int16_t GetAsyncKeyState(int virtualKey);
-
-  // Runs every live timer's callback once per period of the window manager's timer.
-  void tick(int times = 1);
-  bool timerRunning(Hwnd hwnd, std::uintptr_t id) const { return timers_.contains({hwnd, id}); }
-
-  Hwnd FindWindowA(const char* className) override { return FindWindowExA(0, 0, className); }
   Hwnd GetDesktopWindow() override { return kDesktop; }
   Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className) override;
+  std::string GetClassNameA(Hwnd hwnd) override { return window(hwnd) ? window(hwnd)->className : ""; }
   bool PostMessageA(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
-  bool SetTimer(Hwnd hwnd, std::uintptr_t id, std::uint32_t, TimerProc proc) override;
-  bool KillTimer(Hwnd hwnd, std::uintptr_t id) override { return timers_.erase({hwnd, id}) != 0; }
   std::int32_t GetWindowLongA(Hwnd hwnd, int index) override;
   std::int32_t SetWindowLongA(Hwnd hwnd, int index, std::int32_t value) override;
   bool SetLayeredWindowAttributes(Hwnd hwnd, std::uint32_t, std::uint8_t alpha, std::uint32_t flags) override;
@@ -101,74 +88,91 @@ class WindowManager : public win32::User32, public platform::Timers {
   std::uint32_t GetWindowThreadProcessId(Hwnd hwnd) override {
     return window(hwnd) ? window(hwnd)->process : 0;
   }
+  bool IsWindow(Hwnd hwnd) override { return window(hwnd) != nullptr; }
   bool IsWindowVisible(Hwnd hwnd) override { return window(hwnd) && window(hwnd)->visible; }
+  bool IsIconic(Hwnd hwnd) override { return window(hwnd) && window(hwnd)->minimised; }
   Hwnd GetWindow(Hwnd hwnd, std::uint32_t cmd) override {
     return window(hwnd) && cmd == win32::kGwOwner ? window(hwnd)->owner : 0;
   }
   std::optional<std::string> QueryFullProcessImageNameW(std::uint32_t processId) override {
     return processes_.contains(processId) ? processes_[processId] : std::nullopt;
   }
+  bool isCloaked(Hwnd hwnd) override { return window(hwnd) && window(hwnd)->cloaked; }
+  void watchShownWindows(std::function<void(Hwnd)> onShown) override { onShown_ = std::move(onShown); }
 
  private:
-  struct Key {
-    bool down = false;
-    bool pressedSinceQuery = false;
-  };
   std::vector<Window> windows_;  // front to back
   Hwnd nextHandle_ = 0x20000;
   std::map<std::uint32_t, std::optional<std::string>> processes_;  // no value: may not be opened
   std::uint64_t nextSequence_ = 0;
-  std::map<int, Key> keys_;
-  int keyQueries_ = 0;
-  std::map<std::pair<Hwnd, std::uintptr_t>, TimerProc> timers_;
+  std::function<void(Hwnd)> onShown_;
 };
 
-// The keyboard as a person types on it: every press and release changes the window manager's key state and,
-// while the keyboard is watched, arrives at once as a key event. Time stands still unless a test moves it on.
-class Keyboard : public platform::KeyboardWatch {
+// Time stands still unless a test moves it on; timers run as it passes them.
+class Clock : public platform::Timers {
  public:
-  explicit Keyboard(WindowManager& wm) : wm_(wm) {}
-
-  // altGr: the right Alt key acting as AltGr, as Windows reports it (after a left Ctrl of its own).
-  void press(int vk, bool altGr = false) { type(vk, true, altGr); }
-  void release(int vk, bool altGr = false) { type(vk, false, altGr); }
-  void advance(std::int64_t ms) { now_ += ms; }
-  bool watching() const { return static_cast<bool>(onKey_); }
-
-  // Registration fails, as it may where raw input is not available.
-  bool refuseWatching = false;
-
-  bool startWatching(KeyHandler onKey) override;
-  void stopWatching() override { onKey_ = nullptr; }
-  bool isKeyDown(int virtualKey) override { return wm_.keyDown(virtualKey); }
-  std::int16_t GetAsyncKeyState(int virtualKey) override { return wm_.GetAsyncKeyState(virtualKey); }
-  std::int64_t steadyMilliseconds() override { return now_; }
+  std::int64_t nowMs() const { return now_; }
+  void advance(std::int64_t ms);
+  std::unique_ptr<platform::Timer> once(std::chrono::milliseconds delay, std::function<void()> callback) override;
 
  private:
-  void type(int vk, bool down, bool altGr);
-
-  WindowManager& wm_;
-  KeyHandler onKey_;
+  struct Pending {
+    std::int64_t dueMs;
+    std::uint64_t id;
+    std::function<void()> callback;
+  };
+  class Handle;
   std::int64_t now_ = 1'000'000;
+  std::uint64_t nextId_ = 0;
+  std::vector<Pending> pending_;
+};
+
+// The keyboard as a person types on it: every press and release arrives at once as a key event while the
+// keyboard is watched, and is down or up for the system from then on.
+class Keyboard : public platform::KeyboardWatch {
+ public:
+  explicit Keyboard(Clock& clock) : clock_(clock) {}
+
+  void press(int key, platform::KeySide side = platform::KeySide::None, bool repeat = false);
+  void release(int key, platform::KeySide side = platform::KeySide::None);
+  // The key's release goes to a window of higher privilege, or the secure desktop: the system knows, no
+  // event comes.
+  void releaseUnheard(int key, platform::KeySide side = platform::KeySide::None);
+  bool watching() const { return static_cast<bool>(onKey_); }
+
+  // Neither events nor polling can be had.
+  bool refuseWatching = false;
+
+  bool start(Handler onKey) override;
+  void stop() override { onKey_ = nullptr; }
+  bool isDown(int key, platform::KeySide side) override;
+  std::int64_t nowMs() override { return clock_.nowMs(); }
+
+ private:
+  void type(const platform::KeyEvent& event);
+
+  Clock& clock_;
+  Handler onKey_;
+  std::vector<std::pair<int, platform::KeySide>> down_;
 };
 
 class SettingsStore : public platform::SettingsStore {
  public:
-  std::optional<std::string> GetSetting(std::string_view app, std::string_view section,
-                                        std::string_view key) override {
+  std::optional<std::string> read(std::string_view app, std::string_view section,
+                                  std::string_view key) override {
     const auto it = values_.find(path(app, section, key));
     return it == values_.end() ? std::nullopt : std::optional(it->second);
   }
-  void SaveSetting(std::string_view app, std::string_view section, std::string_view key,
-                   std::string_view value) override {
+  void write(std::string_view app, std::string_view section, std::string_view key,
+             std::string_view value) override {
     if (refuseWrites) return;
     ++writes;
     values_[path(app, section, key)] = value;
   }
 
-  // The stored value of the program's selection, if any.
-  std::optional<std::string> apps() { return GetSetting("VaskF5", "Refresh", "Apps"); }
-  void setApps(std::string value) { values_[path("VaskF5", "Refresh", "Apps")] = std::move(value); }
+  // The program's own values, by key.
+  std::optional<std::string> get(std::string_view key) { return read("VaskF5", "Refresh", key); }
+  void set(std::string_view key, std::string value) { values_[path("VaskF5", "Refresh", key)] = std::move(value); }
   int writes = 0;
   bool refuseWrites = false;
 
@@ -181,22 +185,31 @@ class SettingsStore : public platform::SettingsStore {
 
 class ProcessServices : public platform::ProcessServices {
  public:
-  bool PrevInstance() override { return anotherCopyRunning; }
-  void MsgBox(std::string_view text) override { messages.emplace_back(text); }
-  void End() override { ended = true; }
+  bool anotherCopyRuns() override { return anotherCopyRunning; }
+  void showMessage(std::string_view text) override { messages.emplace_back(text); }
+  void quit() override { ended = true; }
+  bool startsWithSession() override { return sessionStartsThisCopy; }
+  void setStartsWithSession(bool on) override {
+    ++sessionEntryWrites;
+    sessionStartsThisCopy = on;
+  }
 
   bool anotherCopyRunning = false;
   std::vector<std::string> messages;
   bool ended = false;
+  bool sessionStartsThisCopy = false;
+  int sessionEntryWrites = 0;
 };
 
-// The fakes together, as the program's logic is handed them.
+// The fakes together, as the program's logic is handed them, with the Windows desktop's rule on top.
 struct Platform {
   WindowManager wm;
+  win32::User32Desktop desktop{wm};
+  Clock clock;
   SettingsStore settings;
   ProcessServices process;
-  Keyboard keyboard{wm};
-  platform::Platform services{wm.desktop, keyboard, wm, settings, process};
+  Keyboard keyboard{clock};
+  platform::Platform services{desktop, keyboard, clock, settings, process};
 };
 
 }  // namespace fake

@@ -1,7 +1,6 @@
 #include "platform/form/form.h"
 
 #include <algorithm>
-#include <cmath>
 #include <stdexcept>
 
 namespace form {
@@ -15,7 +14,8 @@ Control::Control(Form& form, Control* parent, const LayoutRow& row)
       visible_(row.visible),
       value_(row.value),
       caption_(row.caption),
-      backStyle_(row.backStyle) {}
+      opaque_(row.opaque),
+      toolTip_(row.toolTip) {}
 
 bool Control::focusable() const {
   switch (kind()) {
@@ -33,28 +33,20 @@ void Control::notify(Property property) {
   if (form_.onControlChanged) form_.onControlChanged(*this, property);
 }
 
-void Control::SetTop(int top) {
+void Control::setTop(int top) {
   if (rect_.top == top) return;
   rect_.top = top;
   notify(Property::Position);
 }
 
-void Control::SetSize(int width, int height) {
+void Control::setSize(int width, int height) {
   if (rect_.width == width && rect_.height == height) return;
   rect_.width = width;
   rect_.height = height;
   notify(Property::Size);
 }
 
-void Control::fitCaption(int textWidth, int textHeight) {
-  if (layout_.autoSize) {
-    SetSize(textWidth, textHeight);
-  } else {
-    SetSize(std::max(layout_.rect.width, textWidth), layout_.rect.height);
-  }
-}
-
-void Control::SetVisible(bool visible) {
+void Control::setVisible(bool visible) {
   if (visible_ == visible) return;
   visible_ = visible;
   // A control that disappears cannot keep the focus; it falls back to the first in tab order.
@@ -69,25 +61,31 @@ bool Control::shown() const {
   return true;
 }
 
-void Control::SetValue(int value) {
+void Control::setValue(int value) {
   if (kind() == Kind::HScrollBar) value = std::clamp(value, layout_.min, layout_.max);
   if (value_ == value) return;
   value_ = value;
   notify(Property::Value);
-  if (kind() == Kind::CheckBox && Click) Click();
-  if (kind() == Kind::HScrollBar && Change) Change();
+  if (kind() == Kind::CheckBox && onClick) onClick();
+  if (kind() == Kind::HScrollBar && onChange) onChange();
 }
 
-void Control::SetCaption(std::string caption) {
+void Control::setCaption(std::string caption) {
   if (caption_ == caption) return;
   caption_ = std::move(caption);
   notify(Property::Caption);
 }
 
-void Control::SetBackStyle(int backStyle) {
-  if (backStyle_ == backStyle) return;
-  backStyle_ = backStyle;
-  notify(Property::BackStyle);
+void Control::setOpaque(bool opaque) {
+  if (opaque_ == opaque) return;
+  opaque_ = opaque;
+  notify(Property::Opaque);
+}
+
+void Control::setToolTip(std::string text) {
+  if (toolTip_ == text) return;
+  toolTip_ = std::move(text);
+  notify(Property::ToolTip);
 }
 
 int Control::absoluteLeft() const { return rect_.left + (parent_ ? parent_->absoluteLeft() : 0); }
@@ -126,9 +124,6 @@ Control& Form::control(std::string_view name) const {
   return *c;
 }
 
-std::int64_t Form::Left() const { return position_.x * 1440 / dpi_; }
-std::int64_t Form::Top() const { return position_.y * 1440 / dpi_; }
-
 void Form::moveTo(platform::PixelPoint at) {
   if (position_ == at) return;
   position_ = at;
@@ -137,12 +132,8 @@ void Form::moveTo(platform::PixelPoint at) {
 
 void Form::placedAt(platform::PixelPoint at) { position_ = at; }
 
-void Form::setDpi(int dpi) { dpi_ = dpi > 0 ? dpi : 96; }
-
 platform::PixelPoint Form::pointerOnScreen() const {
-  const auto pixels = [this](float twips) {
-    return std::isfinite(twips) ? std::llround(static_cast<double>(twips) * dpi_ / 1440.0) : 0;
-  };
+  const auto pixels = [this](float twips) { return platform::toPixels(platform::wholeTwips(twips).value_or(0), dpi_); };
   return {position_.x + pixels(lastX_), position_.y + pixels(lastY_)};
 }
 
@@ -154,8 +145,8 @@ void Form::setWindowState(WindowState state) {
 
 Control* Form::hitIn(const std::vector<std::unique_ptr<Control>>& list, int x, int y) const {
   for (const auto& c : list) {
-    if (!c->Visible() || !c->rect().contains(x, y)) continue;
-    if (Control* inner = hitIn(c->children(), x - c->Left(), y - c->Top())) return inner;
+    if (!c->visible() || !c->rect().contains(x, y)) continue;
+    if (Control* inner = hitIn(c->children(), x - c->left(), y - c->top())) return inner;
     return c.get();
   }
   return nullptr;
@@ -196,9 +187,8 @@ Control* Form::nextInTabOrder(bool backwards) const {
 // ---- Input ----
 
 Control* Form::controlAt(float x, float y) const {
-  // Far outside (or not a number): over nothing. Rounded as a host rounds pixels to twips.
-  if (!(std::fabs(x) < 1e9f && std::fabs(y) < 1e9f)) return nullptr;
-  return hitTest(static_cast<int>(std::lround(x)), static_cast<int>(std::lround(y)));
+  const std::optional<int> wholeX = platform::wholeTwips(x), wholeY = platform::wholeTwips(y);
+  return wholeX && wholeY ? hitTest(*wholeX, *wholeY) : nullptr;
 }
 
 MouseEvent Form::eventFor(const Control& target, float x, float y, int button, int shift) const {
@@ -233,7 +223,7 @@ void Form::mouseDown(float x, float y, int buttons, int shift) {
     break;
   }
   if (!captured_) setCaptured(target);
-  if (target->MouseDown) target->MouseDown(eventFor(*target, x, y, pressed, shift));
+  if (target->onMouseDown) target->onMouseDown(eventFor(*target, x, y, pressed, shift));
 }
 
 void Form::mouseMove(float x, float y, int buttons, int shift) {
@@ -243,7 +233,7 @@ void Form::mouseMove(float x, float y, int buttons, int shift) {
   // away without notice): it ends the hold as its loss would, so nothing keeps following the bare pointer.
   if (captured_ && buttons == 0) captureLost();
   Control* target = captured_ ? captured_ : controlAt(x, y);
-  if (target && target->MouseMove) target->MouseMove(eventFor(*target, x, y, buttons, shift));
+  if (target && target->onMouseMove) target->onMouseMove(eventFor(*target, x, y, buttons, shift));
 }
 
 void Form::mouseUp(float x, float y, int buttons, int shift) {
@@ -257,12 +247,14 @@ void Form::mouseUp(float x, float y, int buttons, int shift) {
   // The pointer is let go before any handler runs: a click may minimise the window, end the program or open a
   // modal message box, none of which should happen with the pointer still held.
   if (heldButtons_ == 0) setCaptured(nullptr);
-  if (target->MouseUp) target->MouseUp(eventFor(*target, x, y, released, shift));
-  if (released != kLeftButton || controlAt(x, y) != target) return;
+  if (target->onMouseUp) target->onMouseUp(eventFor(*target, x, y, released, shift));
+  if (controlAt(x, y) != target) return;
+  if (released == kRightButton && target->onContextMenu) target->onContextMenu();
+  if (released != kLeftButton) return;
   if (target->kind() == Kind::CheckBox) {
-    target->SetValue(target->Value() == 1 ? 0 : 1);
-  } else if (target->Click) {
-    target->Click();
+    target->setValue(target->value() == 1 ? 0 : 1);
+  } else if (target->onClick) {
+    target->onClick();
   }
 }
 
@@ -272,30 +264,30 @@ void Form::captureLost() {
   heldButtons_ = 0;
   if (!target) return;
   setCaptured(nullptr);
-  if (target->MouseUp) target->MouseUp(eventFor(*target, lastX_, lastY_, released, 0));
+  if (target->onMouseUp) target->onMouseUp(eventFor(*target, lastX_, lastY_, released, 0));
 }
 
-void Form::keyDown(int keyCode, int shift) {
-  if (keyCode == kKeyTab) {
+void Form::keyDown(int key, int shift) {
+  if (key == kKeyTab) {
     setFocus(nextInTabOrder((shift & kShiftKey) != 0));
     return;
   }
   if (!focused_) return;
-  if (keyCode == kKeySpace && focused_->kind() == Kind::CheckBox) spacePressedOn_ = focused_;
-  if (focused_->KeyDown) focused_->KeyDown(keyCode, shift);
+  if (key == kKeySpace && focused_->kind() == Kind::CheckBox) spacePressedOn_ = focused_;
+  if (focused_->onKeyDown) focused_->onKeyDown(key, shift);
 }
 
-void Form::keyUp(int keyCode, int /*shift*/) {
-  if (keyCode != kKeySpace) return;
+void Form::keyUp(int key, int /*shift*/) {
+  if (key != kKeySpace) return;
   Control* box = spacePressedOn_;
   spacePressedOn_ = nullptr;
-  if (box && box == focused_) box->SetValue(box->Value() == 1 ? 0 : 1);
+  if (box && box == focused_) box->setValue(box->value() == 1 ? 0 : 1);
 }
 
 void Form::scroll(Control& bar, ScrollAction action, int thumbPosition) {
   if (bar.kind() != Kind::HScrollBar) return;
   const LayoutRow& row = bar.layout();
-  int value = bar.Value();
+  int value = bar.value();
   switch (action) {
     case ScrollAction::LineLeft:
       value -= row.smallChange;
@@ -321,7 +313,31 @@ void Form::scroll(Control& bar, ScrollAction action, int thumbPosition) {
     case ScrollAction::ThumbTrack:
       return;
   }
-  bar.SetValue(value);
+  bar.setValue(value);
+}
+
+void Form::showMenu(std::vector<MenuItem> items, std::function<void(std::size_t)> chosen) {
+  if (onMenuRequested) onMenuRequested(items, std::move(chosen));
+}
+
+void Form::fitLabels(const std::function<std::optional<platform::PixelPoint>(const Control&)>& measure) {
+  const std::function<void(const std::vector<std::unique_ptr<Control>>&)> fit = [&](const auto& list) {
+    for (const auto& c : list) {
+      fit(c->children());
+      if (c->kind() != Kind::Label || c->caption().empty()) continue;
+      const std::optional<platform::PixelPoint> size = measure(*c);
+      if (!size) continue;
+      // One pixel wider than the text, so its last stroke is never cut.
+      const auto width = static_cast<int>(platform::toTwips(size->x + 1, dpi_));
+      const auto height = static_cast<int>(platform::toTwips(size->y, dpi_));
+      if (c->layout().autoSize) {
+        c->setSize(width, height);
+      } else {
+        c->setSize(std::max(c->layout().rect.width, width), c->layout().rect.height);
+      }
+    }
+  };
+  fit(controls_);
 }
 
 }  // namespace form

@@ -1,5 +1,5 @@
 // A small, portable model of a form and its controls: the properties the program uses, the events it handles,
-// stacking order, hit testing and keyboard focus. The Win32 host renders it; unit tests drive it directly.
+// stacking order, hit testing and keyboard focus. A host (Win32, GTK) renders it; unit tests drive it directly.
 //
 // Positions and sizes are in twips, relative to the containing control's client area.
 #pragma once
@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,7 +50,7 @@ struct Rect {
 // Mouse buttons and shift keys as bit masks.
 inline constexpr int kLeftButton = 1, kRightButton = 2, kMiddleButton = 4;
 inline constexpr int kShiftKey = 1, kCtrlKey = 2, kAltKey = 4;
-// Key codes are Windows virtual-key codes on every host; the model acts on these two itself.
+// Key codes are the platform's (Windows' virtual keys); the model acts on these two itself.
 inline constexpr int kKeyTab = 9, kKeySpace = 32;
 
 // What a control's mouse handler receives. For a press or a release `button` is the button that went down or
@@ -76,7 +77,13 @@ enum class ScrollAction : std::uint8_t {
 };
 
 // Which property changed, so that a host repaints or moves only what it must.
-enum class Property : std::uint8_t { Visible, Value, Caption, BackStyle, Position, Size };
+enum class Property : std::uint8_t { Visible, Value, Caption, Opaque, Position, Size, ToolTip };
+
+// One entry of a pop-up menu.
+struct MenuItem {
+  std::string text;
+  bool checked = false;
+};
 
 class Form;
 
@@ -88,7 +95,7 @@ struct LayoutRow {
   Rect rect = {};
   std::string_view caption = {};
   bool visible = true;
-  int backStyle = 0;  // 0 transparent, 1 opaque
+  bool opaque = false;  // a label fills its box with its back colour
   Font font = {};
   Color foreColor = Color::system(Color::Role::ButtonText);
   Color backColor = Color::system(Color::Role::ButtonFace);
@@ -120,47 +127,49 @@ class Control {
   // Windowed controls are real child windows in a host and always lie above the windowless ones.
   bool windowed() const { return kind() != Kind::Label && kind() != Kind::Image; }
   bool focusable() const;
+  // A hidden frame gets its windows only when it is first shown: a start pays only for what it shows.
+  bool madeWhenShown() const { return kind() == Kind::Frame && !visible_; }
 
-  int Left() const { return rect_.left; }
-  int Top() const { return rect_.top; }
-  int Width() const { return rect_.width; }
-  int Height() const { return rect_.height; }
+  int left() const { return rect_.left; }
+  int top() const { return rect_.top; }
+  int width() const { return rect_.width; }
+  int height() const { return rect_.height; }
   const Rect& rect() const { return rect_; }
-  void SetTop(int top);
-  void SetSize(int width, int height);
-  // Sizes a label to its caption as the host measured it in the label's font (twips): a label that sizes
-  // itself takes exactly that size; another grows when a substitute font makes its caption wider than laid
-  // out, so no text is cut.
-  void fitCaption(int textWidth, int textHeight);
+  void setTop(int top);
+  void setSize(int width, int height);
 
-  bool Visible() const { return visible_; }
-  void SetVisible(bool visible);
+  bool visible() const { return visible_; }
+  void setVisible(bool visible);
   // A control shows only when it and every container above it are visible.
   bool shown() const;
 
-  // Check boxes raise Click and scroll bars raise Change whenever the value changes, from code or the user.
-  int Value() const { return value_; }
-  void SetValue(int value);
+  // Check boxes raise onClick and scroll bars raise onChange whenever the value changes, from code or the
+  // user.
+  int value() const { return value_; }
+  void setValue(int value);
 
-  const std::string& Caption() const { return caption_; }
-  void SetCaption(std::string caption);
+  const std::string& caption() const { return caption_; }
+  void setCaption(std::string caption);
 
-  int BackStyle() const { return backStyle_; }
-  void SetBackStyle(int backStyle);
+  bool opaque() const { return opaque_; }
+  void setOpaque(bool opaque);
 
-  Pointer MousePointer() const { return layout_.pointer; }
-  std::string_view ToolTipText() const { return layout_.toolTip; }
+  Pointer pointer() const { return layout_.pointer; }
+  const std::string& toolTip() const { return toolTip_; }
+  void setToolTip(std::string text);
 
   // Position of this control's top-left corner in the form's client area.
   int absoluteLeft() const;
   int absoluteTop() const;
 
-  std::function<void()> Click;
-  std::function<void()> Change;
-  std::function<void(const MouseEvent&)> MouseDown;
-  std::function<void(const MouseEvent&)> MouseMove;
-  std::function<void(const MouseEvent&)> MouseUp;
-  std::function<void(int keyCode, int shift)> KeyDown;
+  std::function<void()> onClick;
+  std::function<void()> onChange;
+  // A right click: a right press and release on the control.
+  std::function<void()> onContextMenu;
+  std::function<void(const MouseEvent&)> onMouseDown;
+  std::function<void(const MouseEvent&)> onMouseMove;
+  std::function<void(const MouseEvent&)> onMouseUp;
+  std::function<void(int key, int shift)> onKeyDown;
 
  private:
   friend class Form;
@@ -174,11 +183,12 @@ class Control {
   bool visible_;
   int value_;
   std::string caption_;
-  int backStyle_;
+  bool opaque_;
+  std::string toolTip_;
   std::vector<std::unique_ptr<Control>> children_;
 };
 
-// The top-level window: its own properties, the control tree, hit testing and focus.
+// The top-level window: its own properties, the control tree, hit testing, focus and input.
 class Form {
  public:
   Form(std::string caption, int clientWidth, int clientHeight);
@@ -192,33 +202,31 @@ class Form {
   // The form's direct children, top of the stacking order first.
   const std::vector<std::unique_ptr<Control>>& controls() const { return controls_; }
 
-  const std::string& Caption() const { return caption_; }
-  int ScaleWidth() const { return clientWidth_; }
-  int ScaleHeight() const { return clientHeight_; }
+  const std::string& caption() const { return caption_; }
+  int clientWidth() const { return clientWidth_; }
+  int clientHeight() const { return clientHeight_; }
 
-  // The window's handle, set by the host once the window exists.
-  platform::Hwnd hWnd = 0;
+  // The window, once the host has made it.
+  platform::WindowId window;
 
   // The window's place on the desktop in physical pixels, held wide so that a drag far off screen neither
-  // wraps nor fails, and the scale it is shown at in dots per inch (96 is 100 %), which the host keeps up to
-  // date. Left and Top are the same place in twips at that scale.
+  // wraps nor fails, and the scale it is shown at, which the host keeps up to date.
   platform::PixelPoint position() const { return position_; }
-  int dpi() const { return dpi_; }
-  std::int64_t Left() const;
-  std::int64_t Top() const;
+  platform::Dpi dpi() const { return dpi_; }
   // Moves the window; the host follows.
   void moveTo(platform::PixelPoint at);
   // Records where the window manager put the window, or where it is to be made, without asking the host to
   // move it.
   void placedAt(platform::PixelPoint at);
-  void setDpi(int dpi);
+  void setDpi(platform::Dpi dpi) { dpi_ = dpi; }
   // Where the pointer was at the latest mouse input, in physical pixels of the desktop.
   platform::PixelPoint pointerOnScreen() const;
 
   WindowState windowState() const { return windowState_; }
   void setWindowState(WindowState state);
 
-  Pointer MousePointer = Pointer::Default;
+  // The pointer shown over the form's background.
+  Pointer pointer = Pointer::Default;
 
   // The control that takes a mouse press at a point of the client area: the topmost shown control there,
   // searched depth first through containers. Null over nothing.
@@ -235,6 +243,16 @@ class Form {
   // Gives the focus to the first control in tab order that can take it.
   void focusFirst();
 
+  // Shows a pop-up menu at the pointer; `chosen` runs with the index of the item the user picks, and not at
+  // all when the menu is dismissed.
+  void showMenu(std::vector<MenuItem> items, std::function<void(std::size_t)> chosen);
+
+  // Sizes every label with a caption to that caption, as the host measured it in the label's font in pixels
+  // at the form's scale (nothing: not measured). A label that sizes itself takes the caption's size, one
+  // pixel wider; another grows when a substitute font makes its caption wider than laid out, so no text is
+  // cut.
+  void fitLabels(const std::function<std::optional<platform::PixelPoint>(const Control&)>& measure);
+
   // ---- Input. A host translates its window system's events into these calls and nothing more: every rule of
   // what a click, a drag, a tab or a toggle is lives here, so that each host behaves the same.
   //
@@ -244,8 +262,9 @@ class Form {
   //
   // A press captures the pointer for the control under it: that control receives every move, press and
   // release until all buttons are up or the capture is lost. A click is a left press and release on the same
-  // control; on a check box it toggles the value. A press also gives the focus to the window that takes it
-  // (the control itself or the windowed container it is drawn on) when that can take the focus.
+  // control (on a check box it toggles the value), a right click a right press and release on it. A press
+  // also gives the focus to the window that takes it (the control itself or the windowed container it is
+  // drawn on) when that can take the focus.
   void mouseDown(float x, float y, int buttons, int shift);
   void mouseMove(float x, float y, int buttons, int shift);
   void mouseUp(float x, float y, int buttons, int shift);
@@ -259,13 +278,13 @@ class Form {
 
   // Keys go to the control that has the focus. Tab and Shift+Tab move the focus along the tab order; Space
   // toggles a focused check box when it is released, as a real one does. Every key but Tab reaches the
-  // focused control's KeyDown.
-  void keyDown(int keyCode, int shift);
-  void keyUp(int keyCode, int shift);
+  // focused control's onKeyDown.
+  void keyDown(int key, int shift);
+  void keyUp(int key, int shift);
 
   // A scroll bar's own arrows, track and thumb, reported by the host's native scroll bar. The value moves by
-  // the small or large change, or to an end, or to where the thumb was let go (thumbPosition), raising Change
-  // once; a thumb being dragged changes nothing.
+  // the small or large change, or to an end, or to where the thumb was let go (thumbPosition), raising
+  // onChange once; a thumb being dragged changes nothing.
   void scroll(Control& bar, ScrollAction action, int thumbPosition = 0);
 
   // Hosts watch changes through these.
@@ -276,6 +295,8 @@ class Form {
   // True when the model starts holding the pointer, false when it lets go: the host grabs and releases its
   // window system's pointer accordingly.
   std::function<void(bool captured)> onCaptureChanged;
+  // The host shows the menu and calls back with the chosen item, now or later.
+  std::function<void(const std::vector<MenuItem>&, std::function<void(std::size_t)>)> onMenuRequested;
 
  private:
   friend class Control;
@@ -286,7 +307,7 @@ class Form {
   std::string caption_;
   int clientWidth_, clientHeight_;
   platform::PixelPoint position_;
-  int dpi_ = 96;
+  platform::Dpi dpi_;
   WindowState windowState_ = WindowState::Normal;
   std::vector<std::unique_ptr<Control>> controls_;
   std::vector<Control*> tabOrder_;

@@ -12,7 +12,7 @@ namespace form {
 
 struct Placement {
   platform::PixelPoint at;  // the window's top-left corner
-  int dpi = 96;             // the scale of the monitor it opens on
+  platform::Dpi dpi;        // the scale of the monitor it opens on
 };
 
 // The stored place is used when at least half of the window (its client size in twips, at that monitor's
