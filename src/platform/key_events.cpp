@@ -10,7 +10,8 @@ constexpr std::int64_t kLongestRepeatDelayMs = 1500;
 }  // namespace
 
 KeyEvent KeyRepeats::event(int key, KeySide side, bool down, std::int64_t nowMs) {
-  const auto held = std::ranges::find_if(down_, [&](const Down& d) { return d.key == key && d.side == side; });
+  const auto held =
+      std::ranges::find_if(down_, [&](const Down& d) { return d.key == key && d.side == side; });
   const bool wasDown = held != down_.end();
   const bool repeat = down && wasDown && nowMs - held->lastMs <= kLongestRepeatDelayMs;
   if (down && wasDown) held->lastMs = nowMs;

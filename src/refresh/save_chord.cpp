@@ -89,8 +89,8 @@ void SaveChordWatcher::onKey(const platform::KeyEvent& event) {
     if (isCtrl && wasCtrl && !ctrlHeld()) endHold(true);
     return;
   }
-  const bool spoiled = held_[LeftAlt].down || held_[RightAlt].down || held_[LeftSuper].down ||
-                       held_[RightSuper].down;
+  const bool spoiled =
+      held_[LeftAlt].down || held_[RightAlt].down || held_[LeftSuper].down || held_[RightSuper].down;
   if (event.key == platform::kKeyS && event.down && ctrlHeld() && !spoiled) saved_ = true;
 }
 

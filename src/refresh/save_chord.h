@@ -1,10 +1,10 @@
 // The save-chord watcher: when the user saves with Ctrl+S in any program, the browsers are refreshed once. It
 // hooks nothing and consumes no key; it follows the key events of the whole desktop.
 //
-// A save is an S press while a Ctrl key is held and neither Alt (AltGr included) nor the Windows/Super key is;
-// Shift plays no part. It fires once, when the Ctrl hold ends (the last Ctrl key, left or right, let go), so
-// Ctrl+C then S in one hold, or S twice, saves once, and the browsers reload after the editor has written the
-// file.
+// A save is an S press while a Ctrl key is held and neither Alt (AltGr included) nor the Windows/Super key
+// is; Shift plays no part. It fires once, when the Ctrl hold ends (the last Ctrl key, left or right, let go),
+// so Ctrl+C then S in one hold, or S twice, saves once, and the browsers reload after the editor has written
+// the file.
 #pragma once
 
 #include <array>

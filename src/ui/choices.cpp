@@ -20,11 +20,20 @@ constexpr std::array<TileControls, refresh::kTiles.size()> kTileControls = {{
 }};
 
 // Indexed by platform::Browser.
-constexpr std::array<std::string_view, platform::kBrowserCount> kBrowserNames = {
-    "Google Chrome / Chromium", "Microsoft Edge", "Brave", "Vivaldi", "Firefox",
-    "LibreWolf", "Waterfox", "Zen", "Opera", "Internet Explorer"};
+constexpr std::array<std::string_view, platform::kBrowserCount> kBrowserNames = {"Google Chrome / Chromium",
+                                                                                 "Microsoft Edge",
+                                                                                 "Brave",
+                                                                                 "Vivaldi",
+                                                                                 "Firefox",
+                                                                                 "LibreWolf",
+                                                                                 "Waterfox",
+                                                                                 "Zen",
+                                                                                 "Opera",
+                                                                                 "Internet Explorer"};
 
-std::string_view nameOf(platform::Browser browser) { return kBrowserNames[static_cast<std::size_t>(browser)]; }
+std::string_view nameOf(platform::Browser browser) {
+  return kBrowserNames[static_cast<std::size_t>(browser)];
+}
 
 }  // namespace
 

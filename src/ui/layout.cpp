@@ -216,8 +216,8 @@ constexpr std::array kLayout = {
 };
 
 constexpr std::array<std::string_view, 10> kTabOrder = {
-    "background", "unseenList", "iePin",  "ieOpacity",        "chromePin",
-    "firefoxPin", "chromeOpacity", "firefoxOpacity", "delay", "startWithSession"};
+    "background", "unseenList",    "iePin",          "ieOpacity", "chromePin",
+    "firefoxPin", "chromeOpacity", "firefoxOpacity", "delay",     "startWithSession"};
 
 }  // namespace
 

@@ -52,7 +52,8 @@ void Main::bindEvents() {
       label.onContextMenu = tick.onContextMenu = [this, tile] { showFamilyMenu(tile); };
     }
   }
-  for (auto [slider, tile] : {std::pair{"ieOpacity", Tile::InternetExplorer}, {"chromeOpacity", Tile::Chrome},
+  for (auto [slider, tile] : {std::pair{"ieOpacity", Tile::InternetExplorer},
+                              {"chromeOpacity", Tile::Chrome},
                               {"firefoxOpacity", Tile::Firefox}}) {
     form_.control(slider).onChange = [this, tile] { opacitySliderMoved(tile); };
   }
@@ -89,8 +90,9 @@ void Main::start() {
   browsers_ = settings::readBrowserChoice(platform_.settings);
   delay_ = settings::readDelay(platform_.settings);
   // First start: Chrome is the usual browser. The default is not stored until the user changes something.
-  applySelection(settings::readSelection(platform_.settings)
-                     .value_or(settings::Selection{.tiles = {false, true, false, false}, .autoRefresh = true}));
+  applySelection(
+      settings::readSelection(platform_.settings)
+          .value_or(settings::Selection{.tiles = {false, true, false, false}, .autoRefresh = true}));
   showBrowserChoice();
   showDelay();
   loading_ = false;

@@ -1,6 +1,7 @@
 // Moving and minimising the borderless window, and its settings panel: each browser's opacity and pin box,
 // the refresh delay and starting with the session. Opacity and pins are not stored.
 #include <algorithm>
+#include <cstdlib>
 #include <utility>
 
 #include "appearance/opacity.h"
@@ -65,17 +66,19 @@ void Main::opacitySliderMoved(Tile tile) {
 }
 
 void Main::applyPins() {
-  for (auto [box, tile] : {std::pair{"iePin", Tile::InternetExplorer}, {"chromePin", Tile::Chrome},
+  for (auto [box, tile] : {std::pair{"iePin", Tile::InternetExplorer},
+                           {"chromePin", Tile::Chrome},
                            {"firefoxPin", Tile::Firefox}}) {
     const auto frame = refresh::frontmostFrame(platform_.desktop, chosenBrowsers(tile));
     if (frame) platform_.desktop.setAbove(frame->window, form_.control(box).value() == 1);
   }
 }
 
+// The slider shows the step nearest to the delay, which may be any stored number of milliseconds.
 void Main::showDelay() {
-  const auto step = std::ranges::lower_bound(kDelayStepsMs, static_cast<int>(delay_.count()));
-  form_.control("delay").setValue(static_cast<int>(std::min<std::ptrdiff_t>(
-      step - kDelayStepsMs.begin(), static_cast<std::ptrdiff_t>(kDelayStepsMs.size()) - 1)));
+  const auto distance = [this](int step) { return std::abs(step - static_cast<int>(delay_.count())); };
+  const auto nearest = std::ranges::min_element(kDelayStepsMs, {}, distance);
+  form_.control("delay").setValue(static_cast<int>(nearest - kDelayStepsMs.begin()));
   form_.control("delayValue").setCaption(std::to_string(delay_.count()) + " 毫秒");
 }
 

@@ -26,7 +26,8 @@ std::uint32_t WindowManager::startProcess(std::optional<std::string> imagePath) 
 }
 
 Hwnd WindowManager::openBrowser(platform::Browser browser, WindowSpec spec) {
-  const auto rule = std::ranges::find(win32::kBrowserWindowRules, browser, &win32::BrowserWindowRule::browser);
+  const auto rule =
+      std::ranges::find(win32::kBrowserWindowRules, browser, &win32::BrowserWindowRule::browser);
   spec.process = startProcess("C:\\Program Files\\" + std::string(rule->imageName) + "\\Application\\" +
                               std::string(rule->imageName));
   return createWindow(rule->windowClass, spec);
@@ -99,14 +100,17 @@ bool WindowManager::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int, int, int, int
 class Clock::Handle : public platform::Timer {
  public:
   Handle(Clock& clock, std::uint64_t id) : clock_(clock), id_(id) {}
-  ~Handle() override { std::erase_if(clock_.pending_, [this](const Pending& p) { return p.id == id_; }); }
+  ~Handle() override {
+    std::erase_if(clock_.pending_, [this](const Pending& p) { return p.id == id_; });
+  }
 
  private:
   Clock& clock_;
   std::uint64_t id_;
 };
 
-std::unique_ptr<platform::Timer> Clock::once(std::chrono::milliseconds delay, std::function<void()> callback) {
+std::unique_ptr<platform::Timer> Clock::once(std::chrono::milliseconds delay,
+                                             std::function<void()> callback) {
   pending_.push_back({now_ + delay.count(), nextId_, std::move(callback)});
   return std::make_unique<Handle>(*this, nextId_++);
 }
@@ -139,7 +143,8 @@ void Keyboard::releaseUnheard(int key, platform::KeySide side) { std::erase(down
 
 bool Keyboard::isDown(int key, platform::KeySide side) {
   return std::ranges::any_of(down_, [&](const auto& d) {
-    return d.first == key && (side == platform::KeySide::None || d.second == side || d.second == platform::KeySide::None);
+    return d.first == key &&
+           (side == platform::KeySide::None || d.second == side || d.second == platform::KeySide::None);
   });
 }
 

@@ -113,7 +113,8 @@ class Clock : public platform::Timers {
  public:
   std::int64_t nowMs() const { return now_; }
   void advance(std::int64_t ms);
-  std::unique_ptr<platform::Timer> once(std::chrono::milliseconds delay, std::function<void()> callback) override;
+  std::unique_ptr<platform::Timer> once(std::chrono::milliseconds delay,
+                                        std::function<void()> callback) override;
 
  private:
   struct Pending {
@@ -172,7 +173,9 @@ class SettingsStore : public platform::SettingsStore {
 
   // The program's own values, by key.
   std::optional<std::string> get(std::string_view key) { return read("VaskF5", "Refresh", key); }
-  void set(std::string_view key, std::string value) { values_[path("VaskF5", "Refresh", key)] = std::move(value); }
+  void set(std::string_view key, std::string value) {
+    values_[path("VaskF5", "Refresh", key)] = std::move(value);
+  }
   int writes = 0;
   bool refuseWrites = false;
 

@@ -1,4 +1,4 @@
-// The main window on the fake platform, as the Win32 host would run it: the window exists, then loads.
+// The main window on the fake platform, as a host runs it: the window exists, then starts.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,38 +8,56 @@
 
 namespace testing_app {
 
+using platform::KeySide;
+constexpr int kCtrl = platform::kKeyControl, kS = platform::kKeyS;
+
 struct Session {
   fake::Platform p;
   ui::Main main{p.services};
   form::Form& form = main.form();
 
-  Session() { form.hWnd = p.wm.createWindow("VaskF5Main"); }
-  int value(std::string_view name) { return main.control(name).Value(); }
-  bool visible(std::string_view name) { return main.control(name).Visible(); }
+  Session() { form.window = {p.wm.createWindow("VaskF5Main")}; }
+  int value(std::string_view name) { return main.control(name).value(); }
+  bool visible(std::string_view name) { return main.control(name).visible(); }
 
-  // A left click at a point of the client area (twips), through the same calls a host makes; returns the
-  // name of the control that took the press.
-  std::string clickAt(float x, float y) {
-    form.mouseDown(x, y, form::kLeftButton, 0);
+  // The middle of a control, as a person clicks it (twips of the client area).
+  std::pair<float, float> middleOf(std::string_view name) {
+    const form::Control& c = main.control(name);
+    return {static_cast<float>(c.absoluteLeft() + c.width() / 2),
+            static_cast<float>(c.absoluteTop() + c.height() / 2)};
+  }
+  // A click at a point of the client area, through the calls a host makes; returns the name of the control
+  // that took the press.
+  std::string clickAt(float x, float y, int button = form::kLeftButton) {
+    form.mouseDown(x, y, button, 0);
     const form::Control* took = form.captured();
     form.mouseUp(x, y, 0, 0);
     return took ? took->name() : "";
   }
-
-  // A left-button drag from one point of the client area to another.
+  std::string click(std::string_view name, int button = form::kLeftButton) {
+    const auto [x, y] = middleOf(name);
+    return clickAt(x, y, button);
+  }
   void drag(float fromX, float fromY, float toX, float toY) {
     form.mouseDown(fromX, fromY, form::kLeftButton, 0);
     form.mouseMove(toX, toY, form::kLeftButton, 0);
     form.mouseUp(toX, toY, 0, 0);
+  }
+  // Ctrl then S, as a person saves.
+  void save() {
+    p.keyboard.press(kCtrl, KeySide::Left);
+    p.keyboard.press(kS);
+    p.keyboard.release(kS);
+    p.keyboard.release(kCtrl, KeySide::Left);
   }
 };
 
 class App : public ::testing::Test, public Session {};
 
 // After a start on a first run.
-class Loaded : public App {
+class Started : public App {
  protected:
-  void SetUp() override { main.Form_Load(); }
+  void SetUp() override { main.start(); }
 };
 
 }  // namespace testing_app

@@ -1,92 +1,84 @@
+// The program's own window and the browsers' windows made translucent or pinned above others.
 #include <gtest/gtest.h>
 
 #include "app_fixture.h"
-#include "platform/platform.h"
 
 namespace {
 
-using platform::BrowserKind;
-using testing_app::App;
+using platform::Browser;
 
-class Appearance : public App {
+class Appearance : public testing_app::App {
  protected:
-  std::optional<std::uint8_t> alpha(platform::Hwnd hwnd) { return p.wm.window(hwnd)->alpha; }
-  bool pinned(platform::Hwnd hwnd) { return p.wm.window(hwnd)->exStyle & win32::kWsExTopmost; }
+  std::optional<std::uint8_t> alpha(fake::Hwnd hwnd) { return p.wm.window(hwnd)->alpha; }
+  bool pinned(fake::Hwnd hwnd) { return p.wm.window(hwnd)->exStyle & win32::kWsExTopmost; }
+  fake::Hwnd own() { return form.window.value; }
 };
 
 // Digit keys fade the program's own window, with or without Alt, and 0 makes it opaque. It is made layered
 // once and stays so when opaque again, keeping its other extended styles.
-TEST_F(Appearance, HigherDigitsOnEitherRowMakeTheProgramsOwnWindowMoreOpaqueWithOrWithoutAlt) {
-  p.wm.window(form.hWnd)->exStyle = 0x100;
+TEST_F(Appearance, DigitKeys) {
+  p.wm.window(own())->exStyle = 0x100;
   for (int zero : {48, 96}) {  // the top row, the numeric pad
     int previous = 0;
     for (int digit = 1; digit <= 9; ++digit) {
-      main.MainBg_KeyDown(zero + digit, 0);
-      ASSERT_TRUE(alpha(form.hWnd).has_value()) << zero + digit;
-      EXPECT_GT(*alpha(form.hWnd), previous) << "key " << zero + digit;
-      EXPECT_LT(*alpha(form.hWnd), 255) << "key " << zero + digit;
-      previous = *alpha(form.hWnd);
+      form.keyDown(zero + digit, 0);
+      ASSERT_TRUE(alpha(own()).has_value()) << zero + digit;
+      EXPECT_GT(*alpha(own()), previous) << "key " << zero + digit;
+      EXPECT_LT(*alpha(own()), 255) << "key " << zero + digit;
+      previous = *alpha(own());
     }
-    main.MainBg_KeyDown(zero, 0);
-    EXPECT_EQ(alpha(form.hWnd), 255) << "key " << zero;
-    EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0x100 | win32::kWsExLayered);
+    form.keyDown(zero, form::kAltKey);
+    EXPECT_EQ(alpha(own()), 255) << "key " << zero;
+    EXPECT_EQ(p.wm.window(own())->exStyle, 0x100 | win32::kWsExLayered);
   }
-  main.MainBg_KeyDown(97, 0);
+  form.keyDown(97, 0);
+  const auto faintest = alpha(own());
   for (int key : {65, 106, 112, 13}) {
-    main.MainBg_KeyDown(key, 1);
-    EXPECT_EQ(alpha(form.hWnd), 25) << "key " << key << " changes nothing";
+    form.keyDown(key, form::kShiftKey);
+    EXPECT_EQ(alpha(own()), faintest) << "key " << key << " changes nothing";
   }
   EXPECT_FALSE(p.process.ended);
-  for (int shift : {0, form::kAltKey, form::kShiftKey | form::kCtrlKey | form::kAltKey}) {
-    form.keyDown(49, shift);
-    EXPECT_EQ(alpha(form.hWnd), 40) << "shift " << shift;
-    form.keyDown(103, shift);
-    EXPECT_EQ(alpha(form.hWnd), 175) << shift;
-  }
 }
 
-// A slider fades its browser over the whole range, or the program's own window when that browser is not
-// running; the program's own window never gets fainter than the faintest digit key.
-TEST_F(Appearance, SlidersFadeTheirBrowserOrElseTheProgramsOwnWindowNeverBelowTheFaintestKey) {
-  const auto ie = p.wm.openBrowser(BrowserKind::IE);
-  for (int asked : {0, 24, -5}) {
-    main.setOpacity(0, asked);
-    EXPECT_EQ(alpha(form.hWnd), 25) << asked;
-    main.setOpacity(form.hWnd, asked);
-    EXPECT_EQ(alpha(form.hWnd), 25) << asked << " by handle";
+// A slider fades its tile's browser over the whole range, or the program's own window when that browser is
+// not running; the program's own window never gets fainter than the faintest digit key.
+TEST_F(Appearance, Sliders) {
+  form.keyDown(97, 0);
+  const auto faintest = alpha(own());
+  const auto ie = p.wm.openBrowser(Browser::InternetExplorer);
+  for (int asked : {0, 5, -5}) {
+    main.setOpacity({}, asked);
+    EXPECT_EQ(alpha(own()), faintest) << asked;
   }
-  main.setOpacity(0, 300);
-  EXPECT_EQ(alpha(form.hWnd), 255) << "out of range is clamped";
-  main.control("IEHScroll").SetValue(0);
-  EXPECT_EQ(alpha(ie), 0);
+  main.setOpacity({}, 300);
+  EXPECT_EQ(alpha(own()), 255) << "out of range is clamped";
+  main.control("ieOpacity").setValue(0);
+  EXPECT_EQ(alpha(ie), 0) << "a browser may be made invisible";
   p.wm.destroyWindow(ie);
-  main.control("IEHScroll").SetValue(1);
-  EXPECT_EQ(alpha(form.hWnd), 25) << "IE closed: the program's own window, and no fainter than 25";
+  main.control("ieOpacity").setValue(1);
+  EXPECT_EQ(alpha(own()), faintest) << "IE closed: the program's own window";
 }
 
-TEST_F(Appearance, PinBoxesReapplyAllThreeInOrderPinningAndReleasing) {
-  const auto ie = p.wm.openBrowser(BrowserKind::IE);
-  const auto chrome = p.wm.openBrowser(BrowserKind::Chrome);
-  const auto firefox = p.wm.openBrowser(BrowserKind::Firefox);
+// Any pin box applies all three again: a ticked box pins its browser, a clear one releases it, whoever pinned
+// it. A browser started later waits for the next click.
+TEST_F(Appearance, PinBoxes) {
+  const auto ie = p.wm.openBrowser(Browser::InternetExplorer);
+  const auto chrome = p.wm.openBrowser(Browser::Chrome);
   p.wm.SetWindowPos(ie, win32::kHwndTopmost, 0, 0, 0, 0, 3);  // pinned by somebody else
-
-  main.control("CHTopmostChk").SetValue(1);
+  main.control("chromePin").setValue(1);
   EXPECT_TRUE(pinned(chrome));
   EXPECT_FALSE(pinned(ie)) << "a clear box releases its browser";
-  EXPECT_FALSE(pinned(firefox));
-
-  main.control("FFTopmostChk").SetValue(1);
-  main.control("CHTopmostChk").SetValue(0);
-  EXPECT_TRUE(pinned(firefox));
+  main.control("chromePin").setValue(0);
+  main.control("iePin").setValue(1);
   EXPECT_FALSE(pinned(chrome));
-
-  p.wm.destroyWindow(firefox);
-  main.control("IETopmostChk").SetValue(1);  // Firefox gone: its call goes to handle 0 and is ignored
   EXPECT_TRUE(pinned(ie));
-  const auto late = p.wm.openBrowser(BrowserKind::Firefox);
-  EXPECT_FALSE(pinned(late)) << "a browser started later waits for the next click";
-  main.setAllTopMost();
-  EXPECT_TRUE(pinned(late));
+  const auto late = p.wm.openBrowser(Browser::Firefox);
+  main.control("firefoxPin").setValue(1);
+  p.wm.SetWindowPos(late, win32::kHwndNoTopmost, 0, 0, 0, 0, 3);
+  const auto later = p.wm.openBrowser(Browser::Firefox);
+  EXPECT_FALSE(pinned(later)) << "a browser started later waits for the next click";
+  main.applyPins();
+  EXPECT_TRUE(pinned(later));
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Which window is a browser's: its frontmost own frame, never a look-alike. The refresh key, a slider's fade
-// and a pin box all go through the lookup, so each case checks all three, through the main window.
+// Which windows a tile's refresh, fade and pin reach: its chosen browsers' own frames, the one the user sees
+// first, never a look-alike; and how each engine is asked to reload.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,158 +11,267 @@
 
 namespace {
 
-using platform::Hwnd;
+using fake::Hwnd;
+using platform::Browser;
 using testing_app::Session;
+using ui::Tile;
 
-struct Browser {
-  BrowserKind kind;
-  const char* className;
-  const char* program;
-  const char* tick;
+struct TileUse {
+  Tile tile;
+  Browser browser;     // chosen for the tile on a first start
   const char* slider;  // empty: no slider and no pin box
   const char* pin;
 };
-constexpr Browser kBrowsers[] = {
-    {BrowserKind::IE, "IEFrame", "iexplore.exe", "ie_chk", "IEHScroll", "IETopmostChk"},
-    {BrowserKind::Chrome, "Chrome_WidgetWin_1", "chrome.exe", "chrome_chk", "CHHScroll", "CHTopmostChk"},
-    {BrowserKind::Firefox, "MozillaWindowClass", "firefox.exe", "firefox_chk", "FFHScroll", "FFTopmostChk"},
-    {BrowserKind::Opera, "OperaWindowClass", "opera.exe", "opera_chk", "", ""}};
+constexpr TileUse kTiles[] = {{Tile::InternetExplorer, Browser::InternetExplorer, "ieOpacity", "iePin"},
+                              {Tile::Chrome, Browser::Chrome, "chromeOpacity", "chromePin"},
+                              {Tile::Firefox, Browser::Firefox, "firefoxOpacity", "firefoxPin"},
+                              {Tile::Opera, Browser::Opera, "", ""}};
 
-// The three uses of the lookup, as a user triggers them with only this browser ticked: the save chord's
-// refresh, its slider moved and its pin box (clear, then ticked); then which windows got a key, a fade or a
-// pin (a change of the always-on-top state) besides the program's own.
-std::vector<Hwnd> refreshFadeAndPin(Session& s, const Browser& b, int alpha) {
+const win32::BrowserWindowRule& ruleOf(Browser browser) {
+  return *std::ranges::find(win32::kBrowserWindowRules, browser, &win32::BrowserWindowRule::browser);
+}
+
+struct Touched {
+  std::vector<Hwnd> refreshed, faded;  // got messages; changed alpha or always-on-top state
+};
+
+// The three uses of the lookup, as a user makes them with only this tile ticked: the save chord's refresh,
+// its slider moved and its pin box (clear, then ticked); then which windows besides the program's own got
+// messages, and which a fade or a pin.
+Touched refreshFadeAndPin(Session& s, const TileUse& t, int alpha) {
   const std::vector<fake::Window> before = s.p.wm.windows();
-  s.main.control(b.tick).SetValue(1);
-  s.main.sendF5();
-  if (*b.slider) {
-    s.main.control(b.slider).SetValue(alpha);
-    s.main.control(b.pin).SetValue(0);
-    s.main.control(b.pin).SetValue(1);
+  for (const TileUse& other : kTiles) s.main.setTileTicked(other.tile, other.tile == t.tile);
+  s.main.refreshTickedBrowsers();
+  if (*t.slider) {
+    s.main.control(t.slider).setValue(alpha);
+    s.main.control(t.pin).setValue(0);
+    s.main.control(t.pin).setValue(1);
   }
-  std::vector<Hwnd> touched;
+  Touched touched;
   for (const fake::Window& was : before) {
     const fake::Window& now = *s.p.wm.window(was.hwnd);
-    if (was.hwnd != s.form.hWnd &&
-        (now.queue.size() > was.queue.size() || now.alpha != was.alpha || now.exStyle != was.exStyle))
-      touched.push_back(was.hwnd);
+    if (was.hwnd == s.form.window.value) continue;
+    if (now.queue.size() > was.queue.size()) touched.refreshed.push_back(was.hwnd);
+    if (now.alpha != was.alpha || now.exStyle != was.exStyle) touched.faded.push_back(was.hwnd);
   }
   return touched;
 }
 
 // Every kind of window that shares a browser's class but is not its frame, put in front of the real frame:
-// for every browser, the refresh, the fade and the pin still reach the frame and nothing else, then the newer
+// for every tile, the refresh, the fade and the pin still reach the frame and nothing else, then the newer
 // frame in front of it, then nothing once both are closed.
-TEST(BrowserLookup, LookAlikesInFrontOfTheFrameAreSkipped) {
-  using Make = std::function<void(fake::WindowManager&, const Browser&, Hwnd frame)>;
-  // A window of the browser's own program.
+TEST(BrowserLookup, LookAlikes) {
+  using Rule = win32::BrowserWindowRule;
+  using Make = std::function<void(fake::WindowManager&, const Rule&, Hwnd frame)>;
   const auto own = [](fake::WindowSpec spec, bool ownedByFrame = false) -> Make {
-    return [spec, ownedByFrame](auto& wm, const Browser& b, Hwnd frame) mutable {
+    return [spec, ownedByFrame](auto& wm, const Rule& rule, Hwnd frame) mutable {
       spec.process = wm.window(frame)->process;
       spec.owner = ownedByFrame ? frame : 0;
-      wm.createWindow(b.className, spec);
+      wm.createWindow(rule.windowClass, spec);
     };
   };
   const std::pair<const char*, Make> decoys[] = {
       {"an editor built on the same class",
-       [](auto& wm, const Browser& b, Hwnd) { wm.openProgram("C:\\VS Code\\Code.exe", b.className); }},
+       [](auto& wm, const Rule& rule, Hwnd) { wm.openProgram("C:\\VS Code\\Code.exe", rule.windowClass); }},
       {"a program whose name only ends like the browser's",
-       [](auto& wm, const Browser& b, Hwnd) {
-         wm.openProgram("C:\\x\\x" + std::string(b.program), b.className);
+       [](auto& wm, const Rule& rule, Hwnd) {
+         wm.openProgram("C:\\x\\x" + std::string(rule.imageName), rule.windowClass);
        }},
       {"a program we may not open",
-       [](auto& wm, const Browser& b, Hwnd) {
-         wm.createWindow(b.className, {.process = wm.startProcess(std::nullopt)});
+       [](auto& wm, const Rule& rule, Hwnd) {
+         wm.createWindow(rule.windowClass, {.process = wm.startProcess(std::nullopt)});
        }},
       {"a hidden window of the browser", own({.visible = false})},
       {"an owned popup directly above the frame", own({}, true)},
       {"a tool window of the browser", own({.toolWindow = true})},
       {"the browser's floating video window", own({.pictureInPicture = true})},
   };
-  for (const Browser& b : kBrowsers) {
+  for (const TileUse& t : kTiles) {
     for (const auto& [what, make] : decoys) {
-      SCOPED_TRACE(std::string(b.program) + ": " + what);
+      SCOPED_TRACE(std::string(ruleOf(t.browser).imageName) + ": " + what);
       Session s;
-      const Hwnd frame = s.p.wm.openBrowser(b.kind);
-      make(s.p.wm, b, frame);
-      EXPECT_EQ(refreshFadeAndPin(s, b, 100), std::vector<Hwnd>{frame});
-      const Hwnd newer = s.p.wm.openBrowser(b.kind);
-      EXPECT_EQ(refreshFadeAndPin(s, b, 80), std::vector<Hwnd>{newer})
-          << "looked up afresh: the frontmost frame";
+      const Hwnd frame = s.p.wm.openBrowser(t.browser);
+      make(s.p.wm, ruleOf(t.browser), frame);
+      const Touched first = refreshFadeAndPin(s, t, 100);
+      EXPECT_EQ(first.refreshed, std::vector<Hwnd>{frame});
+      EXPECT_EQ(first.faded, *t.slider ? std::vector<Hwnd>{frame} : std::vector<Hwnd>{});
+      const Hwnd newer = s.p.wm.openBrowser(t.browser);
+      EXPECT_EQ(refreshFadeAndPin(s, t, 80).refreshed, std::vector<Hwnd>{newer}) << "looked up afresh";
       for (Hwnd closed : {frame, newer}) s.p.wm.destroyWindow(closed);
-      EXPECT_EQ(refreshFadeAndPin(s, b, 50), std::vector<Hwnd>{}) << "without a frame, nothing is touched";
+      const Touched none = refreshFadeAndPin(s, t, 50);
+      EXPECT_TRUE(none.refreshed.empty() && none.faded.empty()) << "without a frame, nothing is touched";
+      EXPECT_EQ(s.main.control("status").caption(), "#0");
     }
   }
 }
 
 // Many generated desktops, as crowded as real ones: programs under browser and other names (some we may not
-// open), sharing the browsers' window classes, with owned popups, hidden, minimised, tool and floating video
-// windows in a random z-order. Whatever the desktop, the refresh key, a slider's fade and a pin reach only
-// the frontmost frame of the ticked browser's own program.
+// open), sharing the browsers' window classes, with owned popups, hidden, minimised, cloaked, tool and
+// floating video windows in a random z-order, and a random choice of the tile's browsers. Whatever the
+// desktop, the refresh reaches each chosen browser's frontmost frame (the visible desktop's first), a fade or
+// a pin only the frontmost of them, and nothing else.
+constexpr const char* kPrograms[] = {
+    "iexplore.exe", "chrome.exe", "firefox.exe",     "opera.exe",   "msedge.exe",     "brave.exe", "zen.exe",
+    "CHROME.EXE",   "Code.exe",   "thunderbird.exe", "xchrome.exe", "chrome.exe.old", "chrome"};
 constexpr const char* kClasses[] = {"IEFrame",          "Chrome_WidgetWin_1", "MozillaWindowClass",
                                     "OperaWindowClass", "Chrome_WidgetWin_1", "MozillaWindowClass",
                                     "Notepad"};
-constexpr const char* kPrograms[] = {"iexplore.exe", "chrome.exe",  "firefox.exe",    "opera.exe",
-                                     "CHROME.EXE",   "Firefox.Exe", "Code.exe",       "thunderbird.exe",
-                                     "msedge.exe",   "xchrome.exe", "chrome.exe.old", "chrome"};
-constexpr const char* kFolders[] = {"C:\\Program Files\\App\\", "D:/portable/", "C:\\chrome.exe\\", ""};
 
-// The file name of each process the generator started; nothing for one we may not open. The check reads the
-// windows as they were made and these names, never the code under test.
-using Programs = std::map<std::uint32_t, std::optional<std::string>>;
-
-Programs generateDesktop(fake::WindowManager& wm, std::mt19937& random) {
-  const auto chance = [&random](int inN) { return random() % inN == 0; };
-  Programs programs;
-  for (int n = 1 + static_cast<int>(random() % 8); n > 0; --n) {
-    std::optional<std::string> program;
-    if (!chance(8)) program = kPrograms[random() % std::size(kPrograms)];
-    const std::string folder = kFolders[random() % std::size(kFolders)];
-    programs[wm.startProcess(program ? std::optional(folder + *program) : std::nullopt)] = program;
-  }
-  for (int n = static_cast<int>(random() % 14); n > 0; --n) {
-    fake::WindowSpec spec{.process = std::next(programs.begin(), random() % programs.size())->first,
-                          .visible = !chance(4),
-                          .minimised = chance(6),
-                          .toolWindow = chance(8),
-                          .pictureInPicture = chance(10)};
-    std::vector<Hwnd> sameProcess;
-    for (const fake::Window& w : wm.windows())
-      if (w.process == spec.process) sameProcess.push_back(w.hwnd);
-    if (!sameProcess.empty() && chance(3)) spec.owner = sameProcess[random() % sameProcess.size()];
-    wm.createWindow(kClasses[random() % std::size(kClasses)], spec);
-  }
-  for (int n = static_cast<int>(random() % 4); n > 0 && !wm.windows().empty(); --n)
-    wm.bringToFront(wm.windows()[random() % wm.windows().size()].hwnd);
-  return programs;
-}
-
-TEST(GeneratedDesktops, KeysFadesAndPinsReachOnlyTheTickedBrowsersFrontmostFrame) {
+TEST(BrowserLookup, GeneratedDesktops) {
   std::mt19937 random(20261207);
   for (int round = 0; round < 1500; ++round) {
     Session s;
-    Programs programs = generateDesktop(s.p.wm, random);
-    programs[0] = std::nullopt;  // the program's own window
-    const Browser& ticked = kBrowsers[random() % std::size(kBrowsers)];
-    SCOPED_TRACE("round " + std::to_string(round) + ", ticked " + ticked.program);
-    const auto& windows = s.p.wm.windows();
-    const auto frame = std::ranges::find_if(windows, [&](const fake::Window& w) {
-      std::string program = programs.at(w.process).value_or("");
-      for (char& c : program) c = (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-      return w.className == ticked.className && program == ticked.program && w.visible && w.owner == 0 &&
-             !w.toolWindow && !w.pictureInPicture;
-    });
-    const Hwnd expected = frame == windows.end() ? 0 : frame->hwnd;
-    const std::vector<Hwnd> touched = refreshFadeAndPin(s, ticked, 1 + static_cast<int>(random() % 254));
-    EXPECT_EQ(touched, expected ? std::vector<Hwnd>{expected} : std::vector<Hwnd>{});
-    if (expected != 0) {
-      EXPECT_EQ(s.p.wm.posted(expected).size(), 3u) << "the browser's frame is refreshed once";
-      if (*ticked.slider) {
-        EXPECT_TRUE(s.p.wm.window(expected)->alpha.has_value());
-        EXPECT_TRUE(s.p.wm.window(expected)->exStyle & win32::kWsExTopmost);
-      }
+    auto& wm = s.p.wm;
+    const auto chance = [&random](int inN) { return random() % inN == 0; };
+    std::map<std::uint32_t, std::string> names{
+        {0, ""}};  // file name of each process; "" for none we may open
+    for (int n = 1 + static_cast<int>(random() % 8); n > 0; --n) {
+      const std::string program = chance(8) ? "" : kPrograms[random() % std::size(kPrograms)];
+      names[wm.startProcess(program.empty() ? std::nullopt : std::optional("D:\\apps\\" + program))] =
+          program;
     }
+    for (int n = static_cast<int>(random() % 14); n > 0; --n) {
+      fake::WindowSpec spec{.process = std::next(names.begin(), random() % names.size())->first,
+                            .visible = !chance(4),
+                            .minimised = chance(6),
+                            .cloaked = chance(6),
+                            .toolWindow = chance(8),
+                            .pictureInPicture = chance(10)};
+      if (!wm.windows().empty() && chance(4)) spec.owner = wm.windows()[random() % wm.windows().size()].hwnd;
+      wm.createWindow(kClasses[random() % std::size(kClasses)], spec);
+    }
+    const TileUse& t = kTiles[random() % std::size(kTiles)];
+    for (Browser b : refresh::familyOf(t.tile)) {
+      if (chance(2) != s.main.browserChoice().test(static_cast<std::size_t>(b))) s.main.toggleBrowser(b);
+    }
+    SCOPED_TRACE("round " + std::to_string(round));
+    // Each chosen browser's frame by the rule as a user would state it, read from the windows as made.
+    std::vector<const fake::Window*> frames;
+    for (Browser b : refresh::familyOf(t.tile)) {
+      if (!s.main.browserChoice().test(static_cast<std::size_t>(b))) continue;
+      const fake::Window* best = nullptr;
+      for (const fake::Window& w : wm.windows()) {
+        std::string name = names.at(w.process);
+        std::ranges::transform(name, name.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (std::ranges::none_of(win32::kBrowserWindowRules,
+                                 [&](const auto& r) {
+                                   return r.browser == b && w.className == r.windowClass &&
+                                          name == r.imageName;
+                                 }) ||
+            !w.visible || w.owner || w.toolWindow || w.pictureInPicture)
+          continue;
+        if (!best || (best->cloaked && !w.cloaked)) best = &w;
+        if (!w.cloaked) break;
+      }
+      if (best) frames.push_back(best);
+    }
+    std::vector<Hwnd> refreshed, faded;
+    for (const fake::Window* f : frames) {
+      const bool owed = f->className == "Chrome_WidgetWin_1" && (f->minimised || f->cloaked);
+      if (!owed) refreshed.push_back(f->hwnd);
+    }
+    const auto front = std::ranges::min_element(frames, {}, [&](const fake::Window* f) {
+      return std::pair(f->cloaked,
+                       std::ranges::find(wm.windows(), f->hwnd, &fake::Window::hwnd) - wm.windows().begin());
+    });
+    if (*t.slider && front != frames.end()) faded.push_back((*front)->hwnd);
+    Touched touched = refreshFadeAndPin(s, t, 1 + static_cast<int>(random() % 254));
+    std::ranges::sort(refreshed);
+    std::ranges::sort(touched.refreshed);
+    EXPECT_EQ(touched.refreshed, refreshed);
+    EXPECT_EQ(touched.faded, faded);
   }
+}
+
+// What each engine is posted, and when: a Chromium frame that is minimised or on another desktop is owed one
+// refresh however many saves come, sent when the user shows it; the others are asked at once.
+TEST(BrowserLookup, Engines) {
+  using win32::kWmActivate, win32::kWmAppCommand, win32::kWmKeyDown, win32::kWmKeyUp;
+  const auto legacy = std::vector<std::uint32_t>{kWmActivate, kWmKeyDown, kWmKeyUp};
+  const auto chromium = std::vector<std::uint32_t>{kWmActivate, kWmAppCommand};
+  const auto gecko = std::vector<std::uint32_t>{kWmKeyDown, kWmKeyUp};
+  const struct {
+    const char* what;
+    Browser browser;
+    const char* cls;  // when it differs from the browser's first row
+    fake::WindowSpec spec;
+    std::vector<std::uint32_t> now, afterShown;
+  } rows[] = {
+      {"Chrome", Browser::Chrome, nullptr, {}, chromium, {}},
+      {"Chrome minimised", Browser::Chrome, nullptr, {.minimised = true}, {}, chromium},
+      {"Edge on another desktop", Browser::Edge, nullptr, {.cloaked = true}, {}, chromium},
+      {"today's Opera", Browser::Opera, nullptr, {.minimised = true}, {}, chromium},
+      {"Opera before 2013", Browser::Opera, "OperaWindowClass", {.minimised = true}, legacy, {}},
+      {"Firefox minimised", Browser::Firefox, nullptr, {.minimised = true}, gecko, {}},
+      {"Zen on another desktop", Browser::Zen, nullptr, {.cloaked = true}, gecko, {}},
+      {"Internet Explorer", Browser::InternetExplorer, nullptr, {}, legacy, {}},
+  };
+  for (const auto& row : rows) {
+    Session s;
+    fake::WindowSpec spec = row.spec;
+    spec.process = s.p.wm.startProcess("C:\\b\\" + std::string(ruleOf(row.browser).imageName));
+    const Hwnd frame = s.p.wm.createWindow(row.cls ? row.cls : ruleOf(row.browser).windowClass, spec);
+    const auto messages = [&] {
+      std::vector<std::uint32_t> got;
+      for (const fake::Posted& m : std::exchange(s.p.wm.window(frame)->queue, {})) {
+        got.push_back(m.msg);
+        if (m.msg == kWmAppCommand) {
+          EXPECT_EQ(m.wParam, static_cast<std::uintptr_t>(frame)) << row.what;
+          EXPECT_EQ(m.lParam >> 16, 0x1003) << row.what << ": the browser command refresh, from no device";
+        }
+        if (m.msg == kWmActivate) {
+          EXPECT_EQ(m.wParam, win32::kWaActive) << row.what;
+          EXPECT_EQ(m.lParam, 0) << row.what;
+        }
+        if (m.msg == kWmKeyDown || m.msg == kWmKeyUp) {
+          EXPECT_EQ(m.wParam, 0x74u) << row.what << ": F5";
+        }
+      }
+      return got;
+    };
+    for (int save = 0; save < 3; ++save) {
+      s.p.desktop.refresh({{frame}, row.browser});
+      EXPECT_EQ(messages(), row.now) << row.what << ", save " << save;
+    }
+    s.p.wm.show(s.p.wm.createWindow("Notepad"));
+    EXPECT_EQ(messages(), std::vector<std::uint32_t>{}) << row.what << ": another window shown";
+    s.p.wm.show(frame);
+    EXPECT_EQ(messages(), row.afterShown) << row.what << ": once shown, whatever was owed, once";
+    s.p.wm.show(frame);
+    EXPECT_EQ(messages(), std::vector<std::uint32_t>{}) << row.what;
+    EXPECT_FALSE(s.p.wm.watchingShownWindows()) << row.what << ": nothing owed, nothing watched";
+  }
+  Session s;
+  const Hwnd closed = s.p.wm.openBrowser(Browser::Chrome, {.minimised = true});
+  s.p.desktop.refresh({{closed}, Browser::Chrome});
+  s.p.wm.destroyWindow(closed);
+  s.p.wm.show(s.p.wm.createWindow("Notepad"));
+  EXPECT_FALSE(s.p.wm.watchingShownWindows()) << "a closed window is owed nothing";
+}
+
+// A tile refreshes each of its chosen browsers that runs, in its family's order, and no other; the status
+// shows the last. Its slider and pin act on the frontmost frame among them on the desktop the user sees.
+TEST(BrowserLookup, Families) {
+  Session s;
+  s.main.start();
+  auto& wm = s.p.wm;
+  const Hwnd edge = wm.openBrowser(Browser::Edge);
+  const Hwnd brave = wm.openBrowser(Browser::Brave);
+  const Hwnd chrome = wm.openBrowser(Browser::Chrome);
+  const Hwnd hidden = wm.openBrowser(Browser::Edge, {.cloaked = true});
+  wm.openProgram("C:\\VS Code\\Code.exe", "Chrome_WidgetWin_1");
+  s.main.toggleBrowser(Browser::Edge);
+  EXPECT_EQ(s.p.settings.get("Browsers"), "chrome,msedge,firefox,opera,iexplore,");
+  s.save();
+  for (auto [hwnd, count] : {std::pair{edge, 2u}, {chrome, 2u}, {brave, 0u}, {hidden, 0u}})
+    EXPECT_EQ(wm.posted(hwnd).size(), count) << hwnd;
+  EXPECT_EQ(s.main.control("status").caption(), "#" + std::to_string(edge)) << "Edge comes after Chrome";
+  s.main.control("chromeOpacity").setValue(90);
+  EXPECT_EQ(wm.window(chrome)->alpha, 90)
+      << "the frontmost of the chosen, not the cloaked Edge in front of it";
+  s.main.control("chromePin").setValue(1);
+  EXPECT_TRUE(wm.window(chrome)->exStyle & win32::kWsExTopmost);
+  EXPECT_FALSE(wm.window(hidden)->exStyle & win32::kWsExTopmost);
 }
 
 }  // namespace

@@ -38,13 +38,18 @@ class Input : public ::testing::Test {
     for (const char* name : {"pad", "box", "bar", "label", "inner", "panel"}) {
       form::Control& control = c(name);
       const std::string n = name;
-      control.MouseDown = [this, n](const form::MouseEvent& e) { log.push_back(n + " down " + describe(e)); };
-      control.MouseMove = [this, n](const form::MouseEvent& e) { log.push_back(n + " move " + describe(e)); };
-      control.MouseUp = [this, n](const form::MouseEvent& e) { log.push_back(n + " up " + describe(e)); };
-      control.Click = [this, n] { log.push_back(n + " click"); };
-      control.KeyDown = [this, n](int key, int) { log.push_back(n + " key " + std::to_string(key)); };
+      control.onMouseDown = [this, n](const form::MouseEvent& e) {
+        log.push_back(n + " down " + describe(e));
+      };
+      control.onMouseMove = [this, n](const form::MouseEvent& e) {
+        log.push_back(n + " move " + describe(e));
+      };
+      control.onMouseUp = [this, n](const form::MouseEvent& e) { log.push_back(n + " up " + describe(e)); };
+      control.onClick = [this, n] { log.push_back(n + " click"); };
+      control.onContextMenu = [this, n] { log.push_back(n + " menu"); };
+      control.onKeyDown = [this, n](int key, int) { log.push_back(n + " key " + std::to_string(key)); };
     }
-    c("bar").Change = [this] { log.push_back("bar change " + std::to_string(c("bar").Value())); };
+    c("bar").onChange = [this] { log.push_back("bar change " + std::to_string(c("bar").value())); };
     form.onCaptureChanged = [this](bool held) { captures.push_back(held); };
     form.focusFirst();
   }
@@ -59,7 +64,7 @@ class Input : public ::testing::Test {
 
 // The pressed control holds the pointer: moves and the release reach it wherever the pointer goes, a second
 // button goes to it too, and losing the pointer gives it its release; it is free again only when all are up.
-TEST_F(Input, ThePressedControlHoldsThePointerUntilEveryButtonIsUpOrThePointerIsLost) {
+TEST_F(Input, Capture) {
   form.mouseDown(200, 300, kL, 0);
   form.mouseMove(2500, 2500, kL, 0);  // over the panel's area
   form.mouseMove(-40, 4000, kL, 0);   // outside the form
@@ -92,7 +97,7 @@ TEST_F(Input, ThePressedControlHoldsThePointerUntilEveryButtonIsUpOrThePointerIs
 
 // A press also focuses the window it lands on when that can take the focus: the control itself when windowed,
 // else the surface it is drawn on.
-TEST_F(Input, AClickIsALeftPressAndReleaseOnTheSameControlAndAPressMovesTheFocus) {
+TEST_F(Input, ClicksAndFocus) {
   struct Case {
     float downX, downY, upX, upY;
     int button;
@@ -103,7 +108,7 @@ TEST_F(Input, AClickIsALeftPressAndReleaseOnTheSameControlAndAPressMovesTheFocus
       {200, 2200, 250, 2250, kL, true, "bar"},    // a label on the frame: a frame never takes the focus
       {200, 300, 550, 550, kL, true, "pad"},      // anywhere on the label drawn on the pad
       {200, 300, 650, 300, kL, false, "pad"},     // released off it, on the pad
-      {200, 300, 200, 300, kR, false, "pad"},     // right button
+      {200, 300, 200, 300, kR, false, "pad"},     // right button: a menu, not a click
       {2000, 200, 2000, 300, kL, true, "pad"},    // the pad itself
       {200, 300, 5000, 300, kL, false, "pad"},    // released outside the form
   };
@@ -112,31 +117,32 @@ TEST_F(Input, AClickIsALeftPressAndReleaseOnTheSameControlAndAPressMovesTheFocus
     form.mouseUp(t.upX, t.upY, 0, 0);
     const auto events = take();
     EXPECT_EQ(events.back().ends_with("click"), t.clicks) << events.back();
+    EXPECT_EQ(events.back().ends_with("menu"), t.button == kR) << events.back();
     EXPECT_EQ(form.captured(), nullptr);
     EXPECT_EQ(form.focused()->name(), t.focused) << events.back();
   }
 }
 
-TEST_F(Input, ACheckBoxTogglesOnAClickAndOnTheReleaseOfSpaceRaisingClickEachTime) {
+TEST_F(Input, CheckBox) {
   form::Control& box = c("box");
   form.mouseDown(1100, 200, kL, 0);
   form.mouseUp(1100, 200, 0, 0);
-  EXPECT_EQ(box.Value(), 1);
+  EXPECT_EQ(box.value(), 1);
   EXPECT_EQ(form.focused(), &box);
   form.keyDown(form::kKeySpace, 0);
   form.keyDown(form::kKeySpace, 0);  // held: the key repeats
-  EXPECT_EQ(box.Value(), 1) << "nothing until Space is let go";
+  EXPECT_EQ(box.value(), 1) << "nothing until Space is let go";
   form.keyUp(form::kKeySpace, 0);
-  EXPECT_EQ(box.Value(), 0);
+  EXPECT_EQ(box.value(), 0);
   form.keyDown(form::kKeySpace, 0);
   form.keyDown(form::kKeyTab, 0);
   form.keyUp(form::kKeySpace, 0);
-  EXPECT_EQ(box.Value(), 0) << "the focus moved on before Space was let go";
+  EXPECT_EQ(box.value(), 0) << "the focus moved on before Space was let go";
   EXPECT_EQ(take(), (std::vector<std::string>{"box down 1 100,100", "box up 1 100,100", "box click",
                                               "box key 32", "box key 32", "box click", "box key 32"}));
 }
 
-TEST_F(Input, AScrollBarChangesOncePerArrowOrTrackClickAndWhenItsThumbIsLetGo) {
+TEST_F(Input, ScrollBar) {
   using enum ScrollAction;
   const std::pair<ScrollAction, int> steps[] = {
       {LineLeft, 0},   {LineRight, 0},    {PageRight, 0}, {PageRight, 0}, {LineRight, 0},     {PageLeft, 0},
@@ -151,23 +157,31 @@ TEST_F(Input, AScrollBarChangesOncePerArrowOrTrackClickAndWhenItsThumbIsLetGo) {
 
 // Windowed controls are real child windows in a host, and a real child window always lies above what its
 // parent draws itself: the model must agree, whatever order the layout lists them in.
-TEST_F(Input, WindowedControlsStackAboveWindowlessOnesAndKeepTheirOrderAmongThemselves) {
+TEST_F(Input, Stacking) {
   std::vector<std::string> names;
   for (const auto& child : c("pad").children()) names.push_back(child->name());
   EXPECT_EQ(names, (std::vector<std::string>{"box", "bar", "panel", "label"}));
 }
 
-TEST_F(Input, ALabelThatSizesItselfTakesItsCaptionsSizeAndAnotherOnlyGrowsToFitIt) {
-  form.add({.name = "sized", .kind = Kind::Label, .rect = {0, 0, 900, 300}, .autoSize = true});
-  form.add({.name = "fixed", .kind = Kind::Label, .rect = {0, 0, 900, 300}});
-  form::Control& sized = c("sized");
-  form::Control& fixed = c("fixed");
-  for (form::Control* label : {&sized, &fixed}) label->fitCaption(600, 200);
-  EXPECT_EQ(std::pair(sized.Width(), sized.Height()), std::pair(600, 200));
-  EXPECT_EQ(std::pair(fixed.Width(), fixed.Height()), std::pair(900, 300));
-  for (form::Control* label : {&sized, &fixed}) label->fitCaption(1200, 400);
-  EXPECT_EQ(std::pair(sized.Width(), sized.Height()), std::pair(1200, 400));
-  EXPECT_EQ(std::pair(fixed.Width(), fixed.Height()), std::pair(1200, 300));
+// A label takes its caption's measured width and one device pixel more, at any scale; one that does not size
+// itself only grows, so a substitute font never cuts its text. Labels without a caption keep their box.
+TEST_F(Input, LabelsFitTheirCaptions) {
+  form.add(
+      {.name = "sized", .kind = Kind::Label, .rect = {0, 0, 900, 300}, .caption = "a", .autoSize = true});
+  form.add({.name = "fixed", .kind = Kind::Label, .rect = {0, 0, 900, 300}, .caption = "b"});
+  const auto size = [](const form::Control& l) { return std::pair(l.width(), l.height()); };
+  for (const auto& [dpi, measured, sized, fixed] :
+       {std::tuple{96, platform::PixelPoint{39, 13}, std::pair(600, 195), std::pair(900, 300)},
+        std::tuple{144, platform::PixelPoint{89, 20}, std::pair(900, 200), std::pair(900, 300)},
+        std::tuple{120, platform::PixelPoint{99, 25}, std::pair(1200, 300), std::pair(1200, 300)}}) {
+    form.setDpi(platform::Dpi(dpi));
+    form.fitLabels([&](const form::Control& l) -> std::optional<platform::PixelPoint> {
+      return l.caption().empty() ? std::nullopt : std::optional(measured);
+    });
+    EXPECT_EQ(size(c("sized")), sized) << dpi;
+    EXPECT_EQ(size(c("fixed")), fixed) << dpi;
+    EXPECT_EQ(size(c("label")), std::pair(500, 500)) << "no caption";
+  }
 }
 
 }  // namespace

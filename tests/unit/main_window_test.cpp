@@ -1,3 +1,5 @@
+// The main window's behaviour as a user meets it: what a start applies, what each click does and stores,
+// the family menus, the delay, starting with the session, the panel and the keyboard, and dragging.
 #include <gtest/gtest.h>
 
 #include <tuple>
@@ -6,167 +8,253 @@
 
 namespace {
 
+using platform::Browser;
 using testing_app::Session;
-using StartUp = testing_app::App;
-using Toggles = testing_app::Loaded;
+using ui::Tile;
+using Started = testing_app::Started;
 using Moving = testing_app::App;
 
-constexpr std::string_view kOperaMessage = ":( 暂不支持 Opera 浏览器";
-
-TEST_F(StartUp, ASecondCopyEndsAtOnceAndTouchesNothing) {
-  p.process.anotherCopyRunning = true;
-  p.settings.setApps("ie,");
-  main.Form_Load();
-  EXPECT_TRUE(p.process.ended);
-  EXPECT_FALSE(p.keyboard.watching());
-  EXPECT_EQ(value("ie_chk"), 0);
-  EXPECT_EQ(p.wm.window(form.hWnd)->exStyle, 0);
+TEST(StartUp, SecondCopy) {
+  Session s;
+  s.p.process.anotherCopyRunning = true;
+  s.p.settings.set("Apps", "ie,");
+  s.main.start();
+  EXPECT_TRUE(s.p.process.ended);
+  EXPECT_FALSE(s.p.keyboard.watching());
+  EXPECT_EQ(s.value("ieBox"), 0);
+  EXPECT_EQ(s.p.wm.window(s.form.window.value)->exStyle, 0) << "not even pinned";
 }
 
 // Whatever is stored is the user's last choice, automatic refresh included: a box is ticked exactly when its
 // exact token is among the comma-separated ones. Only an absent value is a first start, which ticks Chrome
-// and automatic refresh. Nothing is written back, and a stored Opera raises its message once, however often
-// it is listed. Every start pins the window and makes the tiles transparent.
-TEST(StoredSelection, OnlyExactTokensTickAnAbsentValueIsAFirstStartAndNothingIsWrittenBack) {
-  const char* boxes[][3] = {{"ie", "ie_chk", "ie_checked"},
-                            {"chrome", "chrome_chk", "chrome_checked"},
-                            {"firefox", "firefox_chk", "firefox_checked"},
-                            {"opera", "opera_chk", "opera_checked"},
-                            {"autorefresh", "auto_chk", "auto_check"}};
+// and automatic refresh. Nothing is written back. Every start pins the window and makes the tiles
+// transparent.
+TEST(StartUp, StoredSelection) {
+  const char* boxes[][3] = {{"ie", "ieBox", "ieTick"},
+                            {"chrome", "chromeBox", "chromeTick"},
+                            {"firefox", "firefoxBox", "firefoxTick"},
+                            {"opera", "operaBox", "operaTick"},
+                            {"autorefresh", "autoRefreshBox", "autoRefreshTick"}};
   for (const std::optional<std::string>& stored : std::vector<std::optional<std::string>>{
-           std::nullopt, "", ",,,", "ie,firefox,autorefresh,", "opera,opera,autorefresh,",
-           "Chrome,IE,AUTOREFRESH,", "ie,Autorefresh,", "chrome;ie", " ie, chrome ,ie;,", "xyz",
-           std::string("ie\0,firefox,", 12), std::string(40000, ',') + "ie,"}) {
+           std::nullopt, "", ",,,", "ie,firefox,autorefresh,", "opera,opera,", "Chrome,IE,AUTOREFRESH,",
+           "chrome;ie", " ie, chrome ,ie;,", std::string("ie\0,firefox,", 12),
+           std::string(40000, ',') + "ie,"}) {
     SCOPED_TRACE(stored ? stored->substr(0, 40) : "nothing stored");
     Session s;
-    if (stored) s.p.settings.setApps(*stored);
-    s.main.Form_Load();
+    if (stored) s.p.settings.set("Apps", *stored);
+    s.main.start();
     const std::string ticked = stored ? "," + *stored + "," : ",chrome,autorefresh,";
     for (const auto& [token, box, tick] : boxes) {
       const bool present = ticked.find("," + std::string(token) + ",") != std::string::npos;
       EXPECT_EQ(s.value(box), present ? 1 : 0) << box;
       EXPECT_EQ(s.visible(tick), present) << tick;
     }
-    EXPECT_EQ(s.p.keyboard.watching(), s.value("auto_chk") == 1);
+    EXPECT_EQ(s.p.keyboard.watching(), s.value("autoRefreshBox") == 1);
     EXPECT_EQ(s.p.settings.writes, 0);
-    EXPECT_EQ(s.p.process.messages.size(), s.value("opera_chk") == 1 ? 1u : 0u);
-    EXPECT_TRUE(s.p.wm.window(s.form.hWnd)->exStyle & win32::kWsExTopmost);
-    for (auto tile : {"chrome_check", "ie_check", "firefox_check", "opera_check"}) {
-      EXPECT_EQ(s.main.control(tile).BackStyle(), 0) << tile << " is made transparent";
+    EXPECT_TRUE(s.p.wm.window(s.form.window.value)->exStyle & win32::kWsExTopmost);
+    for (auto tile : {"chromeTile", "ieTile", "firefoxTile", "operaTile"}) {
+      EXPECT_FALSE(s.main.control(tile).opaque()) << tile;
     }
   }
 }
 
-// Each click lands on a tile's label or its visible tick, or on automatic refresh's label or small tick,
-// flips the box and stores the whole selection at once; the watcher follows automatic refresh.
-TEST_F(Toggles, EachClickFlipsWhatItLandsOnAndStoresTheWholeSelection) {
+// The browsers chosen for each tile: unknown tokens are ignored; absent, the tiles' four browsers. Opera and
+// Internet Explorer, alone in their tiles, cannot be unchosen. The delay: a whole number of milliseconds up
+// to two seconds, anything else none.
+TEST(StartUp, StoredBrowsersAndDelay) {
   const struct {
-    float x, y;
-    const char *took, *box, *tick;
+    std::optional<std::string> browsers, delay;
+    std::string chosen;  // as stored again
+    const char* delayShown;
+  } rows[] = {
+      {std::nullopt, std::nullopt, "chrome,firefox,opera,iexplore,", "0 毫秒"},
+      {"", "600", "opera,iexplore,", "600 毫秒"},
+      {"brave,zen,Chrome,safari,,brave", "2000", "brave,zen,opera,iexplore,", "2000 毫秒"},
+      {"msedge", "2001", "msedge,opera,iexplore,", "0 毫秒"},
+      {"vivaldi,librewolf,waterfox,", "-5", "vivaldi,librewolf,waterfox,opera,iexplore,", "0 毫秒"},
+      {"chrome,", " 100", "chrome,opera,iexplore,", "0 毫秒"},
+      {"chrome,", "1e3", "chrome,opera,iexplore,", "0 毫秒"},
+  };
+  for (const auto& row : rows) {
+    Session s;
+    if (row.browsers) s.p.settings.set("Browsers", *row.browsers);
+    if (row.delay) s.p.settings.set("Delay", *row.delay);
+    s.main.start();
+    EXPECT_EQ(settings::formatBrowserChoice(s.main.browserChoice()), row.chosen)
+        << row.browsers.value_or("-");
+    EXPECT_EQ(s.main.control("delayValue").caption(), row.delayShown) << row.delay.value_or("-");
+    EXPECT_EQ(s.p.settings.writes, 0);
+  }
+}
+
+// Each click lands on a tile's label or its visible tick, or on automatic refresh's label or small tick,
+// flips the choice and stores the whole selection at once; the watcher follows automatic refresh.
+TEST_F(Started, Clicks) {
+  const struct {
+    const char *at, *took, *box;
     int value;
     const char* stored;
   } clicks[] = {
-      {2400, 1600, "ie_check", "ie_chk", "ie_checked", 1, "ie,chrome,autorefresh,"},
-      {2400, 1600, "ie_checked", "ie_chk", "ie_checked", 0, "chrome,autorefresh,"},
-      {3780, 1600, "firefox_check", "firefox_chk", "firefox_checked", 1, "chrome,firefox,autorefresh,"},
-      {1040, 1600, "chrome_checked", "chrome_chk", "chrome_checked", 0, "firefox,autorefresh,"},
-      {1500, 2700, "auto_lbl", "auto_chk", "auto_check", 0, "firefox,"},
-      {1500, 2700, "auto_lbl", "auto_chk", "auto_check", 1, "firefox,autorefresh,"},
-      {680, 2730, "auto_check", "auto_chk", "auto_check", 0, "firefox,"},
-      {3780, 1600, "firefox_checked", "firefox_chk", "firefox_checked", 0, ""},
+      {"ieTile", "ieTile", "ieBox", 1, "ie,chrome,autorefresh,"},
+      {"ieTile", "ieTick", "ieBox", 0, "chrome,autorefresh,"},
+      {"firefoxTile", "firefoxTile", "firefoxBox", 1, "chrome,firefox,autorefresh,"},
+      {"chromeTile", "chromeTick", "chromeBox", 0, "firefox,autorefresh,"},
+      {"operaTile", "operaTile", "operaBox", 1, "firefox,opera,autorefresh,"},
+      {"autoRefreshLabel", "autoRefreshLabel", "autoRefreshBox", 0, "firefox,opera,"},
+      {"autoRefreshLabel", "autoRefreshLabel", "autoRefreshBox", 1, "firefox,opera,autorefresh,"},
+      {"autoRefreshTick", "autoRefreshTick", "autoRefreshBox", 0, "firefox,opera,"},
+      {"firefoxTile", "firefoxTick", "firefoxBox", 0, "opera,"},
   };
-  main.chrome_check_Click();
-  EXPECT_EQ(value("chrome_chk"), 1) << "ticking a ticked browser keeps it";
-  EXPECT_EQ(p.settings.apps(), "chrome,autorefresh,") << "and stores the selection";
   for (const auto& c : clicks) {
-    SCOPED_TRACE(c.stored);
-    EXPECT_EQ(clickAt(c.x, c.y), c.took);
-    EXPECT_EQ(value(c.box), c.value);
-    EXPECT_EQ(visible(c.tick), c.value == 1);
-    EXPECT_EQ(p.settings.apps(), c.stored);
-    EXPECT_EQ(p.keyboard.watching(), value("auto_chk") == 1);
+    EXPECT_EQ(click(c.at), c.took) << c.stored;
+    EXPECT_EQ(value(c.box), c.value) << c.stored;
+    EXPECT_EQ(p.settings.get("Apps"), c.stored);
+    EXPECT_EQ(p.keyboard.watching(), value("autoRefreshBox") == 1) << c.stored;
   }
+  EXPECT_TRUE(p.process.messages.empty()) << "Opera is refreshed like the others, without a word";
   p.settings.refuseWrites = true;
-  EXPECT_EQ(clickAt(3780, 1600), "firefox_check");
-  EXPECT_EQ(value("firefox_chk"), 1) << "a refused write leaves the window's own state";
-  EXPECT_TRUE(visible("firefox_checked"));
-  EXPECT_EQ(p.settings.apps(), "");
+  EXPECT_EQ(click("ieTile"), "ieTile");
+  EXPECT_EQ(value("ieBox"), 1) << "a refused write leaves the window's own state";
+  EXPECT_TRUE(visible("ieTick"));
 }
 
-TEST_F(Toggles, OperaShowsItsMessageOnEveryChangeAndIsStillStoredAndRefreshed) {
-  EXPECT_EQ(clickAt(5150, 1600), "opera_check");
-  EXPECT_EQ(p.process.messages, std::vector<std::string>{std::string(kOperaMessage)});
-  EXPECT_EQ(p.settings.apps(), "chrome,opera,autorefresh,");
-  const auto opera = p.wm.openBrowser(platform::BrowserKind::Opera);
-  for (int vk : {17, 83}) p.keyboard.press(vk);  // Ctrl then S, as the watcher hears them
-  for (int vk : {83, 17}) p.keyboard.release(vk);
-  EXPECT_EQ(p.wm.posted(opera).size(), 3u);
-  EXPECT_EQ(main.control("handle_lbl").Caption(), "#" + std::to_string(opera)) << "the last handle refreshed";
-  clickAt(5150, 1600);
-  EXPECT_EQ(p.process.messages.size(), 2u) << "unticking shows it again";
+// A right click on the Chrome or Firefox tile (or its tick) offers the tile's family with check marks;
+// choosing one flips it, stores the choice and changes what the tile refreshes and what its tool tip says.
+TEST_F(Started, FamilyMenus) {
+  std::vector<form::MenuItem> shown;
+  std::function<void(std::size_t)> choose;
+  form.onMenuRequested = [&](const std::vector<form::MenuItem>& items,
+                             std::function<void(std::size_t)> chosen) {
+    shown = items;
+    choose = std::move(chosen);
+  };
+  const auto marks = [&] {
+    std::string text;
+    for (const auto& item : shown) text += (item.checked ? "[x] " : "[ ] ") + item.text + "; ";
+    return text;
+  };
+  click("chromeTick", form::kRightButton);
+  EXPECT_EQ(marks(), "[x] Google Chrome / Chromium; [ ] Microsoft Edge; [ ] Brave; [ ] Vivaldi; ");
+  EXPECT_EQ(value("chromeBox"), 1) << "a right click does not untick";
+  choose(1);
+  EXPECT_EQ(p.settings.get("Browsers"), "chrome,msedge,firefox,opera,iexplore,");
+  EXPECT_NE(main.control("chromeTile").toolTip().find("Microsoft Edge"), std::string::npos);
+  EXPECT_NE(main.control("chromeTick").toolTip().find("右键"), std::string::npos) << "says how to choose";
+  const auto edge = p.wm.openBrowser(Browser::Edge);
+  save();
+  EXPECT_EQ(p.wm.posted(edge).size(), 2u) << "Edge is refreshed from now on";
+  click("firefoxTile", form::kRightButton);
+  EXPECT_EQ(marks(), "[x] Firefox; [ ] LibreWolf; [ ] Waterfox; [ ] Zen; ");
+  choose(0);
+  EXPECT_EQ(main.control("firefoxTile").toolTip().find("Firefox"), std::string::npos) << "none chosen";
+  shown.clear();
+  click("ieTile", form::kRightButton);
+  click("operaTile", form::kRightButton);
+  EXPECT_TRUE(shown.empty()) << "a tile of one browser has no menu";
+}
+
+// The refresh follows the last save by the delay: nothing before it, one refresh however many saves came
+// during the wait, looked up when it goes out. The slider stores its step.
+TEST(Delay, WaitsForTheLastSave) {
+  Session s;
+  s.p.settings.set("Delay", "600");
+  s.main.start();
+  const auto chrome = s.p.wm.openBrowser(Browser::Chrome);
+  const auto refreshes = [&] { return s.p.wm.posted(chrome).size() / 2; };
+  s.save();
+  s.p.clock.advance(300);
+  EXPECT_EQ(refreshes(), 0u);
+  s.save();
+  s.p.clock.advance(500);
+  EXPECT_EQ(refreshes(), 0u) << "the second save started the wait again";
+  s.p.clock.advance(100);
+  EXPECT_EQ(refreshes(), 1u);
+  EXPECT_FALSE(s.main.refreshWaiting());
+  s.main.control("delay").setValue(0);
+  EXPECT_EQ(s.p.settings.get("Delay"), "0");
+  EXPECT_EQ(s.main.control("delayValue").caption(), "0 毫秒");
+  s.save();
+  EXPECT_EQ(refreshes(), 2u) << "no delay: at once";
+  s.main.control("delay").setValue(3);
+  EXPECT_EQ(s.p.settings.get("Delay"), "500");
+}
+
+// The box shows, each time the panel opens, whether the session starts this copy; only a click changes it.
+TEST_F(Started, StartWithSession) {
+  main.openPanel();
+  EXPECT_EQ(value("startWithSession"), 0);
+  EXPECT_EQ(click("startWithSession"), "startWithSession");
+  EXPECT_TRUE(p.process.sessionStartsThisCopy);
+  p.process.sessionStartsThisCopy = false;  // removed elsewhere, or pointing at another copy
+  main.closePanel();
+  main.openPanel();
+  EXPECT_EQ(value("startWithSession"), 0) << "shows what is, not what was";
+  EXPECT_EQ(p.process.sessionEntryWrites, 1) << "opening the panel writes nothing";
+  click("startWithSession");
+  click("startWithSession");
+  EXPECT_FALSE(p.process.sessionStartsThisCopy);
+  EXPECT_EQ(p.process.sessionEntryWrites, 3);
 }
 
 // The panel opens and closes idempotently, and minimising keeps it. The background and the unseen list take
 // the focus; the panel's boxes and sliders only while it is open. Esc ends the program from the background
-// only, and unloading stops the watcher.
-TEST_F(Toggles, TheCloseMarkAndTheExitWordStopTheWatcherAndEnd) {
-  for (auto [x, y, name] : {std::tuple{5900.f, 300.f, "close_lnk"}, {5900.f, 2900.f, "exit_lnk"}}) {
-    main.watcher().start(form.hWnd);
-    p.process.ended = false;
-    EXPECT_EQ(clickAt(x, y), name);
-    EXPECT_TRUE(p.process.ended);
-    EXPECT_FALSE(p.keyboard.watching());
-  }
-}
-
-TEST_F(Toggles, ThePanelOpensIdempotentlyTabWalksIntoItAndEscEndsOnlyFromTheBackground) {
+// only; the close mark and the word Exit end it too, and ending stops the watcher.
+TEST_F(Started, PanelKeysAndEnding) {
   auto tab = [this](int shift = 0) {
     form.keyDown(form::kKeyTab, shift);
     return form.focused()->name();
   };
-  auto& panel = main.control("setting_frame");
-  ASSERT_EQ(form.focused()->name(), "MainBg");
-  EXPECT_EQ(tab(), "List1");
-  form.keyDown(27, 0);
+  auto& panel = main.control("panel");
+  EXPECT_GE(panel.top(), form.clientHeight()) << "parked below the client area";
+  ASSERT_EQ(form.focused()->name(), "background");
+  EXPECT_EQ(tab(), "unseenList");
+  form.keyDown(platform::kKeyEscape, 0);
   EXPECT_FALSE(p.process.ended);
-  EXPECT_EQ(tab(), "MainBg") << "with the panel closed only two controls take the focus";
-  EXPECT_EQ(clickAt(5250, 330), "setting_btn");
-  EXPECT_EQ(clickAt(5250, 330), "setting_frame") << "the open panel covers the button";
-  main.setting_btn_Click();
-  EXPECT_TRUE(panel.Visible());
-  EXPECT_EQ(panel.Top(), 130);
-  EXPECT_EQ(clickAt(5500, 60), "min_lnk") << "above the open panel";
+  EXPECT_EQ(tab(), "background") << "with the panel closed only two controls take the focus";
+  EXPECT_EQ(click("panelButton"), "panelButton");
+  EXPECT_EQ(click("panelButton"), "panel") << "the open panel covers the button";
+  main.openPanel();
+  const int openTop = panel.top();
+  EXPECT_TRUE(panel.visible());
+  EXPECT_LE(openTop + panel.height(), form.clientHeight()) << "open, inside the client area";
+  EXPECT_EQ(clickAt(middleOf("minimizeMark").first, openTop / 2.f), "minimizeMark") << "above the open panel";
   EXPECT_EQ(form.windowState(), form::WindowState::Minimized);
   form.setWindowState(form::WindowState::Normal);
-  EXPECT_TRUE(panel.Visible()) << "restored with the panel as it was";
-  for (auto next : {"List1", "IETopmostChk", "IEHScroll", "CHTopmostChk", "FFTopmostChk", "CHHScroll",
-                    "FFHScroll", "MainBg"}) {
+  EXPECT_TRUE(panel.visible()) << "restored with the panel as it was";
+  for (auto next : {"unseenList", "iePin", "ieOpacity", "chromePin", "firefoxPin", "chromeOpacity",
+                    "firefoxOpacity", "delay", "startWithSession", "background"}) {
     EXPECT_EQ(tab(), next);
   }
-  EXPECT_EQ(tab(form::kShiftKey), "FFHScroll");
-  EXPECT_EQ(clickAt(240 + 5500, 130 + 350), "close_setting_btn");
-  main.close_setting_btn_Click();
-  EXPECT_FALSE(panel.Visible());
-  EXPECT_EQ(panel.Top(), 130) << "closed, the panel is not parked again";
-  EXPECT_EQ(form.focused()->name(), "MainBg") << "closing the panel gives the focus back to the background";
-  form.keyDown(27, 0);
+  EXPECT_EQ(tab(form::kShiftKey), "startWithSession");
+  EXPECT_EQ(click("panelCloseCaption"), "panelCloseMark") << "the mark lies above its caption";
+  EXPECT_FALSE(panel.visible());
+  main.closePanel();
+  EXPECT_EQ(panel.top(), openTop) << "closed, the panel is not parked again";
+  EXPECT_EQ(form.focused()->name(), "background") << "closing the panel gives the focus back";
+  for (const char* mark : {"closeMark", "exitWord"}) {
+    p.process.ended = false;
+    EXPECT_EQ(click(mark), mark);
+    EXPECT_TRUE(p.process.ended) << mark;
+    EXPECT_FALSE(p.keyboard.watching()) << mark;
+    main.start();
+  }
+  form.keyDown(platform::kKeyEscape, 0);
   EXPECT_TRUE(p.process.ended);
-  main.Form_Unload();
+  main.windowClosed();
   EXPECT_FALSE(p.keyboard.watching());
 }
 
-TEST_F(Moving, OnlyTheLeftButtonAloneStartsADrag) {
+TEST_F(Moving, OnlyTheLeftButtonAloneDrags) {
   const std::vector<std::pair<std::vector<int>, bool>> presses = {
       {{form::kRightButton}, false},
       {{form::kMiddleButton}, false},
-      {{form::kRightButton, form::kRightButton | form::kLeftButton},
-       false},  // left pressed while right is held
+      {{form::kRightButton, form::kRightButton | form::kLeftButton}, false},  // left while right is held
       {{form::kLeftButton}, true},
   };
   for (const auto& [held, drags] : presses) {
     form.placedAt({32000, -32000});
     for (int buttons : held) form.mouseDown(0.f, 0.f, buttons, 0);
-    EXPECT_EQ(main.isDragging(), drags) << held.back();
+    EXPECT_EQ(main.dragging(), drags) << held.back();
     // Far beyond sixteen bits, where a window's place neither wraps nor fails.
     form.mouseMove(75000.f, -75000.f, held.back(), 0);
     EXPECT_EQ(form.position(),
@@ -178,9 +266,9 @@ TEST_F(Moving, OnlyTheLeftButtonAloneStartsADrag) {
 
 // The open panel drags the window exactly as the background does. However a drag ends, by a release reported
 // to either, or by losing the pointer, the window stays still afterwards and its place is stored once.
-TEST_F(Moving, EveryWayADragEndsLeavesTheWindowStillAndStoresItsPlaceOnce) {
-  main.setting_btn_Click();
-  for (const auto& [surface, at] : {std::pair{"MainBg", 100.f}, std::pair{"setting_frame", 3000.f}}) {
+TEST_F(Moving, EveryWayADragEnds) {
+  main.openPanel();
+  for (const auto& [surface, at] : {std::pair{"background", 100.f}, std::pair{"panel", 3000.f}}) {
     const std::vector<std::pair<std::string, std::function<void()>>> ends = {
         {"release", [&] { form.mouseUp(at - 45.f, at + 15.f, 0, 0); }},
         {"release outside the window", [&] { form.mouseUp(-9000.f, 90000.f, 0, 0); }},
@@ -197,12 +285,10 @@ TEST_F(Moving, EveryWayADragEndsLeavesTheWindowStillAndStoresItsPlaceOnce) {
       // The window has moved, so the pointer is reported at the grab point again.
       form.mouseMove(at - 45.f, at + 15.f, form::kLeftButton, 0);
       EXPECT_EQ(form.position(), (platform::PixelPoint{17, 11}));
-      EXPECT_EQ(form.Left(), 255) << "the same place in twips";
       EXPECT_EQ(p.settings.writes, 0) << "nothing is written while dragging";
       end();
       const platform::PixelPoint left = form.position();
-      EXPECT_EQ(p.settings.GetSetting("VaskF5", "Refresh", "Position"),
-                std::to_string(left.x) + "," + std::to_string(left.y));
+      EXPECT_EQ(p.settings.get("Position"), std::to_string(left.x) + "," + std::to_string(left.y));
       form.mouseMove(at + 900.f, at + 900.f, form::kLeftButton, 0);
       form.mouseMove(at - 900.f, at, 0, 0);
       EXPECT_EQ(form.position(), left) << "the window stays where the drag ended";

@@ -3,7 +3,7 @@
 
 #include "app_fixture.h"
 #include "platform/form/placement.h"
-#include "settings/position.h"
+#include "settings/stored.h"
 #include "ui/layout.h"
 
 namespace {
@@ -14,21 +14,22 @@ using testing_app::App;
 
 // A 100 % monitor on the left with a task bar along its bottom, and a 150 % laptop screen to its right.
 const std::vector<Monitor> kTwoMonitors = {
-    {.workArea = {0, 0, 1920, 1040}, .dpi = 96, .primary = true},
-    {.workArea = {1920, 0, 2880, 1800}, .dpi = 144, .primary = false},
+    {.workArea = {0, 0, 1920, 1040}, .dpi = platform::Dpi(96), .primary = true},
+    {.workArea = {1920, 0, 2880, 1800}, .dpi = platform::Dpi(144), .primary = false},
 };
 // The window is 416 by 217 pixels at 96 dpi and 624 by 326 at 144.
 constexpr PixelPoint kCentredOnPrimary = {(1920 - 416) / 2, (1040 - 217) / 2};
 
 // The laptop as the primary monitor.
-const std::vector<Monitor> kLaptopFirst = {{.workArea = {0, 0, 1920, 1040}, .dpi = 96, .primary = false},
-                                           {.workArea = {1920, 0, 2880, 1800}, .dpi = 144, .primary = true}};
+const std::vector<Monitor> kLaptopFirst = {
+    {.workArea = {0, 0, 1920, 1040}, .dpi = platform::Dpi(96), .primary = false},
+    {.workArea = {1920, 0, 2880, 1800}, .dpi = platform::Dpi(144), .primary = true}};
 
-TEST(StartPlacement, AStoredPlaceIsUsedWhenAtLeastHalfTheWindowIsSeenOnOneMonitorElseThePrimaryCentres) {
+TEST(Placement, StoredOrCentred) {
   struct Case {
     std::string what;
     std::optional<PixelPoint> stored;
-    form::Placement expected;
+    std::pair<PixelPoint, int> expected;  // where, at which dpi
     std::vector<Monitor> monitors = kTwoMonitors;
   };
   const std::vector<Case> cases = {
@@ -50,12 +51,12 @@ TEST(StartPlacement, AStoredPlaceIsUsedWhenAtLeastHalfTheWindowIsSeenOnOneMonito
   for (const Case& c : cases) {
     const form::Placement placed =
         form::startPlacement(c.stored, c.monitors, ui::kClientWidth, ui::kClientHeight);
-    EXPECT_EQ(placed.at, c.expected.at) << c.what;
-    EXPECT_EQ(placed.dpi, c.expected.dpi) << c.what;
+    EXPECT_EQ(placed.at, c.expected.first) << c.what;
+    EXPECT_EQ(placed.dpi.dots(), c.expected.second) << c.what;
   }
 }
 
-TEST(StoredPosition, OnlyTwoWholeNumbersSeparatedByACommaAreAPlace) {
+TEST(Placement, StoredPositionText) {
   const std::vector<std::pair<std::string, std::optional<PixelPoint>>> texts = {
       {"10,20", PixelPoint{10, 20}},
       {"-1920,-5", PixelPoint{-1920, -5}},
@@ -76,20 +77,37 @@ TEST(StoredPosition, OnlyTwoWholeNumbersSeparatedByACommaAreAPlace) {
   EXPECT_EQ(settings::formatPosition({-3, 42}), "-3,42");
 }
 
+// Conversions round to the nearest, halves away from zero; a scale a window system reports as none is 100 %;
+// a pointer position that is no number, or lies beyond any desktop, is no position.
+TEST(Units, RoundAndGuard) {
+  EXPECT_EQ(platform::Dpi(0), platform::Dpi(96));
+  EXPECT_EQ(platform::Dpi(-120).dots(), 96);
+  EXPECT_EQ(platform::toPixels(3255, platform::Dpi(96)), 217);
+  EXPECT_EQ(platform::toPixels(-22, platform::Dpi(96)), -1);
+  EXPECT_EQ(platform::toPixels(7, platform::Dpi(96)), 0);
+  EXPECT_EQ(platform::toTwips(217, platform::Dpi(144)), 2170);
+  EXPECT_EQ(platform::wholeTwips(-2.5), -3);
+  for (double bad : {std::nan(""), 1e12, -std::numeric_limits<double>::infinity()})
+    EXPECT_EQ(platform::wholeTwips(bad), std::nullopt) << bad;
+  testing_app::Session s;
+  EXPECT_EQ(s.form.controlAt(std::nanf(""), 10), nullptr)
+      << "a host's pointer that is no number is over nothing";
+}
+
 using WindowPlace = App;
 
-TEST_F(WindowPlace, TheWindowOpensWhereItWasLeftOrCentredThenAnUnusablePlaceIsReplacedAtTheNextMove) {
-  p.settings.SaveSetting("VaskF5", "Refresh", "Position", "2100,300");
+TEST_F(WindowPlace, OpensWhereLeft) {
+  p.settings.set("Position", "2100,300");
   main.placeWindow(kTwoMonitors);
   EXPECT_EQ(form.position(), (PixelPoint{2100, 300}));
-  EXPECT_EQ(form.dpi(), 144);
-  p.settings.setApps("ie,autorefresh,");
-  p.settings.SaveSetting("VaskF5", "Refresh", "Position", "not a place");
+  EXPECT_EQ(form.dpi().dots(), 144);
+  p.settings.set("Apps", "ie,autorefresh,");
+  p.settings.set("Position", "not a place");
   main.placeWindow(kTwoMonitors);
   EXPECT_EQ(form.position(), kCentredOnPrimary);
   drag(100.f, 100.f, 250.f, 400.f);
-  EXPECT_EQ(p.settings.GetSetting("VaskF5", "Refresh", "Position"), "762,431");
-  EXPECT_EQ(p.settings.apps(), "ie,autorefresh,");
+  EXPECT_EQ(p.settings.get("Position"), "762,431");
+  EXPECT_EQ(p.settings.get("Apps"), "ie,autorefresh,");
 }
 
 // The window system's part of a drag: the window takes the scale of the monitor that holds most of it, as
@@ -104,16 +122,16 @@ class AcrossMonitors : public App {
       // Both monitors are taller than the window and meet at x = 1920, so the one that holds most of the
       // window is the one that holds its middle.
       const int dpi =
-          form.position().x + platform::toPixels(form.ScaleWidth(), form.dpi()) / 2 < 1920 ? 96 : 144;
-      if (dpi == form.dpi()) return;
-      form.setDpi(dpi);
+          form.position().x + platform::toPixels(form.clientWidth(), form.dpi()) / 2 < 1920 ? 96 : 144;
+      if (dpi == form.dpi().dots()) return;
+      form.setDpi(platform::Dpi(dpi));
       dpiChanges.push_back(dpi);
     };
   }
 
   // The pointer at a point of the desktop, as the host reports it to the model.
   void pointerTo(PixelPoint screen, bool down) {
-    const float scale = 1440.f / static_cast<float>(form.dpi());
+    const float scale = 1440.f / static_cast<float>(form.dpi().dots());
     const float x = static_cast<float>(screen.x - form.position().x) * scale;
     const float y = static_cast<float>(screen.y - form.position().y) * scale;
     down ? form.mouseDown(x, y, form::kLeftButton, 0) : form.mouseMove(x, y, form::kLeftButton, 0);
@@ -121,7 +139,7 @@ class AcrossMonitors : public App {
 };
 
 // A grab point beyond the window once it is shown smaller stays on the window.
-TEST_F(AcrossMonitors, CrossingToAnotherScaleAndBackKeepsTheGrabPointWithoutBouncing) {
+TEST_F(AcrossMonitors, KeepsTheGrabPoint) {
   form.placedAt({1300, 400});
   pointerTo({1600, 500}, true);  // grabbed 300 pixels from the left edge
   for (const auto& [from, to, step] : {std::tuple{1600, 2400, 8}, {2400, 1600, -8}}) {
@@ -133,12 +151,12 @@ TEST_F(AcrossMonitors, CrossingToAnotherScaleAndBackKeepsTheGrabPointWithoutBoun
   EXPECT_EQ(dpiChanges, (std::vector<int>{144, 96})) << "one change of scale onto the laptop, one back";
   pointerTo({1650, 520}, false);
   form.mouseUp(0.f, 0.f, 0, 0);
-  EXPECT_EQ(p.settings.GetSetting("VaskF5", "Refresh", "Position"), "1350,420");
+  EXPECT_EQ(p.settings.get("Position"), "1350,420");
 
   form.placedAt({2000, 400});
-  form.setDpi(144);
+  form.setDpi(platform::Dpi(144));
   pointerTo({2000 + 600, 500}, true);  // near the right edge of the 624-pixel window
-  form.setDpi(96);                     // shown at 100 % from here on: 416 pixels wide
+  form.setDpi(platform::Dpi(96));      // shown at 100 % from here on: 416 pixels wide
   pointerTo({2000 + 610, 500}, false);
   EXPECT_EQ(form.position(), (PixelPoint{2610 - 415, 400}));
 }

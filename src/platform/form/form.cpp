@@ -133,7 +133,9 @@ void Form::moveTo(platform::PixelPoint at) {
 void Form::placedAt(platform::PixelPoint at) { position_ = at; }
 
 platform::PixelPoint Form::pointerOnScreen() const {
-  const auto pixels = [this](float twips) { return platform::toPixels(platform::wholeTwips(twips).value_or(0), dpi_); };
+  const auto pixels = [this](float twips) {
+    return platform::toPixels(platform::wholeTwips(twips).value_or(0), dpi_);
+  };
   return {position_.x + pixels(lastX_), position_.y + pixels(lastY_)};
 }
 

@@ -1,5 +1,6 @@
 // A small, portable model of a form and its controls: the properties the program uses, the events it handles,
-// stacking order, hit testing and keyboard focus. A host (Win32, GTK) renders it; unit tests drive it directly.
+// stacking order, hit testing and keyboard focus. A host (Win32, GTK) renders it; unit tests drive it
+// directly.
 //
 // Positions and sizes are in twips, relative to the containing control's client area.
 #pragma once
