@@ -266,6 +266,10 @@ TEST(BrowserLookup, Families) {
   for (auto [hwnd, count] : {std::pair{edge, 2u}, {chrome, 2u}, {brave, 0u}, {hidden, 0u}})
     EXPECT_EQ(wm.posted(hwnd).size(), count) << hwnd;
   EXPECT_EQ(s.main.control("status").caption(), "#" + std::to_string(edge)) << "Edge comes after Chrome";
+  EXPECT_EQ(s.p.desktop.findFrames(refresh::familyOf(Tile::Chrome)).size(), 3u) << "one frame a browser";
+  s.main.setTileTicked(Tile::Opera, true);
+  s.save();
+  EXPECT_EQ(s.main.control("status").caption(), "#0") << "the last ticked tile, Opera, is not running";
   s.main.control("chromeOpacity").setValue(90);
   EXPECT_EQ(wm.window(chrome)->alpha, 90)
       << "the frontmost of the chosen, not the cloaked Edge in front of it";
