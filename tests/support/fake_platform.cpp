@@ -33,15 +33,10 @@ Hwnd WindowManager::openBrowser(platform::Browser browser, WindowSpec spec) {
   return createWindow(rule->windowClass, spec);
 }
 
-void WindowManager::bringToFront(Hwnd hwnd) {
-  const auto it = std::ranges::find(windows_, hwnd, &Window::hwnd);
-  if (it != windows_.end()) std::rotate(windows_.begin(), it, it + 1);
-}
-
 void WindowManager::show(Hwnd hwnd) {
   if (Window* w = window(hwnd)) {
     w->minimised = w->cloaked = false;
-    if (onShown_) onShown_(hwnd);
+    if (const auto onShown = onShown_) onShown();
   }
 }
 
@@ -66,7 +61,7 @@ Hwnd WindowManager::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* clas
 
 bool WindowManager::PostMessageA(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) {
   Window* w = window(hwnd);
-  if (w) w->queue.push_back({nextSequence_++, msg, wParam, lParam});
+  if (w) w->queue.push_back({msg, wParam, lParam});
   return w != nullptr;
 }
 

@@ -21,7 +21,6 @@ namespace fake {
 using win32::Hwnd;
 
 struct Posted {
-  std::uint64_t sequence;  // global posting order, across all windows
   std::uint32_t msg;
   std::uintptr_t wParam;
   std::intptr_t lParam;
@@ -67,7 +66,6 @@ class WindowManager : public win32::User32 {
   void destroyWindow(Hwnd hwnd) {
     std::erase_if(windows_, [hwnd](const Window& w) { return w.hwnd == hwnd; });
   }
-  void bringToFront(Hwnd hwnd);
   // The user restores a minimised window, or switches to the virtual desktop of a cloaked one.
   void show(Hwnd hwnd);
   Window* window(Hwnd hwnd);
@@ -98,14 +96,13 @@ class WindowManager : public win32::User32 {
     return processes_.contains(processId) ? processes_[processId] : std::nullopt;
   }
   bool isCloaked(Hwnd hwnd) override { return window(hwnd) && window(hwnd)->cloaked; }
-  void watchShownWindows(std::function<void(Hwnd)> onShown) override { onShown_ = std::move(onShown); }
+  void watchShownWindows(std::function<void()> onShown) override { onShown_ = std::move(onShown); }
 
  private:
   std::vector<Window> windows_;  // front to back
   Hwnd nextHandle_ = 0x20000;
   std::map<std::uint32_t, std::optional<std::string>> processes_;  // no value: may not be opened
-  std::uint64_t nextSequence_ = 0;
-  std::function<void(Hwnd)> onShown_;
+  std::function<void()> onShown_;
 };
 
 // Time stands still unless a test moves it on; timers run as it passes them.

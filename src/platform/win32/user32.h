@@ -68,10 +68,11 @@ class User32 {
   // DwmGetWindowAttribute's DWMWA_CLOAKED: the window is on another virtual desktop, or hidden by the shell.
   // A call that fails (no desktop window manager, as under Wine) counts as not cloaked.
   virtual bool isCloaked(Hwnd hwnd) = 0;
-  // Calls back, on the user-interface thread, whenever a top-level window is restored, shown, uncloaked or
-  // brought to the foreground; an empty function stops it. The real one listens to the system's window
-  // events only while it is asked to.
-  virtual void watchShownWindows(std::function<void(Hwnd)> onShown) = 0;
+  // Calls back, on the user-interface thread, when a top-level window may have been restored, shown,
+  // uncloaked or brought to the foreground; an empty function stops it. The real one listens to the system's
+  // window events only while it is asked to (and, where the system raises none for other programs' windows,
+  // looks again now and then meanwhile).
+  virtual void watchShownWindows(std::function<void()> onShown) = 0;
 };
 
 }  // namespace win32

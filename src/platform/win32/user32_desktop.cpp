@@ -102,7 +102,7 @@ void User32Desktop::refresh(const platform::BrowserFrame& frame) {
       if (!hidden(hwnd)) {
         askChromium(hwnd);
       } else if (std::ranges::find(owed_, hwnd) == owed_.end()) {
-        if (owed_.empty()) user32_.watchShownWindows([this](Hwnd shownWindow) { shown(shownWindow); });
+        if (owed_.empty()) user32_.watchShownWindows([this] { deliverOwed(); });
         owed_.push_back(hwnd);
       }
       break;
@@ -127,12 +127,13 @@ void User32Desktop::askChromium(Hwnd hwnd) {
   user32_.PostMessageA(hwnd, kWmAppCommand, static_cast<std::uintptr_t>(hwnd), kRefreshCommand);
 }
 
-void User32Desktop::shown(Hwnd hwnd) {
-  std::erase_if(owed_, [this](Hwnd owed) { return !user32_.IsWindow(owed); });
-  if (const auto owed = std::ranges::find(owed_, hwnd); owed != owed_.end() && !hidden(hwnd)) {
-    owed_.erase(owed);
-    askChromium(hwnd);
-  }
+void User32Desktop::deliverOwed() {
+  std::erase_if(owed_, [this](Hwnd owed) {
+    if (!user32_.IsWindow(owed)) return true;  // closed: nothing to send any more
+    if (hidden(owed)) return false;
+    askChromium(owed);
+    return true;
+  });
   if (owed_.empty()) user32_.watchShownWindows(nullptr);
 }
 

@@ -87,7 +87,8 @@ class User32Desktop final : public platform::Desktop {
   const BrowserWindowRule* frameRule(Hwnd hwnd, std::span<const platform::Browser> browsers);
   bool hidden(Hwnd hwnd) { return user32_.IsIconic(hwnd) || user32_.isCloaked(hwnd); }
   void askChromium(Hwnd hwnd);
-  void shown(Hwnd hwnd);
+  // Sends what is owed to every owed frame that is shown now.
+  void deliverOwed();
 
   User32& user32_;
   std::vector<Hwnd> owed_;  // Chromium frames owed a refresh until they are shown
