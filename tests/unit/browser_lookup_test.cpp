@@ -57,59 +57,11 @@ Touched refreshFadeAndPin(Session& s, const TileUse& t, int alpha) {
   return touched;
 }
 
-// Every kind of window that shares a browser's class but is not its frame, put in front of the real frame:
-// for every tile, the refresh, the fade and the pin still reach the frame and nothing else, then the newer
-// frame in front of it, then nothing once both are closed.
-TEST(BrowserLookup, LookAlikes) {
-  using Rule = win32::BrowserWindowRule;
-  using Make = std::function<void(fake::WindowManager&, const Rule&, Hwnd frame)>;
-  const auto own = [](fake::WindowSpec spec, bool ownedByFrame = false) -> Make {
-    return [spec, ownedByFrame](auto& wm, const Rule& rule, Hwnd frame) mutable {
-      spec.process = wm.window(frame)->process;
-      spec.owner = ownedByFrame ? frame : 0;
-      wm.createWindow(rule.windowClass, spec);
-    };
-  };
-  const std::pair<const char*, Make> decoys[] = {
-      {"an editor built on the same class",
-       [](auto& wm, const Rule& rule, Hwnd) { wm.openProgram("C:\\VS Code\\Code.exe", rule.windowClass); }},
-      {"a program whose name only ends like the browser's",
-       [](auto& wm, const Rule& rule, Hwnd) {
-         wm.openProgram("C:\\x\\x" + std::string(rule.imageName), rule.windowClass);
-       }},
-      {"a program we may not open",
-       [](auto& wm, const Rule& rule, Hwnd) {
-         wm.createWindow(rule.windowClass, {.process = wm.startProcess(std::nullopt)});
-       }},
-      {"a hidden window of the browser", own({.visible = false})},
-      {"an owned popup directly above the frame", own({}, true)},
-      {"a tool window of the browser", own({.toolWindow = true})},
-      {"the browser's floating video window", own({.pictureInPicture = true})},
-  };
-  for (const TileUse& t : kTiles) {
-    for (const auto& [what, make] : decoys) {
-      SCOPED_TRACE(std::string(ruleOf(t.browser).imageName) + ": " + what);
-      Session s;
-      const Hwnd frame = s.p.wm.openBrowser(t.browser);
-      make(s.p.wm, ruleOf(t.browser), frame);
-      const Touched first = refreshFadeAndPin(s, t, 100);
-      EXPECT_EQ(first.refreshed, std::vector<Hwnd>{frame});
-      EXPECT_EQ(first.faded, *t.slider ? std::vector<Hwnd>{frame} : std::vector<Hwnd>{});
-      const Hwnd newer = s.p.wm.openBrowser(t.browser);
-      EXPECT_EQ(refreshFadeAndPin(s, t, 80).refreshed, std::vector<Hwnd>{newer}) << "looked up afresh";
-      for (Hwnd closed : {frame, newer}) s.p.wm.destroyWindow(closed);
-      const Touched none = refreshFadeAndPin(s, t, 50);
-      EXPECT_TRUE(none.refreshed.empty() && none.faded.empty()) << "without a frame, nothing is touched";
-      EXPECT_EQ(s.main.control("status").caption(), "#0");
-    }
-  }
-}
-
-// Many generated desktops, as crowded as real ones: programs under browser and other names (some we may not
-// open), sharing the browsers' window classes, with owned popups, hidden, minimised, cloaked, tool and
-// floating video windows in a random z-order, and a random choice of the tile's browsers. Whatever the
-// desktop, the refresh reaches each chosen browser's frontmost frame (the visible desktop's first), a fade or
-// a pin only the frontmost of them, and nothing else.
+// Many generated desktops, as crowded as real ones: programs under browser and other names (editors and mail
+// clients on the browsers' classes, names that only end like a browser's, programs we may not open), with
+// owned popups, hidden, minimised, cloaked, tool and floating video windows in a random z-order, and a random
+// choice of the tile's browsers. Whatever the desktop, the refresh reaches each chosen browser's frontmost
+// frame (the visible desktop's first), a fade or a pin only the frontmost of them, and nothing else.
 constexpr const char* kPrograms[] = {
     "iexplore.exe", "chrome.exe", "firefox.exe",     "opera.exe",   "msedge.exe",     "brave.exe", "zen.exe",
     "CHROME.EXE",   "Code.exe",   "thunderbird.exe", "xchrome.exe", "chrome.exe.old", "chrome"};
@@ -123,12 +75,11 @@ TEST(BrowserLookup, GeneratedDesktops) {
     Session s;
     auto& wm = s.p.wm;
     const auto chance = [&random](int inN) { return random() % inN == 0; };
-    std::map<std::uint32_t, std::string> names{
-        {0, ""}};  // file name of each process; "" for none we may open
+    std::map<std::uint32_t, std::string> names{{0, ""}};  // each process's file name; "" for none we may open
     for (int n = 1 + static_cast<int>(random() % 8); n > 0; --n) {
       const std::string program = chance(8) ? "" : kPrograms[random() % std::size(kPrograms)];
-      names[wm.startProcess(program.empty() ? std::nullopt : std::optional("D:\\apps\\" + program))] =
-          program;
+      const std::string path = (chance(2) ? "D:\\apps\\" : "C:/tools/") + program;
+      names[wm.startProcess(program.empty() ? std::nullopt : std::optional(path))] = program;
     }
     for (int n = static_cast<int>(random() % 14); n > 0; --n) {
       fake::WindowSpec spec{.process = std::next(names.begin(), random() % names.size())->first,

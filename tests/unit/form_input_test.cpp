@@ -37,17 +37,18 @@ class Input : public ::testing::Test {
     form.setTabOrder({&c("pad"), &c("box"), &c("bar")});
     for (const char* name : {"pad", "box", "bar", "label", "inner", "panel"}) {
       form::Control& control = c(name);
-      const std::string n = name;
-      control.onMouseDown = [this, n](const form::MouseEvent& e) {
-        log.push_back(n + " down " + describe(e));
+      const auto note = [this, n = std::string(name)](const char* what, const form::MouseEvent& e) {
+        log.push_back(n + what + std::to_string(e.button) + " " + std::to_string(static_cast<int>(e.x)) +
+                      "," + std::to_string(static_cast<int>(e.y)));
       };
-      control.onMouseMove = [this, n](const form::MouseEvent& e) {
-        log.push_back(n + " move " + describe(e));
+      control.onMouseDown = [note](const form::MouseEvent& e) { note(" down ", e); };
+      control.onMouseMove = [note](const form::MouseEvent& e) { note(" move ", e); };
+      control.onMouseUp = [note](const form::MouseEvent& e) { note(" up ", e); };
+      control.onClick = [this, name] { log.push_back(std::string(name) + " click"); };
+      control.onContextMenu = [this, name] { log.push_back(std::string(name) + " menu"); };
+      control.onKeyDown = [this, name](int key, int) {
+        log.push_back(std::string(name) + " key " + std::to_string(key));
       };
-      control.onMouseUp = [this, n](const form::MouseEvent& e) { log.push_back(n + " up " + describe(e)); };
-      control.onClick = [this, n] { log.push_back(n + " click"); };
-      control.onContextMenu = [this, n] { log.push_back(n + " menu"); };
-      control.onKeyDown = [this, n](int key, int) { log.push_back(n + " key " + std::to_string(key)); };
     }
     c("bar").onChange = [this] { log.push_back("bar change " + std::to_string(c("bar").value())); };
     form.onCaptureChanged = [this](bool held) { captures.push_back(held); };
@@ -55,10 +56,6 @@ class Input : public ::testing::Test {
   }
 
   form::Control& c(std::string_view name) { return form.control(name); }
-  static std::string describe(const form::MouseEvent& e) {
-    return std::to_string(e.button) + " " + std::to_string(static_cast<int>(e.x)) + "," +
-           std::to_string(static_cast<int>(e.y));
-  }
   std::vector<std::string> take() { return std::exchange(log, {}); }
 };
 
