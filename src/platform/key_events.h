@@ -38,7 +38,7 @@ inline constexpr std::array<std::pair<int, KeySide>, 7> kPolledKeys = {{
     {kKeyAlt, KeySide::Right},
     {kKeySuper, KeySide::Left},
     {kKeySuper, KeySide::Right},
-    {kKeyS, KeySide::None},
+    {kKeyS, KeySide::Any},
 }};
 
 // One poll's reading of a key: down now, and (where the system keeps such a bit) pressed since the last poll.

@@ -33,14 +33,14 @@ inline constexpr int kKeyS = 'S';
 inline constexpr int kKeySuper = 91;  // the Windows key, or Super
 inline constexpr int kKeyF5 = 116;
 
-// Which of a pair of keys (Ctrl, Shift, Alt, Super) moved; None for keys that come once.
-enum class KeySide : std::uint8_t { None, Left, Right };
+// Which of a pair of keys (Ctrl, Shift, Alt, Super) moved; Any for keys that come once, or either of a pair.
+enum class KeySide : std::uint8_t { Any, Left, Right };
 
 // One system-wide key press or release. A modifier carries its generic code and its side: right Alt acting
 // as AltGr is Alt, Right.
 struct KeyEvent {
   int key = 0;
-  KeySide side = KeySide::None;
+  KeySide side = KeySide::Any;
   bool down = false;
   // A press the keyboard repeats while the key is held: the key went down before and is still down.
   bool repeat = false;
@@ -57,7 +57,7 @@ class KeyboardWatch {
   // of. False when neither can be had.
   virtual bool start(Handler onKey) = 0;
   virtual void stop() = 0;
-  // Whether the key is down right now as the system sees it; KeySide::None asks for either side.
+  // Whether the key is down right now as the system sees it; KeySide::Any asks for either side.
   virtual bool isDown(int key, KeySide side) = 0;
   // A steady clock in milliseconds.
   virtual std::int64_t nowMs() {

@@ -36,6 +36,9 @@ constexpr std::int64_t toTwips(std::int64_t pixels, Dpi dpi) {
   return scaleRounded(pixels, kTwipsPerInch, dpi.dots());
 }
 
+// A position in fractional pixels, as a pointer's arrives from some window systems, in fractional twips.
+constexpr double fractionalTwips(double pixels, Dpi dpi) { return pixels * kTwipsPerInch / dpi.dots(); }
+
 // Fractional twips, as a pointer position arrives from a window system, rounded to whole ones; nothing for
 // a value that is not a number or lies beyond any desktop.
 inline std::optional<int> wholeTwips(double twips) {

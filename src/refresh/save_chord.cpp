@@ -28,7 +28,7 @@ constexpr std::array<ModifierKey, 6> kModifierKeys = {{{platform::kKeyControl, K
 std::optional<std::size_t> modifierOf(const platform::KeyEvent& event) {
   for (std::size_t i = 0; i < kModifierKeys.size(); ++i) {
     // A window system that cannot tell the sides apart reports the left one.
-    const KeySide side = event.side == KeySide::None ? KeySide::Left : event.side;
+    const KeySide side = event.side == KeySide::Any ? KeySide::Left : event.side;
     if (kModifierKeys[i].key == event.key && kModifierKeys[i].side == side) return i;
   }
   return std::nullopt;

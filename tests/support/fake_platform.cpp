@@ -139,7 +139,7 @@ void Keyboard::releaseUnheard(int key, platform::KeySide side) { std::erase(down
 bool Keyboard::isDown(int key, platform::KeySide side) {
   return std::ranges::any_of(down_, [&](const auto& d) {
     return d.first == key &&
-           (side == platform::KeySide::None || d.second == side || d.second == platform::KeySide::None);
+           (side == platform::KeySide::Any || d.second == side || d.second == platform::KeySide::Any);
   });
 }
 

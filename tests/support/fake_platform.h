@@ -131,11 +131,11 @@ class Keyboard : public platform::KeyboardWatch {
  public:
   explicit Keyboard(Clock& clock) : clock_(clock) {}
 
-  void press(int key, platform::KeySide side = platform::KeySide::None, bool repeat = false);
-  void release(int key, platform::KeySide side = platform::KeySide::None);
+  void press(int key, platform::KeySide side = platform::KeySide::Any, bool repeat = false);
+  void release(int key, platform::KeySide side = platform::KeySide::Any);
   // The key's release goes to a window of higher privilege, or the secure desktop: the system knows, no
   // event comes.
-  void releaseUnheard(int key, platform::KeySide side = platform::KeySide::None);
+  void releaseUnheard(int key, platform::KeySide side = platform::KeySide::Any);
   bool watching() const { return static_cast<bool>(onKey_); }
 
   // Neither events nor polling can be had.

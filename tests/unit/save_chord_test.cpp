@@ -39,7 +39,7 @@ class SaveChord : public ::testing::Test {
       } else {
         const std::string name = word.substr(1);
         const auto [key, side] =
-            keys.contains(name) ? keys.at(name) : std::pair{std::toupper(name[0]), KeySide::None};
+            keys.contains(name) ? keys.at(name) : std::pair{std::toupper(name[0]), KeySide::Any};
         switch (word[0]) {
           case '+':
             keyboard.press(key, side);
