@@ -1,6 +1,6 @@
-"""What the end-to-end tests of the Linux program (tests/linux, tests/x11) share: a private X display where
-everything started is stopped by its process id, the real vaskf5 on it, where a person clicks on its window, and
-the X tools that act on the display and read windows."""
+"""What the end-to-end tests of the Linux program (tests/linux, tests/x11) share, and the Wine tests stand on: a
+private X display where everything started is stopped by its process id, the real vaskf5 on it, where its
+controls lie (from the program's own layout table), and the X tools that act on the display and read windows."""
 
 import atexit
 import os
@@ -13,26 +13,11 @@ from pathlib import Path
 
 REPO = Path(__file__).resolve().parent.parent
 PROGRAM = Path(os.environ.get("VASKF5_EXE", REPO / "build" / "linux" / "vaskf5"))
+PRINT_LAYOUT = Path(os.environ.get("VASKF5_PRINT_LAYOUT", REPO / "build" / "linux" / "tests" / "print_layout"))
 START_TIMEOUT = 60.0  # a browser's first window, or the program's, on a busy two-core machine
 HOLD = 0.05  # seconds a key or button is held, as a quick person does
 AIM = 0.1  # seconds between the pointer's last moves and the press
-
-# Where a person clicks on vaskf5's window, in window pixels at scale 1 (the layout is in twips, 15 to a pixel).
-TILE_CLICK = {"chrome": (69, 108), "ie": (160, 108), "firefox": (252, 108), "opera": (343, 108)}
-TICK_ORIGIN = {"chrome": (35, 74), "ie": (126, 74), "firefox": (218, 74), "opera": (309, 74)}
-AUTO_LABEL_CLICK = (120, 181)
-SETTINGS_CLICK = (350, 22)
-PANEL_CLOSE_CLICK = (385, 30)
-MINIMISE_CLICK = (369, 20)
-CLOSE_CLICK = (400, 20)
-BACKGROUND = (200, 160)
-PANEL_BACKGROUND = (200, 150)  # inside the open panel, on no control
-PANEL_BORDER_POINT = (16, 100)  # on the open panel's border
-PANEL_BORDER = (160, 160, 160)
-# The open panel's rows: each "置顶" box, and each opacity slider's track left of the thumb and the thumb at 255.
-PIN_BOX = {"ie": (110, 41), "chrome": (110, 73), "firefox": (110, 105)}
-SLIDER_TRACK = {"chrome": (260, 75), "firefox": (260, 105)}
-SLIDER_THUMB = {"chrome": (330, 75), "firefox": (330, 105)}
+TWIPS_PER_PIXEL = 15  # at 96 dots per inch
 
 
 class HarnessError(RuntimeError):
@@ -53,6 +38,34 @@ def wait_until(predicate, what: str, timeout: float = 10.0, interval: float = 0.
             raise TimeoutError(f"gave up after {timeout:.0f} s waiting for {what}")
         time.sleep(interval)
     return value
+
+
+def layout() -> dict[str, tuple[int, int, int, int]]:
+    """Each control's box in client pixels at 96 dpi (left, top, width, height), the settings panel open, as the
+    program's layout table places it."""
+    if not PRINT_LAYOUT.is_file():
+        raise HarnessError(f"{PRINT_LAYOUT} is not built: build the linux preset first")
+    rows = subprocess.run([PRINT_LAYOUT], capture_output=True, text=True, check=True, timeout=30).stdout.splitlines()
+    return {name: tuple(round(int(v) / TWIPS_PER_PIXEL) for v in box)
+            for name, *box in (row.split() for row in rows)}
+
+
+def centre(name: str) -> tuple[int, int]:
+    left, top, width, height = layout()[name]
+    return left + width // 2, top + height // 2
+
+
+def free_point(name: str) -> tuple[int, int]:
+    """A point of the control where no other control lies (its containers aside): a press there reaches it."""
+    boxes = layout()
+    left, top, width, height = box = boxes.pop(name)
+
+    def inside(x, y, other):
+        return other[0] <= x < other[0] + other[2] and other[1] <= y < other[1] + other[3]
+    others = [other for other in boxes.values() if not (inside(left, top, other) and
+                                                        inside(left + width - 1, top + height - 1, other))]
+    return next((x, y) for y in range(top + 5, top + height, 5) for x in range(left + 5, left + width, 5)
+                if inside(x, y, box) and not any(inside(x, y, other) for other in others))
 
 
 @dataclass
@@ -93,18 +106,20 @@ class XTools:
         return tuple(int(values[key]) for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width",
                                                   "Height"))
 
-    def click(self, xid, x: int, y: int) -> None:
-        """A left click at a point of a window. The pointer glides the last pixels, as a hand does: GTK's scroll
-        bars find their arrows from a move within them, not from the pointer jumping in from afar."""
+    def click(self, xid, x: int, y: int, button: int = 1) -> None:
+        """A click at a point of a window. The pointer glides the last pixels, as a hand does: GTK's scroll bars
+        find their arrows from a move within them, not from the pointer jumping in from afar."""
         self.xdotool("mousemove", "--window", xid, x - 2, y, "sleep", AIM, "mousemove", "--window", xid, x, y,
-                     "sleep", AIM, "mousedown", 1, "sleep", HOLD, "mouseup", 1)
+                     "sleep", AIM, "mousedown", button, "sleep", HOLD, "mouseup", button)
 
     def open_panel(self, xid) -> None:
-        """Opens vaskf5's settings panel with its grid button and waits until the panel is drawn."""
-        self.click(xid, *SETTINGS_CLICK)
+        """Opens vaskf5's settings panel with its button and waits until the panel is drawn over the skin."""
         x0, y0 = self.geometry(xid)[:2]
-        point = (x0 + PANEL_BORDER_POINT[0], y0 + PANEL_BORDER_POINT[1])
-        wait_until(lambda: self.grab(*point, 1, 1).at(0, 0) == PANEL_BORDER, "the open settings panel")
+        left, top, width, height = layout()["panel"]
+        point = (x0 + left, y0 + top + height // 2)  # on its border, far from the button and from its tool tip
+        skin = self.grab(*point, 1, 1).at(0, 0)
+        self.click(xid, *centre("panelButton"))
+        wait_until(lambda: self.grab(*point, 1, 1).at(0, 0) != skin, "the open settings panel")
 
     def grab(self, x: int, y: int, width: int, height: int, keep: Path | None = None) -> Region:
         """The screen's pixels in a rectangle of root coordinates; also saved as a PNG when ``keep`` is given."""
@@ -134,9 +149,10 @@ def _interrupt(signum, _frame):
 
 
 class Display(XTools):
-    """A private X server on a free display number, with openbox unless told otherwise and picom when asked."""
+    """A private X server on a free display number, with a window manager (openbox unless told otherwise, None
+    for a bare server) and picom when asked."""
 
-    def __init__(self, screen: tuple[int, int] = (1280, 800), window_manager: bool = True,
+    def __init__(self, screen: tuple[int, int] = (1280, 800), window_manager: str | None = "openbox",
                  compositor: bool = False) -> None:
         self.screen = screen
         self.window_manager = window_manager
@@ -156,7 +172,7 @@ class Display(XTools):
         return self
 
     def _start(self, **extra_env: str) -> None:
-        require("Xvfb", "xdotool", "xprop", "xwininfo", "import", *(["openbox"] if self.window_manager else []),
+        require("Xvfb", "xdotool", "xprop", "xwininfo", "import", *filter(None, [self.window_manager]),
                 *(["picom"] if self.compositor else []))
         # The server picks a free display number itself and reports it, so two test runs never race for one; with
         # -noreset it does not reset, under our feet, whenever its last client leaves.
@@ -170,13 +186,20 @@ class Display(XTools):
             raise HarnessError("Xvfb did not start")
         self.env.update(DISPLAY=f":{number}", NO_AT_BRIDGE="1", XDG_SESSION_TYPE="x11", **extra_env)
         if self.window_manager:
+            self.start_window_manager("openbox" if self.window_manager is True else self.window_manager)
+        if self.compositor:
+            self.spawn(["picom", "--backend", "xrender", "--no-fading-openclose"])
+            wait_until(lambda: '"picom"' in self.run("xwininfo", "-root", "-children"), "picom", START_TIMEOUT)
+
+    def start_window_manager(self, name: str, *options) -> None:
+        self.window_manager = name
+        if name == "openbox":
             self.spawn(["openbox", "--sm-disable"])
             # Its theme is announced at the end of its start-up; a window mapped before that may never be
             # managed (the check window appears earlier).
             wait_until(lambda: "_OB_THEME" in self.run("xprop", "-root"), "openbox", START_TIMEOUT)
-        if self.compositor:
-            self.spawn(["picom", "--backend", "xrender", "--no-fading-openclose"])
-            wait_until(lambda: '"picom"' in self.run("xwininfo", "-root", "-children"), "picom", START_TIMEOUT)
+        else:  # twm announces nothing: the caller waits for what it needs
+            self.spawn([name, *options])
 
     def spawn(self, args: list, env: dict | None = None, **kwargs) -> subprocess.Popen:
         """Starts a program on the display, in its own session, and remembers it to stop it later."""
@@ -204,14 +227,15 @@ class Display(XTools):
         while self.processes:
             self.stop_process(self.processes[-1])
 
-    def start_vaskf5(self, config: Path, runtime: Path, **extra_env: str) -> tuple[subprocess.Popen, int]:
-        """The real vaskf5, once its window is on screen; its stderr goes to ``vaskf5.log`` in the runtime folder."""
+    def start_vaskf5(self, config: Path, runtime: Path, prefix: tuple = (), **extra_env: str):
+        """The real vaskf5 (run by ``prefix`` when given), once its window is on screen; its stderr goes to
+        ``vaskf5.log`` in the runtime folder. Returns the process and the window id."""
         if not PROGRAM.is_file():
             raise HarnessError(f"{PROGRAM} is not built: build the linux preset first")
         runtime.mkdir(mode=0o700, parents=True, exist_ok=True)
         with open(runtime / "vaskf5.log", "w") as log:
-            program = self.spawn([PROGRAM], env={**self.env, "XDG_CONFIG_HOME": str(config),
-                                                 "XDG_RUNTIME_DIR": str(runtime), **extra_env}, stderr=log)
+            program = self.spawn([*prefix, PROGRAM], env={**self.env, "XDG_CONFIG_HOME": str(config),
+                                                          "XDG_RUNTIME_DIR": str(runtime), **extra_env}, stderr=log)
         found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", program.pid, "--name",
                                                 "^Vask F5$"), "the window of vaskf5", START_TIMEOUT)
         xid = int(found.split()[0])

@@ -1,5 +1,6 @@
-"""The scene of the X11 end-to-end tests on a display of tests/xharness.py: a page server that logs every load, the
-browsers showing the page, two look-alikes, the editor where Ctrl then S is typed, and the real vaskf5."""
+"""The scene of the X11 end-to-end tests on a display of tests/xharness.py: a page server that logs every load by the
+window that asked for it, the browsers showing the page, two look-alikes, the editor where Ctrl then S is typed, and
+the real vaskf5."""
 
 import http.server
 import os
@@ -12,6 +13,7 @@ import threading
 import time
 from collections import namedtuple
 from pathlib import Path
+from urllib.parse import parse_qs, urlsplit
 
 REPO = Path(__file__).resolve().parents[2]
 sys.path.insert(0, str(REPO / "tests"))
@@ -22,6 +24,7 @@ EVENT_TIMEOUT = 10.0
 SETTLE_SECONDS = 0.6  # only to prove that nothing more arrives
 HOLD = 0.06  # how long each key of a chord is held
 LOOKALIKES = ("Code", "Chromium")  # an Electron-style editor, and a program that borrows Chromium's class
+CLASSES = {"firefox": "firefox-esr"}  # the window class a browser is found by; Chromium's, or its --class, otherwise
 
 
 def chord(*keys: str) -> list:
@@ -31,10 +34,8 @@ def chord(*keys: str) -> list:
 
 
 SAVE = chord("ctrl", "s")
-
-
-# A request for the page: wall clock when it arrived, "chrome" or "firefox" (from the user agent), the version.
-Load = namedtuple("Load", "at_ns browser version")
+# A request for the page: wall clock when it arrived, the name of the window that asked (?w=NAME), the version.
+Load = namedtuple("Load", "at_ns name version")
 
 
 class PageServer(http.server.ThreadingHTTPServer):
@@ -44,12 +45,12 @@ class PageServer(http.server.ThreadingHTTPServer):
 
         class Handler(http.server.BaseHTTPRequestHandler):
             def do_GET(self):  # noqa: N802 (the name http.server asks for)
-                if self.path.split("?")[0] != "/page.html":
+                if urlsplit(self.path).path != "/page.html":
                     return self.send_error(404)
                 body = server.page.read_bytes()
                 version = re.search(rb'id="v">(\d+)<', body)
-                browser = "firefox" if "Firefox" in self.headers.get("User-Agent", "") else "chrome"
-                server.loads.append(Load(time.time_ns(), browser, int(version[1]) if version else 0))
+                name = parse_qs(urlsplit(self.path).query).get("w", [""])[0]
+                server.loads.append(Load(time.time_ns(), name, int(version[1]) if version else 0))
                 self.send_response(200)
                 self.send_header("Content-Type", "text/html; charset=utf-8")
                 self.send_header("Cache-Control", "no-store")
@@ -64,8 +65,8 @@ class PageServer(http.server.ThreadingHTTPServer):
         threading.Thread(target=self.serve_forever, daemon=True).start()
         self.url = f"http://127.0.0.1:{self.server_address[1]}/page.html"
 
-    def loads_of(self, browser: str) -> list[Load]:
-        return [load for load in list(self.loads) if load.browser == browser]
+    def loads_of(self, name: str) -> list[Load]:
+        return [load for load in list(self.loads) if load.name == name]
 
 
 class Reporter:
@@ -83,12 +84,13 @@ class Reporter:
 
 
 class X11Env(Display):
-    """The scene for one test module; ``windows`` holds the window ids of the browsers, the editor and vaskf5."""
+    """The scene for one test module; ``windows`` holds the window ids of the browsers, the editor and vaskf5, by
+    name: "firefox" is Firefox ESR, any other browser name a Chromium on a profile of its own."""
 
-    def __init__(self, name: str, browsers=("chrome", "firefox"), window_manager: bool = True,
+    def __init__(self, name: str, browsers=("chrome", "firefox"), window_manager: str | None = "openbox",
                  compositor: bool = False):
         super().__init__((1600, 1000), window_manager=window_manager, compositor=compositor)
-        self.name, self.browsers, self.windows = name, list(browsers), {}
+        self.name, self.browsers, self.windows, self.started = name, list(browsers), {}, {}
         self.temp = self.server = self.program = None
 
     def _start(self) -> None:
@@ -102,8 +104,8 @@ class X11Env(Display):
         page = self.temp / "page.html"
         page.write_text('<!doctype html><html><body><p id="v">0</p></body></html>\n')
         self.server = PageServer(page)
-        for browser in self.browsers:
-            self.windows[browser] = self.start_browser(browser)
+        for browser in list(self.browsers):
+            self.start_browser(browser)
         self.lookalikes = [self.start_editor(name, f"300x150+{1000 + 310 * i}+720")
                            for i, name in enumerate(LOOKALIKES)]
         self.editor, self.windows["editor"] = self.start_editor()
@@ -118,31 +120,36 @@ class X11Env(Display):
         if self.temp:
             shutil.rmtree(self.temp, ignore_errors=True)
 
-    def start_browser(self, browser: str, url: str = "") -> int:
-        """Chromium ("chrome") or Firefox ESR on a throw-away profile, once it has loaded the page (or ``url``)."""
-        profile = self.temp / f"{browser}-profile"
-        if browser == "chrome":
-            self.spawn(["chromium", *(["--no-sandbox"] if os.geteuid() == 0 else []), f"--user-data-dir={profile}",
-                        "--no-first-run", "--no-default-browser-check", "--disable-gpu", "--disable-sync",
-                        "--disable-background-networking", "--disable-component-update", "--password-store=basic",
-                        "--window-position=0,0", "--window-size=760,600", url or self.server.url])
-        else:
+    def start_browser(self, name: str, url: str = "", program: str = "chromium", *options: str) -> int:
+        """A browser window on a throw-away profile once it has loaded the page (or ``url``), asking as ``name``."""
+        profile, url = self.temp / f"{name}-profile", f"{url or self.server.url}?w={name}"
+        if name == "firefox":
             profile.mkdir()
-            prefs = {
-                "browser.shell.checkDefaultBrowser": "false",
-                "browser.startup.homepage_override.mstone": '"ignore"',
-                "startup.homepage_welcome_url": '""',
-                "browser.aboutwelcome.enabled": "false",
-                "datareporting.policy.dataSubmissionEnabled": "false",
-                "toolkit.telemetry.reportingpolicy.firstRun": "false",
-            }
+            prefs = {"browser.shell.checkDefaultBrowser": "false", "browser.aboutwelcome.enabled": "false",
+                     "browser.startup.homepage_override.mstone": '"ignore"', "startup.homepage_welcome_url": '""',
+                     "datareporting.policy.dataSubmissionEnabled": "false",
+                     "toolkit.telemetry.reportingpolicy.firstRun": "false"}
             (profile / "user.js").write_text("".join(f'user_pref("{k}", {v});\n' for k, v in prefs.items()))
-            self.spawn(["firefox-esr", "--profile", profile, "--no-remote", "-new-instance", url or self.server.url])
-        window_class = {"chrome": "Chromium", "firefox": "firefox-esr"}[browser]
-        found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--class", f"^{window_class}$"),
-                           f"a window of class {window_class}", START_TIMEOUT)
-        wait_until(lambda: self.server.loads_of(browser), f"the first page load of {browser}", START_TIMEOUT)
-        return int(found.split()[-1])
+            process = self.spawn(["firefox-esr", "--profile", profile, "--no-remote", "-new-instance", url])
+        else:
+            process = self.spawn([program, *(["--no-sandbox"] if os.geteuid() == 0 else []), *options,
+                                  f"--user-data-dir={profile}", "--no-first-run", "--no-default-browser-check",
+                                  "--disable-gpu", "--disable-sync", "--disable-background-networking",
+                                  "--disable-component-update", "--password-store=basic", "--window-position=0,0",
+                                  "--window-size=760,600", url])
+        window_class = next((o[len("--class="):] for o in options if o.startswith("--class=")), CLASSES.get(name, "Chromium"))
+        found = wait_until(lambda: self.xdotool("search", "--all", "--onlyvisible", "--pid", process.pid, "--class",
+                                                f"^{window_class}$"), f"a window of {name}", START_TIMEOUT)
+        wait_until(lambda: self.server.loads_of(name), f"the first page load of {name}", START_TIMEOUT)
+        self.windows[name], self.started[name] = int(found.split()[-1]), process
+        if name not in self.browsers:
+            self.browsers.append(name)
+        return self.windows[name]
+
+    def drop_browser(self, name: str) -> None:
+        self.stop_process(self.started.pop(name))
+        self.browsers.remove(name)
+        del self.windows[name]
 
     def start_editor(self, window_class: str = "VaskEditor", geometry: str = "600x200+500+700"):
         editor = Reporter(self.spawn([EDITOR, window_class, geometry, self.server.page], stdout=subprocess.PIPE,
@@ -159,17 +166,20 @@ class X11Env(Display):
                        f"the window manager to take {window_class}", START_TIMEOUT)
         return editor, created
 
-    def use(self, ticked: list[str], automatic: bool = True, fresh: bool = False) -> None:
-        """vaskf5 running with these ticks (started again when they change, or ``fresh``), the editor in front."""
-        wanted = (list(ticked), automatic)
-        if fresh or self.program is None or self.program_state != wanted:
+    def use(self, ticked: list[str], automatic: bool = True, fresh: bool = False, browsers: str = "",
+            prefix: tuple = ()) -> None:
+        """vaskf5 running with these ticks and stored browser choice (started again when they change, or ``fresh``),
+        the editor in front."""
+        wanted = (list(ticked), automatic, browsers, prefix)
+        if fresh or self.program is None or self.program.poll() is not None or self.program_state != wanted:
             if self.program:
                 self.stop_process(self.program)
             config = Path(self.env["XDG_CONFIG_HOME"])
             (config / "vaskf5").mkdir(parents=True, exist_ok=True)
             apps = "".join(f"{name}," for name in ticked) + ("autorefresh," if automatic else "")
-            (config / "vaskf5" / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n")
-            self.program, self.windows["vaskf5"] = self.start_vaskf5(config, Path(self.env["XDG_RUNTIME_DIR"]))
+            choice = f"Browsers={browsers}\n" if browsers else ""
+            (config / "vaskf5" / "settings.ini").write_text(f"[Refresh]\nApps={apps}\n{choice}")
+            self.program, self.windows["vaskf5"] = self.start_vaskf5(config, Path(self.env["XDG_RUNTIME_DIR"]), prefix)
             self.program_state = wanted
         self.activate(self.windows["editor"])
 
@@ -179,8 +189,8 @@ class X11Env(Display):
         self.activate(self.windows["editor"])
 
     def activate(self, xid: int) -> None:
-        # Without a window manager nobody acts on activation requests: the focus is set directly.
-        self.xdotool("windowactivate" if self.window_manager else "windowfocus", "--sync", xid)
+        # Without a window manager that acts on activation requests the focus is set directly.
+        self.xdotool("windowactivate" if self.window_manager == "openbox" else "windowfocus", "--sync", xid)
         wait_until(lambda: self.focused() == xid, f"window {xid} to have the focus", EVENT_TIMEOUT)
 
     def focused(self) -> int:

@@ -6,7 +6,7 @@ import unittest
 
 from harness import SETTLE_SECONDS, X11Env
 from test_browsers import LAYOUTS, play_layouts
-from xharness import PIN_BOX, SLIDER_THUMB, SLIDER_TRACK, wait_until
+from xharness import centre, layout, wait_until
 
 env = X11Env("composited", compositor=True)
 setUpModule, tearDownModule = env.start, env.stop
@@ -22,41 +22,42 @@ class SettingsPanel(unittest.TestCase):
     def state(self, what) -> dict:
         return {browser: what(env.windows[browser]) for browser in ("chrome", "firefox")}
 
-    def test_a_track_click_lowers_only_its_browsers_opacity_one_step_and_a_dragged_thumb_more_only_once_let_go(self):
+    def test_sliders(self):
         for browser, other in (("chrome", "firefox"), ("firefox", "chrome")):
             with self.subTest(browser=browser):
+                left, top, width, height = layout()[f"{browser}Opacity"]
                 before = self.state(env.opacity)[other]
-                env.click(env.windows["vaskf5"], *SLIDER_TRACK[browser])
+                env.click(env.windows["vaskf5"], left + width // 2, top + height // 2)  # the track left of the thumb
                 wait_until(lambda: self.state(env.opacity)[browser] == 254, f"{browser} at 254 after a track click")
                 self.assertEqual(self.state(env.opacity)[other], before, "the other browser")
-                thumb = (SLIDER_THUMB[browser][0] - 1, SLIDER_THUMB[browser][1])
+                thumb = (left + width - 7, top + height // 2)  # the thumb, at the right end
                 env.drag(env.windows["vaskf5"], thumb, (-40, 0), release=False)
                 time.sleep(SETTLE_SECONDS)  # only to give a wrong change the time to show
                 self.assertEqual(self.state(env.opacity)[browser], 254, "nothing changes while the thumb is dragged")
                 env.xdotool("mouseup", 1)
                 wait_until(lambda: self.state(env.opacity)[browser] < 254, f"{browser} lower once the thumb is let go")
 
-    def test_a_pin_box_ticked_by_a_click_or_space_puts_its_browser_above_and_clearing_it_takes_it_out(self):
+    def test_pins(self):
         def above(xid):
             return "_NET_WM_STATE_ABOVE" in env.prop(xid, "_NET_WM_STATE")
         steps = [
-            (PIN_BOX["chrome"], {"chrome": True, "firefox": False}),
-            (PIN_BOX["firefox"], {"chrome": True, "firefox": True}),
+            ("chromePin", {"chrome": True, "firefox": False}),
+            ("firefoxPin", {"chrome": True, "firefox": True}),
             (None, {"chrome": True, "firefox": False}),  # Space, to the box clicked last
             (None, {"chrome": True, "firefox": True}),
-            (PIN_BOX["chrome"], {"chrome": False, "firefox": True}),
-            (PIN_BOX["firefox"], {"chrome": False, "firefox": False}),
+            ("chromePin", {"chrome": False, "firefox": True}),
+            ("firefoxPin", {"chrome": False, "firefox": False}),
         ]
-        for point, expected in steps:
-            if point:
-                env.click(env.windows["vaskf5"], *point)
+        for box, expected in steps:
+            if box:
+                env.click(env.windows["vaskf5"], *centre(box))
             else:
                 env.xdotool("windowactivate", "--sync", env.windows["vaskf5"], "key", "space")
             wait_until(lambda: self.state(above) == expected, f"above states {expected} (they are {self.state(above)})")
 
 
 class RefreshUnderACompositor(unittest.TestCase):
-    def test_covered_and_minimised_browsers_reload_once_per_chord(self):
+    def test_layouts(self):
         play_layouts(self, env, [name for name in LAYOUTS if "covered" in name or "minimised" in name])
 
 

@@ -136,8 +136,8 @@ void Desktop::endHold(Window window) {
     sendVisibility(window, VisibilityFullyObscured);
   }
   if (hold.unhidden && isIconic(window)) changeHiddenMark(window, true);
-  XFlush(connection_.get());
   if (hold.again) deliverWhileActive(window);
+  XFlush(connection_.get());
 }
 
 // Whether the keys typed now go to the window: it (or a window inside it) has the input focus, or the focus
