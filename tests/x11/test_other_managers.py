@@ -1,14 +1,14 @@
-"""Without openbox. On a bare X server the browsers' windows are the root's own children and the keyboard may follow
-the pointer; under twm (a manager without EWMH) each window lies in a frame. vaskf5 finds the browsers either way
-and refreshes each once per chord, taking nothing from the window that has the keyboard; a browser counts as this
-machine's under the host's name now or at the program's start."""
+# Without openbox. On a bare X server the browsers' windows are the root's own children and the keyboard may follow the
+# pointer; under twm (a manager without EWMH) each window lies in a frame. vaskf5 finds the browsers either way and
+# refreshes each once per chord, taking nothing from the window that has the keyboard; a browser counts as this
+# machine's under the host's name now or at the program's start.
 
 import ctypes
 import socket
 import unittest
 from pathlib import Path
 
-from harness import SAVE, X11Env, wait_until
+from xharness import SAVE, X11Env, wait_until
 
 env = X11Env("managers", window_manager=None)
 setUpModule, tearDownModule = env.start, env.stop
@@ -27,8 +27,8 @@ def over(window: int) -> list:  # xdotool arguments that put the pointer in the 
 
 class BareServer(unittest.TestCase):
     def setUp(self):
-        env.place(env.windows["chrome"], 0, 0, 760, 600)
-        env.place(env.windows["firefox"], 800, 0, 760, 600)
+        for browser, x in (("chrome", 0), ("firefox", 800)):
+            env.place(env.windows[browser], x, 0, 760, 600)
         env.xdotool(*over(env.windows["editor"]))
         env.activate(env.windows["editor"])
 
@@ -67,7 +67,7 @@ class Twm(unittest.TestCase):
         # New windows placed without asking; a font every server has (its default one may be missing).
         config.write_text('RandomPlacement\nUsePPosition "on"\n' + "".join(
             f'{kind}Font "fixed"\n' for kind in ("Title", "Resize", "Menu", "Icon", "IconManager")))
-        env.start_window_manager("twm", "-f", config)
+        env.start_manager("twm", "-f", config)
         wait_until(lambda: framed(env.windows["chrome"]) and framed(env.windows["firefox"]), "twm's frames", 30)
 
     def test_framed(self):

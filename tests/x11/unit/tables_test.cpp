@@ -1,10 +1,9 @@
-// What the X11 engine decides by, without a display: what a key is, which program a window belongs to, and
-// how a keymap that has to be polled becomes key events.
+// What the X11 engine decides by, without a display: what a key is, which program a window belongs to, and how a
+// keymap that has to be polled becomes key events. The keys and browsers the end-to-end tests meet are left to them.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
 #include "platform/x11/browser_table.h"
-#include "platform/x11/key_map.h"
 #include "platform/x11/keyboard_watch.h"
 
 namespace {
@@ -13,36 +12,25 @@ using platform::Browser;
 using platform::KeySide;
 constexpr KeySide kNone = x11::kNoSide;
 
-// The save key is the one editors match, whatever layout is active; AltGr is the right Alt, never Ctrl.
+// The save key is the one editors match, whatever layout is active; each modifier tells its side.
 TEST(KeyTable, Meanings) {
   constexpr unsigned kUsSPlace = 39;
   const struct {
     const char* what;
     unsigned keycode;
-    std::vector<std::vector<KeySym>> groups;
+    x11::KeyTable::Groups groups;
     x11::KeyMeaning meaning;
   } rows[] = {
-      {"left Ctrl", 37, {{XK_Control_L}}, {17, KeySide::Left}},
-      {"right Ctrl", 105, {{XK_Control_R}}, {17, KeySide::Right}},
       {"right Shift", 62, {{XK_Shift_R}}, {16, KeySide::Right}},
       {"left Alt", 64, {{XK_Alt_L, XK_Meta_L}}, {18, KeySide::Left}},
-      {"AltGr", 108, {{XK_ISO_Level3_Shift}}, {18, KeySide::Right}},
       {"right Super", 134, {{XK_Super_R}}, {91, KeySide::Right}},
-      {"F5", 71, {{XK_F5}}, {116, kNone}},
-      {"keypad 7", 79, {{XK_KP_Home, XK_KP_7}}, {103, kNone}},
-      {"us", kUsSPlace, {{XK_s, XK_S}}, {83, kNone}},
       {"Russian first, then us", kUsSPlace, {{XK_Cyrillic_yeru, XK_Cyrillic_YERU}, {XK_s, XK_S}}, {83, kNone}},
-      {"Russian alone: the US place", kUsSPlace, {{XK_Cyrillic_yeru, XK_Cyrillic_YERU}}, {83, kNone}},
       {"Dvorak: o at the US place of s", kUsSPlace, {{XK_o, XK_O}}, {79, kNone}},
       {"Polish: an accented letter on AltGr", kUsSPlace, {{XK_s, XK_S, XK_sacute, XK_Sacute}}, {83, kNone}},
       {"German: a digit with symbols on AltGr", 11, {{XK_2, XK_quotedbl, XK_twosuperior}}, {50, kNone}},
       {"us and Russian: a punctuation key", 47, {{XK_semicolon, XK_colon}, {XK_Cyrillic_zhe}}, {0xBA, kNone}},
   };
-  for (const auto& row : rows) {
-    const x11::KeyMeaning meaning = x11::meaningOfSymbols(row.keycode, row.groups);
-    EXPECT_EQ(meaning.key, row.meaning.key) << row.what;
-    EXPECT_EQ(meaning.side, row.meaning.side) << row.what;
-  }
+  for (const auto& row : rows) EXPECT_EQ(x11::meaningOfSymbols(row.keycode, row.groups), row.meaning) << row.what;
 }
 
 // Only a browser's own program with one of its own classes is that browser.
@@ -54,23 +42,16 @@ TEST(BrowserTable, Rows) {
     std::optional<Browser> browser;
   } rows[] = {
       {"chromium (/tmp/p)", "chromium", "chromium", Browser::Chrome},  // classes compare without case
-      {"google-chrome", "Google-chrome", "chrome", Browser::Chrome},
-      {"microsoft-edge", "Microsoft-edge", "msedge", Browser::Edge},
-      {"brave-browser", "Brave-browser", "brave", Browser::Brave},
-      {"Navigator", "firefox-esr", "firefox-esr", Browser::Firefox},
       {"Navigator", "librewolf", "librewolf", Browser::LibreWolf},
-      {"opera", "Opera", "opera", Browser::Opera},
-      {"chromium", "Chromium", "msedge", std::nullopt},  // Edge's program under another browser's class
-      {"crx_abcdefgh", "Chromium", "chromium", std::nullopt},  // an installed web app
-      {"code", "Code", "code", std::nullopt},           // an Electron editor
-      {"code", "Chromium", "code", std::nullopt},       // a look-alike borrowing the class
-      {"chromium", "Chromium", "xchromium", std::nullopt},  // the whole file name, not a part of it
-      {"chromium", "Chromium", "Chromium", std::nullopt},   // file names compare exactly
-      {"Mail", "thunderbird", "thunderbird", std::nullopt},  // the mail client of Firefox's toolkit
+      {"chromium", "Chromium", "msedge", std::nullopt},         // Edge's program under another browser's class
+      {"crx_abcdefgh", "Chromium", "chromium", std::nullopt},   // an installed web app
+      {"code", "Code", "code", std::nullopt},                   // an Electron editor
+      {"chromium", "Chromium", "xchromium", std::nullopt},      // the whole file name, not a part of it
+      {"chromium", "Chromium", "Chromium", std::nullopt},       // file names compare exactly
+      {"Mail", "thunderbird", "thunderbird", std::nullopt},     // the mail client of Firefox's toolkit
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(x11::browserOf(all, row.instance, row.windowClass, row.executable), row.browser)
-        << row.windowClass << " / " << row.executable;
+    EXPECT_EQ(x11::browserOf(all, row.instance, row.windowClass, row.executable), row.browser) << row.executable;
   }
   const Browser firefoxOnly[] = {Browser::Firefox};
   EXPECT_EQ(x11::browserOf(firefoxOnly, "chromium", "Chromium", "chromium"), std::nullopt) << "not asked for";
@@ -86,18 +67,17 @@ TEST(KeymapPoller, OneReadPerTick) {
   std::size_t reads = 0;
   x11::KeymapPoller poller(keys, [&] {
     x11::Keymap keymap{};
-    for (unsigned keycode : down[reads]) keymap[keycode / 8] = static_cast<char>(keymap[keycode / 8] | 1 << (keycode % 8));
+    for (unsigned code : down[reads]) keymap[code / 8] = static_cast<char>(keymap[code / 8] | 1 << (code % 8));
     ++reads;
     return keymap;
   });
   std::vector<platform::KeyEvent> events;
-  for (std::size_t tick = 0; tick < down.size(); ++tick) {
+  for (std::size_t tick = 1; tick <= down.size(); ++tick) {
     for (const auto& event : poller.tick()) events.push_back(event);
-    EXPECT_EQ(reads, tick + 1) << "keymap reads after tick " << tick;
+    EXPECT_EQ(reads, tick) << "keymap reads after tick " << tick;
   }
-  const std::vector<platform::KeyEvent> expected = {
-      {17, KeySide::Left, true}, {83, kNone, true}, {83, kNone, false}, {17, KeySide::Left, false}};
-  EXPECT_EQ(events, expected);
+  EXPECT_EQ(events, (std::vector<platform::KeyEvent>{
+                        {17, KeySide::Left, true}, {83, kNone, true}, {83, kNone, false}, {17, KeySide::Left, false}}));
 }
 
 }  // namespace
