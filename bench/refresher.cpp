@@ -1,11 +1,10 @@
-// Drives the X11 engine the way the program does, for the X11 benchmarks (x11_race.py, x11_requests.py), which
-// must switch automatic refresh on and off between saves and know when each refresh left and what it cost:
-// the keyboard watch feeds the save-chord watcher, and each save chord refreshes every ticked browser's
+// Drives the X11 engine the way the program does, for the X11 benchmarks (x11_race.py, x11_requests.py),
+// which must switch automatic refresh on and off between saves and know when each refresh left and what it
+// cost: the keyboard watch feeds the save-chord watcher, and each save chord refreshes every ticked browser's
 // frontmost frame through the program's own dispatch.
 // Commands on stdin, one per line:
-//   tick chrome firefox ...     the browsers to refresh, by their stored tokens (chrome, msedge, ..., iexplore)
-//   watch on|off                automatic refresh
-//   quit
+//   tick chrome firefox ...     the browsers to refresh, by their stored tokens (chrome, msedge, ...,
+//   iexplore) watch on|off                automatic refresh quit
 // It prints "ready" when it takes commands, and for each refresh "refreshed <ns> window=<id> requests=<n>":
 // when it left (CLOCK_REALTIME), the last frame refreshed, and how many X requests the chord's lookup and
 // deliveries made on the engine's connection (XNextRequest).
@@ -80,8 +79,8 @@ class Refresher {
     const unsigned long before = XNextRequest(desktop_.display());
     const std::vector<std::vector<platform::Browser>> tiles{ticked_};
     const auto last = refresh::refreshTicked(desktop_, tiles);
-    std::printf("refreshed %lld window=%lld requests=%lu\n", at, static_cast<long long>(last ? last->value : 0),
-                XNextRequest(desktop_.display()) - before);
+    std::printf("refreshed %lld window=%lld requests=%lu\n", at,
+                static_cast<long long>(last ? last->value : 0), XNextRequest(desktop_.display()) - before);
   }
 
   GMainLoop* loop_;

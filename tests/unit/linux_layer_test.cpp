@@ -1,7 +1,7 @@
-// The Linux layer's own stores, each in a fresh temporary folder. The settings file keeps the registry's rules (only
-// a readable, well-formed value of sensible length counts as stored; anything else is replaced by the next change)
-// and never harms a file it cannot read. The single-instance lock has one holder at a time per user and display,
-// found alike in every environment. The autostart entry starts this very copy.
+// The Linux layer's own stores, each in a fresh temporary folder. The settings file keeps the registry's
+// rules (only a readable, well-formed value of sensible length counts as stored; anything else is replaced by
+// the next change) and never harms a file it cannot read. The single-instance lock has one holder at a time
+// per user and display, found alike in every environment. The autostart entry starts this very copy.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -19,11 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Whether the body, run in a child process, returns true; as a user who is not root (who reads every file) when
-// asked.
+// Whether the body, run in a child process, returns true; as a user who is not root (who reads every file)
+// when asked.
 bool inChild(const std::function<bool()>& body, bool asUser = false) {
   const pid_t child = fork();
-  if (child == 0) _exit((!asUser || geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0)) && body() ? 0 : 1);
+  if (child == 0)
+    _exit((!asUser || geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0)) && body() ? 0 : 1);
   int status = 0;
   waitpid(child, &status, 0);
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
@@ -84,7 +85,8 @@ TEST_F(Stores, SettingsThroughALink) {
   fs::create_symlink(folder / "dotfiles" / "vaskf5.ini", file);
   setApps("chrome,");
   EXPECT_EQ(text(folder / "dotfiles" / "vaskf5.ini"), "[Refresh]\nApps=chrome,\n");
-  EXPECT_EQ(std::pair(fs::is_symlink(file), fs::status(file).permissions()), std::pair(true, fs::perms(0640)));
+  EXPECT_EQ(std::pair(fs::is_symlink(file), fs::status(file).permissions()),
+            std::pair(true, fs::perms(0640)));
 }
 
 // What cannot be read may hold what the user cares for: it is never written over, and the session runs on.
@@ -125,7 +127,9 @@ TEST_F(Stores, LockHolder) {
 
 TEST_F(Stores, LockPlace) {
   const fs::path runtime = folder / "user" / std::to_string(getuid()), config = folder / "config";
-  const auto lockFor = [&](const char* display) { return gtk::instanceLockFile(config, display, folder / "user"); };
+  const auto lockFor = [&](const char* display) {
+    return gtk::instanceLockFile(config, display, folder / "user");
+  };
   setenv("XDG_RUNTIME_DIR", (folder / "elsewhere").c_str(), 1);
   EXPECT_EQ(lockFor(":0"), config / "vaskf5-_0.lock") << "no runtime folder";
   fs::create_directories(runtime);

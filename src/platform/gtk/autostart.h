@@ -1,5 +1,5 @@
-// Starting with the session on a Linux desktop: an XDG autostart entry, $XDG_CONFIG_HOME/autostart/vaskf5.desktop,
-// whose Exec names the program to start.
+// Starting with the session on a Linux desktop: an XDG autostart entry,
+// $XDG_CONFIG_HOME/autostart/vaskf5.desktop, whose Exec names the program to start.
 #pragma once
 
 #include <filesystem>

@@ -335,10 +335,12 @@ void FormHost::showMenu(const std::vector<form::MenuItem>& items, std::function<
   gtk_widget_show_all(menu);
   gtk_menu_attach_to_widget(GTK_MENU(menu), window_, nullptr);
   g_signal_connect(menu, "deactivate", G_CALLBACK(+[](GtkWidget* shut, gpointer) noexcept {
-                     g_idle_add(+[](gpointer gone) noexcept -> gboolean {
-                       gtk_widget_destroy(GTK_WIDGET(gone));
-                       return G_SOURCE_REMOVE;
-                     }, shut);
+                     g_idle_add(
+                         +[](gpointer gone) noexcept -> gboolean {
+                           gtk_widget_destroy(GTK_WIDGET(gone));
+                           return G_SOURCE_REMOVE;
+                         },
+                         shut);
                    }),
                    nullptr);
   menuChosen_ = std::move(chosen);

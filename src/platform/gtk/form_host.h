@@ -92,7 +92,7 @@ class FormHost final : public form::HostWindows<GtkWidget*> {
   GtkWidget* window_ = nullptr;
   GObjectPtr<GdkCursor> hand_;
   const form::Control* pointerOver_ = nullptr;
-  form::Control* trackedBar_ = nullptr;  // a scroll bar whose thumb is being dragged
+  form::Control* trackedBar_ = nullptr;          // a scroll bar whose thumb is being dragged
   std::function<void(std::size_t)> menuChosen_;  // what the open pop-up menu calls back
   bool applyPending_ = false;
   bool destroyed_ = false;

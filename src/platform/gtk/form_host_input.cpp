@@ -101,7 +101,9 @@ gboolean FormHost::onQueryTooltip(GtkWidget* widget, gint x, gint y, gboolean ke
         const form::Control* surface = host.controlOf(widget);
         if (keyboard || !surface || host.form_.captured()) return FALSE;
         // Tool tip coordinates are the surface's own.
-        const auto twips = [&](gint pixels) { return static_cast<int>(platform::toTwips(pixels, host.form_.dpi())); };
+        const auto twips = [&](gint pixels) {
+          return static_cast<int>(platform::toTwips(pixels, host.form_.dpi()));
+        };
         const form::Control* under =
             host.form_.hitTest(twips(x) + surface->absoluteLeft(), twips(y) + surface->absoluteTop());
         // Read as it is now: the program rewrites a tile's tip when the user chooses its browsers.

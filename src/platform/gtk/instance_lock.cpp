@@ -43,7 +43,8 @@ InstanceLock::InstanceLock(const std::filesystem::path& file) {
   g_mkdir_with_parents(file.parent_path().c_str(), 0700);
   fd_ = ::open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
   if (fd_ < 0) {
-    // Nowhere to keep a lock (a read-only home, a link planted in its place): running twice is the lesser harm.
+    // Nowhere to keep a lock (a read-only home, a link planted in its place): running twice is the lesser
+    // harm.
     held_ = true;
     return;
   }

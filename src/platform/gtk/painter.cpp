@@ -40,8 +40,8 @@ std::string fontFamilies(const form::Font& font) {
 }
 
 int px(std::int64_t twips) {
-  return static_cast<int>(std::clamp<std::int64_t>(platform::toPixels(twips, platform::Dpi{}), -kMaxCoordinate,
-                                                   kMaxCoordinate));
+  return static_cast<int>(
+      std::clamp<std::int64_t>(platform::toPixels(twips, platform::Dpi{}), -kMaxCoordinate, kMaxCoordinate));
 }
 
 float twipsOf(double pixels, platform::Dpi dpi) {
@@ -58,8 +58,9 @@ GdkRectangle Painter::textSize(GtkWidget* widget, const form::Control& label) {
 GObjectPtr<PangoLayout> Painter::layout(GtkWidget* widget, const form::Font& font, const std::string& text) {
   GObjectPtr<PangoLayout> made(gtk_widget_create_pango_layout(widget, text.c_str()));
   PangoContext* context = pango_layout_get_context(made.get());
-  // Captions are drawn at the layout's 96 dots per inch in logical pixels, whatever the font resolution of the
-  // desktop, so they keep the size the layout was made for; the display's scale factor enlarges all alike.
+  // Captions are drawn at the layout's 96 dots per inch in logical pixels, whatever the font resolution of
+  // the desktop, so they keep the size the layout was made for; the display's scale factor enlarges all
+  // alike.
   pango_cairo_context_set_resolution(context, platform::Dpi{}.dots());
   // The program's script decides the glyph shapes where a fallback face covers more than one language.
   const std::string language(options_.fontLanguage);

@@ -9,9 +9,9 @@
 
 #include "platform/form/form.h"
 #include "platform/form/host_options.h"
-#include "platform/units.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/pictures.h"
+#include "platform/units.h"
 
 namespace gtk {
 

@@ -77,7 +77,8 @@ std::optional<std::string> SettingsFile::read(std::string_view app, std::string_
                                               std::string_view key) {
   std::optional<KeyFile> loaded = load(app);
   GKeyFile* keys = loaded ? loaded->get() : sessionOnly_.find(app)->second.get();
-  const OwnedText value(g_key_file_get_string(keys, std::string(section).c_str(), std::string(key).c_str(), nullptr));
+  const OwnedText value(
+      g_key_file_get_string(keys, std::string(section).c_str(), std::string(key).c_str(), nullptr));
   if (!value || !g_utf8_validate(value.get(), -1, nullptr) ||
       g_utf8_strlen(value.get(), -1) > kMaxValueChars) {
     return std::nullopt;
@@ -89,14 +90,16 @@ void SettingsFile::write(std::string_view app, std::string_view section, std::st
                          std::string_view value) {
   std::optional<KeyFile> loaded = load(app);
   GKeyFile* keys = loaded ? loaded->get() : sessionOnly_.find(app)->second.get();
-  g_key_file_set_string(keys, std::string(section).c_str(), std::string(key).c_str(), std::string(value).c_str());
+  g_key_file_set_string(keys, std::string(section).c_str(), std::string(key).c_str(),
+                        std::string(value).c_str());
   if (!loaded) return;
   std::error_code error;
   const std::filesystem::path target = std::filesystem::weakly_canonical(fileOf(app), error);
   if (error || g_mkdir_with_parents(target.parent_path().c_str(), 0700) != 0) return;
   gsize length = 0;
   const OwnedText text(g_key_file_to_data(keys, &length, nullptr));
-  // A change that cannot be written (a full disk, a read-only folder) is lost, as the store's contract allows.
+  // A change that cannot be written (a full disk, a read-only folder) is lost, as the store's contract
+  // allows.
   if (text) replaceFile(target, {text.get(), length});
 }
 

@@ -28,7 +28,8 @@ class SettingsFile final : public platform::SettingsStore {
   // The file that holds an application's settings.
   std::filesystem::path fileOf(std::string_view app) const;
 
-  std::optional<std::string> read(std::string_view app, std::string_view section, std::string_view key) override;
+  std::optional<std::string> read(std::string_view app, std::string_view section,
+                                  std::string_view key) override;
   // Rewrites the whole file in one step (a new file renamed over the old, with the old one's permissions), so
   // a crash or a full disk never leaves half a file; a file that is a symbolic link (kept with the user's
   // other settings, say) is rewritten where it leads. A file that exists but cannot be read is never

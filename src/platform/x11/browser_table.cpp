@@ -45,9 +45,9 @@ constexpr std::array kOperaExecutables = {"opera"sv, "opera-beta"sv, "opera-deve
 // Debian's ESR "firefox-esr" (checked here); Developer Edition "firefox-aurora" in Mozilla's older tarballs
 // and "firefox-dev" in its aurora branding, "firefox-developer-edition" in Arch's package; Nightly
 // "firefox-nightly" (none of these checked here).
-constexpr std::array kFirefoxClasses = {"firefox"sv,     "firefox-esr"sv,
-                                        "firefox-aurora"sv, "firefox-dev"sv,
-                                        "firefox-developer-edition"sv, "firefox-nightly"sv};
+constexpr std::array kFirefoxClasses = {
+    "firefox"sv,        "firefox-esr"sv, "firefox-aurora"sv, "firefox-dev"sv, "firefox-developer-edition"sv,
+    "firefox-nightly"sv};
 constexpr std::array kFirefoxExecutables = {"firefox"sv, "firefox-bin"sv, "firefox-esr"sv,
                                             "firefox-developer-edition"sv};
 // LibreWolf's packages and Flatpak: /usr/share/librewolf/librewolf, /app/lib/librewolf/librewolf (not
@@ -98,13 +98,13 @@ const BrowserProgram* programOf(platform::Browser browser) {
 }
 
 bool anyHasClass(std::span<const platform::Browser> browsers, std::string_view windowClass) {
-  return std::ranges::any_of(kPrograms, [&](const BrowserProgram& p) {
-    return asked(browsers, p) && hasClass(p, windowClass);
-  });
+  return std::ranges::any_of(
+      kPrograms, [&](const BrowserProgram& p) { return asked(browsers, p) && hasClass(p, windowClass); });
 }
 
-std::optional<platform::Browser> browserOf(std::span<const platform::Browser> browsers, std::string_view instance,
-                                           std::string_view windowClass, std::string_view executable) {
+std::optional<platform::Browser> browserOf(std::span<const platform::Browser> browsers,
+                                           std::string_view instance, std::string_view windowClass,
+                                           std::string_view executable) {
   if (instance.starts_with("crx_")) return std::nullopt;
   for (const BrowserProgram& program : kPrograms) {
     if (asked(browsers, program) && hasClass(program, windowClass) &&

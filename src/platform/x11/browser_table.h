@@ -37,8 +37,9 @@ const BrowserProgram* programOf(platform::Browser browser);
 
 // Which of the browsers made a window of this WM_CLASS (instance and class) run by this executable, or
 // nothing. An installed web app (instance "crx_…") is an application window of its own, not a frame.
-std::optional<platform::Browser> browserOf(std::span<const platform::Browser> browsers, std::string_view instance,
-                                           std::string_view windowClass, std::string_view executable);
+std::optional<platform::Browser> browserOf(std::span<const platform::Browser> browsers,
+                                           std::string_view instance, std::string_view windowClass,
+                                           std::string_view executable);
 
 // Whether any of the browsers has a window of this class: the cheap first test of a window.
 bool anyHasClass(std::span<const platform::Browser> browsers, std::string_view windowClass);

@@ -42,7 +42,9 @@ std::string_view nthString(std::string_view list, int n) {
   return list.substr(0, list.find('\0'));
 }
 
-bool sameBrowser(const platform::BrowserFrame& frame, platform::Browser browser) { return frame.browser == browser; }
+bool sameBrowser(const platform::BrowserFrame& frame, platform::Browser browser) {
+  return frame.browser == browser;
+}
 
 bool holds(const std::vector<platform::BrowserFrame>& frames, platform::Browser browser) {
   return std::ranges::any_of(frames, [&](const auto& frame) { return sameBrowser(frame, browser); });
@@ -111,7 +113,8 @@ std::optional<platform::Browser> Desktop::identify(const Candidate& candidate,
     // Normal or minimised; withdrawn windows are gone from the user's desktop.
     const Atom wmState = connection_.atom("WM_STATE");
     const auto state = readCardinals(display, window, wmState, wmState);
-    if (state.empty() || (state.front() != kNormalState && state.front() != kIconicState)) return std::nullopt;
+    if (state.empty() || (state.front() != kNormalState && state.front() != kIconicState))
+      return std::nullopt;
   }
   Window owner = None;
   if (XGetTransientForHint(display, window, &owner)) return std::nullopt;
@@ -136,16 +139,18 @@ bool Desktop::onThisMachine(const std::string& machine) const {
 
 bool Desktop::onVisibleDesktop(Window window, std::optional<unsigned long> current) const {
   if (!current) return true;
-  const auto desktop = readCardinals(connection_.get(), window, connection_.atom("_NET_WM_DESKTOP"), XA_CARDINAL);
+  const auto desktop =
+      readCardinals(connection_.get(), window, connection_.atom("_NET_WM_DESKTOP"), XA_CARDINAL);
   // Xlib hands 32-bit items over sign-extended: only their low 32 bits are the value.
   return desktop.empty() || (desktop.front() & kAllDesktops) == kAllDesktops ||
          (desktop.front() & kAllDesktops) == *current;
 }
 
 std::vector<platform::BrowserFrame> Desktop::findFrames(std::span<const platform::Browser> browsers) {
-  if (!connection_ || std::ranges::none_of(browsers, [](auto b) { return programOf(b) != nullptr; })) return {};
-  const auto currentDesktop =
-      readCardinals(connection_.get(), connection_.root(), connection_.atom("_NET_CURRENT_DESKTOP"), XA_CARDINAL);
+  if (!connection_ || std::ranges::none_of(browsers, [](auto b) { return programOf(b) != nullptr; }))
+    return {};
+  const auto currentDesktop = readCardinals(connection_.get(), connection_.root(),
+                                            connection_.atom("_NET_CURRENT_DESKTOP"), XA_CARDINAL);
   const std::optional<unsigned long> current =
       currentDesktop.empty() ? std::nullopt : std::optional(currentDesktop.front() & kAllDesktops);
   std::vector<platform::BrowserFrame> visible, elsewhere;

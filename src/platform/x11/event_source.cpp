@@ -117,7 +117,8 @@ struct TimeoutTimer final : platform::Timer {
 std::unique_ptr<platform::Timer> MainLoopTimers::once(std::chrono::milliseconds delay,
                                                       std::function<void()> callback) {
   auto timer = std::make_unique<TimeoutTimer>();
-  timer->timeout = Timeout(static_cast<unsigned>(std::max<std::int64_t>(delay.count(), 0)), std::move(callback));
+  timer->timeout =
+      Timeout(static_cast<unsigned>(std::max<std::int64_t>(delay.count(), 0)), std::move(callback));
   return timer;
 }
 

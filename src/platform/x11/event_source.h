@@ -52,7 +52,8 @@ class Timeout {
 // The program's timers, on the GLib main loop.
 class MainLoopTimers final : public platform::Timers {
  public:
-  std::unique_ptr<platform::Timer> once(std::chrono::milliseconds delay, std::function<void()> callback) override;
+  std::unique_ptr<platform::Timer> once(std::chrono::milliseconds delay,
+                                        std::function<void()> callback) override;
 };
 
 }  // namespace x11

@@ -18,7 +18,8 @@ std::vector<platform::KeyEvent> KeymapPoller::tick() {
   std::array<platform::PolledKey, platform::kPolledKeys.size()> now{};
   for (std::size_t i = 0; i < now.size(); ++i) {
     const auto [key, side] = platform::kPolledKeys[i];
-    for (unsigned keycode : keys_.keycodesOf(key, side)) now[i].down = now[i].down || isDownIn(keymap, keycode);
+    for (unsigned keycode : keys_.keycodesOf(key, side))
+      now[i].down = now[i].down || isDownIn(keymap, keycode);
   }
   return poller_.changes(now);
 }

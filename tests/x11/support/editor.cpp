@@ -1,6 +1,6 @@
-// A small editor window for the tests: it takes the keyboard focus like any X11 program and, on Ctrl+S, saves a page
-// file with the next version number, as an editor saves what the user typed. It reports on stdout, one line each,
-// what it was sent:
+// A small editor window for the tests: it takes the keyboard focus like any X11 program and, on Ctrl+S, saves
+// a page file with the next version number, as an editor saves what the user typed. It reports on stdout, one
+// line each, what it was sent:
 //   created <window id>          when its window exists
 //   ready <window id>            once its window is mapped
 //   key <keysym> <0|1>           every key press, with 1 when the key was sent by a program (XSendEvent)
@@ -36,8 +36,8 @@ int main(int argc, char** argv) {
   XSetWMProperties(display, window, &name, &name, argv, argc, &size, nullptr, &classHint);
   XFree(name.value);
   const unsigned long pid = static_cast<unsigned long>(getpid());
-  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
-                  reinterpret_cast<const unsigned char*>(&pid), 1);
+  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::printf("created %lu\n", window);
   XMapWindow(display, window);
@@ -46,15 +46,17 @@ int main(int argc, char** argv) {
     XNextEvent(display, &event);
     if (event.type == MapNotify) std::printf("ready %lu\n", window);
     const KeySym keysym = event.type == KeyPress ? XLookupKeysym(&event.xkey, 0) : NoSymbol;
-    if (keysym != NoSymbol) std::printf("key %s %d\n", XKeysymToString(keysym), event.xkey.send_event ? 1 : 0);
+    if (keysym != NoSymbol)
+      std::printf("key %s %d\n", XKeysymToString(keysym), event.xkey.send_event ? 1 : 0);
     if (keysym == XK_s && (event.xkey.state & ControlMask) != 0) {
       const auto pressedAt = std::chrono::system_clock::now().time_since_epoch();
-      // The version is what tells the page server's log a fresh load from a stale one. Written in place, as most
-      // editors save.
-      std::ofstream(argv[3], std::ios::trunc) << "<!doctype html><html><head><title>page " << ++version
-                                              << "</title></head><body><p id=\"v\">" << version
-                                              << "</p></body></html>\n";
-      std::printf("saved %d %lld\n", version, static_cast<long long>(std::chrono::nanoseconds(pressedAt).count()));
+      // The version is what tells the page server's log a fresh load from a stale one. Written in place, as
+      // most editors save.
+      std::ofstream(argv[3], std::ios::trunc)
+          << "<!doctype html><html><head><title>page " << ++version << "</title></head><body><p id=\"v\">"
+          << version << "</p></body></html>\n";
+      std::printf("saved %d %lld\n", version,
+                  static_cast<long long>(std::chrono::nanoseconds(pressedAt).count()));
     }
     // Focus moving inside the window or to the pointer says nothing about who has the keyboard.
     if ((event.type == FocusIn || event.type == FocusOut) && event.xfocus.detail != NotifyPointer &&

@@ -1,5 +1,6 @@
-// What the X11 engine decides by, without a display: what a key is, which program a window belongs to, and how a
-// keymap that has to be polled becomes key events. The keys and browsers the end-to-end tests meet are left to them.
+// What the X11 engine decides by, without a display: what a key is, which program a window belongs to, and
+// how a keymap that has to be polled becomes key events. The keys and browsers the end-to-end tests meet are
+// left to them.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
@@ -24,34 +25,40 @@ TEST(KeyTable, Meanings) {
       {"right Shift", 62, {{XK_Shift_R}}, {16, KeySide::Right}},
       {"left Alt", 64, {{XK_Alt_L, XK_Meta_L}}, {18, KeySide::Left}},
       {"right Super", 134, {{XK_Super_R}}, {91, KeySide::Right}},
-      {"Russian first, then us", kUsSPlace, {{XK_Cyrillic_yeru, XK_Cyrillic_YERU}, {XK_s, XK_S}}, {83, kNone}},
+      {"Russian first, then us",
+       kUsSPlace,
+       {{XK_Cyrillic_yeru, XK_Cyrillic_YERU}, {XK_s, XK_S}},
+       {83, kNone}},
       {"Dvorak: o at the US place of s", kUsSPlace, {{XK_o, XK_O}}, {79, kNone}},
       {"Polish: an accented letter on AltGr", kUsSPlace, {{XK_s, XK_S, XK_sacute, XK_Sacute}}, {83, kNone}},
       {"German: a digit with symbols on AltGr", 11, {{XK_2, XK_quotedbl, XK_twosuperior}}, {50, kNone}},
       {"us and Russian: a punctuation key", 47, {{XK_semicolon, XK_colon}, {XK_Cyrillic_zhe}}, {0xBA, kNone}},
   };
-  for (const auto& row : rows) EXPECT_EQ(x11::meaningOfSymbols(row.keycode, row.groups), row.meaning) << row.what;
+  for (const auto& row : rows)
+    EXPECT_EQ(x11::meaningOfSymbols(row.keycode, row.groups), row.meaning) << row.what;
 }
 
 // Only a browser's own program with one of its own classes is that browser.
 TEST(BrowserTable, Rows) {
-  const Browser all[] = {Browser::Chrome, Browser::Edge, Browser::Brave, Browser::Vivaldi, Browser::Firefox,
-                         Browser::LibreWolf, Browser::Waterfox, Browser::Zen, Browser::Opera};
+  const Browser all[] = {Browser::Chrome,   Browser::Edge,    Browser::Brave,
+                         Browser::Vivaldi,  Browser::Firefox, Browser::LibreWolf,
+                         Browser::Waterfox, Browser::Zen,     Browser::Opera};
   const struct {
     const char *instance, *windowClass, *executable;
     std::optional<Browser> browser;
   } rows[] = {
       {"chromium (/tmp/p)", "chromium", "chromium", Browser::Chrome},  // classes compare without case
       {"Navigator", "librewolf", "librewolf", Browser::LibreWolf},
-      {"chromium", "Chromium", "msedge", std::nullopt},         // Edge's program under another browser's class
-      {"crx_abcdefgh", "Chromium", "chromium", std::nullopt},   // an installed web app
-      {"code", "Code", "code", std::nullopt},                   // an Electron editor
-      {"chromium", "Chromium", "xchromium", std::nullopt},      // the whole file name, not a part of it
-      {"chromium", "Chromium", "Chromium", std::nullopt},       // file names compare exactly
-      {"Mail", "thunderbird", "thunderbird", std::nullopt},     // the mail client of Firefox's toolkit
+      {"chromium", "Chromium", "msedge", std::nullopt},        // Edge's program under another browser's class
+      {"crx_abcdefgh", "Chromium", "chromium", std::nullopt},  // an installed web app
+      {"code", "Code", "code", std::nullopt},                  // an Electron editor
+      {"chromium", "Chromium", "xchromium", std::nullopt},     // the whole file name, not a part of it
+      {"chromium", "Chromium", "Chromium", std::nullopt},      // file names compare exactly
+      {"Mail", "thunderbird", "thunderbird", std::nullopt},    // the mail client of Firefox's toolkit
   };
   for (const auto& row : rows) {
-    EXPECT_EQ(x11::browserOf(all, row.instance, row.windowClass, row.executable), row.browser) << row.executable;
+    EXPECT_EQ(x11::browserOf(all, row.instance, row.windowClass, row.executable), row.browser)
+        << row.executable;
   }
   const Browser firefoxOnly[] = {Browser::Firefox};
   EXPECT_EQ(x11::browserOf(firefoxOnly, "chromium", "Chromium", "chromium"), std::nullopt) << "not asked for";
@@ -67,7 +74,8 @@ TEST(KeymapPoller, OneReadPerTick) {
   std::size_t reads = 0;
   x11::KeymapPoller poller(keys, [&] {
     x11::Keymap keymap{};
-    for (unsigned code : down[reads]) keymap[code / 8] = static_cast<char>(keymap[code / 8] | 1 << (code % 8));
+    for (unsigned code : down[reads])
+      keymap[code / 8] = static_cast<char>(keymap[code / 8] | 1 << (code % 8));
     ++reads;
     return keymap;
   });
@@ -76,8 +84,10 @@ TEST(KeymapPoller, OneReadPerTick) {
     for (const auto& event : poller.tick()) events.push_back(event);
     EXPECT_EQ(reads, tick) << "keymap reads after tick " << tick;
   }
-  EXPECT_EQ(events, (std::vector<platform::KeyEvent>{
-                        {17, KeySide::Left, true}, {83, kNone, true}, {83, kNone, false}, {17, KeySide::Left, false}}));
+  EXPECT_EQ(
+      events,
+      (std::vector<platform::KeyEvent>{
+          {17, KeySide::Left, true}, {83, kNone, true}, {83, kNone, false}, {17, KeySide::Left, false}}));
 }
 
 }  // namespace
