@@ -1,53 +1,34 @@
-// Drives the X11 engine the way the program does, for the race benchmark (x11_race.py), which must switch
-// automatic refresh on and off between saves and know when each refresh left: the keyboard watch feeds the
-// save-key watcher, and each save chord looks up every ticked browser and delivers its refresh.
+// Drives the X11 engine the way the program does, for the X11 benchmarks (x11_race.py, x11_requests.py),
+// which must switch automatic refresh on and off between saves and know when each refresh left and what it
+// cost: the keyboard watch feeds the save-chord watcher, and each save chord refreshes every ticked browser's
+// frontmost frame through the program's own dispatch.
 // Commands on stdin, one per line:
-//   tick chrome firefox ...     the browsers to refresh (ie, chrome, firefox, opera)
-//   watch on|off                automatic refresh
-//   quit
-// It prints "ready" when it takes commands, and "refreshed <ns> KIND=ID ..." for each refresh
-// (CLOCK_REALTIME).
+//   tick chrome firefox ...     the browsers to refresh, by their stored tokens (chrome, msedge, ...,
+//   iexplore) watch on|off                automatic refresh quit
+// It prints "ready" when it takes commands, and for each refresh "refreshed <ns> window=<id> requests=<n>":
+// when it left (CLOCK_REALTIME), the last frame refreshed, and how many X requests the chord's lookup and
+// deliveries made on the engine's connection (XNextRequest).
 #include <glib-unix.h>
 #include <glib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <map>
-#include <set>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "platform/x11/desktop.h"
 #include "platform/x11/keyboard_watch.h"
 #include "platform/x11/session.h"
-#include "refresh/hotkey.h"
+#include "refresh/dispatch.h"
+#include "refresh/save_chord.h"
+#include "settings/stored.h"
 
 namespace {
-
-using platform::BrowserKind;
-
-const std::map<std::string, BrowserKind> kKinds = {{"ie", BrowserKind::IE},
-                                                   {"chrome", BrowserKind::Chrome},
-                                                   {"firefox", BrowserKind::Firefox},
-                                                   {"opera", BrowserKind::Opera}};
-
-std::string nameOf(BrowserKind kind) {
-  for (const auto& [name, value] : kKinds) {
-    if (value == kind) return name;
-  }
-  return "?";
-}
-
-// The save-key watcher polls on timers only where key events cannot be had; on X11 they always can (or the
-// program cannot run at all), so it is offered none.
-class NoTimers final : public platform::Timers {
- public:
-  bool SetTimer(platform::Hwnd, std::uintptr_t, std::uint32_t, TimerProc) override { return false; }
-  bool KillTimer(platform::Hwnd, std::uintptr_t) override { return false; }
-};
 
 long long wallClockNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -57,8 +38,7 @@ long long wallClockNs() {
 
 class Refresher {
  public:
-  explicit Refresher(GMainLoop* loop)
-      : loop_(loop), watcher_(keyboard_, noTimers_, [this] { refreshTicked(); }) {}
+  explicit Refresher(GMainLoop* loop) : loop_(loop), watcher_(keyboard_, [this] { refreshTicked(); }) {}
 
   bool connected() const { return desktop_.connected(); }
 
@@ -68,9 +48,13 @@ class Refresher {
     words >> verb;
     if (verb == "tick") {
       ticked_.clear();
-      for (std::string name; words >> name;) {
-        if (kKinds.contains(name)) ticked_.insert(kKinds.at(name));
+      for (std::string token; words >> token;) {
+        const auto* known = std::ranges::find(settings::kBrowserTokens, token);
+        if (known != settings::kBrowserTokens.end()) {
+          ticked_.push_back(static_cast<platform::Browser>(known - settings::kBrowserTokens.begin()));
+        }
       }
+      std::printf("ticked %zu\n", ticked_.size());
     } else if (verb == "watch") {
       std::string state;
       words >> state;
@@ -83,30 +67,27 @@ class Refresher {
  private:
   void setWatching(bool on) {
     if (on) {
-      watcher_.start(0);
+      watcher_.start();
     } else {
-      watcher_.stop(0);
+      watcher_.stop();
     }
     std::printf("watching %s\n", watcher_.running() ? "on" : "off");
   }
 
   void refreshTicked() {
-    std::string line = "refreshed " + std::to_string(wallClockNs());
-    for (BrowserKind kind : platform::kBrowserOrder) {
-      if (!ticked_.contains(kind)) continue;
-      platform::Hwnd window = desktop_.findBrowserWindow(kind);
-      desktop_.deliverRefresh(window);
-      line += " " + nameOf(kind) + "=" + std::to_string(window);
-    }
-    std::printf("%s\n", line.c_str());
+    const long long at = wallClockNs();
+    const unsigned long before = XNextRequest(desktop_.display());
+    const std::vector<std::vector<platform::Browser>> tiles{ticked_};
+    const auto last = refresh::refreshTicked(desktop_, tiles);
+    std::printf("refreshed %lld window=%lld requests=%lu\n", at,
+                static_cast<long long>(last ? last->value : 0), XNextRequest(desktop_.display()) - before);
   }
 
   GMainLoop* loop_;
   x11::Desktop desktop_;
   x11::KeyboardWatch keyboard_;
-  NoTimers noTimers_;
-  hotkey::Watcher watcher_;
-  std::set<BrowserKind> ticked_;
+  refresh::SaveChordWatcher watcher_;
+  std::vector<platform::Browser> ticked_;
 };
 
 struct Input {

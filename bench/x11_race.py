@@ -24,9 +24,9 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parent
-sys.path.insert(0, str(REPO / "tests" / "x11"))
+sys.path.insert(0, str(REPO / "tests"))
 
-import harness  # noqa: E402
+import xharness as harness  # noqa: E402
 
 BROWSERSYNC = HERE / "browsersync"
 REFRESHER = Path(os.environ.get("VASKF5_REFRESHER", REPO / "build" / "linux" / "bench" / "refresher"))

@@ -22,4 +22,4 @@ LINUX_PACKAGES=(libgtk-3-dev libx11-dev libxi-dev fonts-wqy-microhei)
 WINDOWS_PACKAGES=(g++-mingw-w64-x86-64 mingw-w64-tools wine wine64 fonts-wqy-microhei)
 # The tests: unit tests, and an X server with a window manager and tools to drive and watch the programs.
 TEST_PACKAGES=(libgtest-dev libbenchmark-dev python3 xvfb openbox xdotool x11-utils imagemagick
-               picom x11-xkb-utils chromium firefox-esr)
+               picom twm x11-xkb-utils chromium firefox-esr)

@@ -1,140 +1,160 @@
 // The Linux layer's own stores, each in a fresh temporary folder. The settings file keeps the registry's
-// rules: only a readable, well-formed value of sensible length counts as stored, anything else reads as
-// nothing stored and is replaced by the next change. The single-instance lock has one holder at a time,
-// across processes, and is free again once its holder is gone.
+// rules (only a readable, well-formed value of sensible length counts as stored; anything else is replaced by
+// the next change) and never harms a file it cannot read. The single-instance lock has one holder at a time
+// per user and display, found alike in every environment. The autostart entry starts this very copy.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
+#include "platform/gtk/autostart.h"
 #include "platform/gtk/instance_lock.h"
 #include "platform/gtk/settings_file.h"
-#include "settings/selection.h"
 
 namespace {
 
-using settings::kApp;
-using settings::kKey;
-using settings::kSection;
+namespace fs = std::filesystem;
 
-class InTempFolder : public ::testing::Test {
- protected:
-  InTempFolder() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "vaskf5-test-XXXXXX").string();
-    if (mkdtemp(pattern.data())) folder = pattern;
-  }
-  ~InTempFolder() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(folder, ignored);
-  }
-  std::filesystem::path folder;
-};
+// Whether the body, run in a child process, returns true; as a user who is not root (who reads every file)
+// when asked.
+bool inChild(const std::function<bool()>& body, bool asUser = false) {
+  const pid_t child = fork();
+  if (child == 0)
+    _exit((!asUser || geteuid() != 0 || (setgid(65534) == 0 && setuid(65534) == 0)) && body() ? 0 : 1);
+  int status = 0;
+  waitpid(child, &status, 0);
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
 
-class SettingsFile : public InTempFolder {
+class Stores : public ::testing::Test {
  protected:
+  ~Stores() override { fs::remove_all(folder); }
+  static fs::path madeFolder() {
+    std::string pattern = (fs::temp_directory_path() / "vaskf5-test-XXXXXX").string();
+    return mkdtemp(pattern.data()) ? pattern : "";
+  }
+  static std::string text(const fs::path& file) {
+    std::stringstream read;
+    read << std::ifstream(file).rdbuf();
+    return read.str();
+  }
+  static void put(const fs::path& file, const std::string& text) {
+    fs::create_directories(file.parent_path());
+    std::ofstream(file) << text;
+  }
+  std::optional<std::string> apps() { return store.read("VaskF5", "Refresh", "Apps"); }
+  void setApps(const std::string& value) { store.write("VaskF5", "Refresh", "Apps", value); }
+
+  const fs::path folder = madeFolder(), file = folder / "vaskf5" / "settings.ini";
   gtk::SettingsFile store{folder};
-
-  std::filesystem::path file() const { return folder / "vaskf5" / "settings.ini"; }
-  void writeFile(const std::string& text) {
-    std::filesystem::create_directories(file().parent_path());
-    std::ofstream(file()) << text;
-  }
-  std::optional<std::string> apps() { return store.GetSetting(kApp, kSection, kKey); }
 };
 
-// A change replaces a file that cannot be parsed and keeps the other keys of one that can.
-TEST_F(SettingsFile, AValueWrittenIsReadBackFromTheIniUnderTheProgramsFolderAndAChangeKeepsTheRest) {
-  store.SaveSetting(kApp, kSection, kKey, "");
+TEST_F(Stores, Settings) {
+  setApps("");
   EXPECT_EQ(apps(), "") << "an empty value is a value, not nothing";
-  store.SaveSetting(kApp, kSection, kKey, "chrome,autorefresh,");
-  EXPECT_EQ(apps(), "chrome,autorefresh,");
-  std::stringstream text;
-  text << std::ifstream(file()).rdbuf();
-  EXPECT_EQ(text.str(), "[Refresh]\nApps=chrome,autorefresh,\n");
-  writeFile("[Refresh]\nApps=" + std::string(1024, 'a') + "\n");
+  setApps("chrome,autorefresh,");
+  EXPECT_EQ(text(file), "[Refresh]\nApps=chrome,autorefresh,\n");
+  put(file, "[Refresh]\nApps=" + std::string(1024, 'a') + "\n");
   EXPECT_EQ(apps(), std::string(1024, 'a')) << "1024 characters are still a value";
-  writeFile("garbage\x01[[[");
-  store.SaveSetting(kApp, kSection, kKey, "ie,");
-  EXPECT_EQ(apps(), "ie,");
-  writeFile("[Window]\nLeft=10\n\n[Refresh]\nApps=ie,\n");
-  store.SaveSetting(kApp, kSection, kKey, "firefox,");
-  EXPECT_EQ(apps(), "firefox,");
-  EXPECT_EQ(store.GetSetting(kApp, "Window", "Left"), "10");
-}
-
-TEST_F(SettingsFile, WhatCannotBeReadAsAStoredValueCountsAsNothingStored) {
-  const struct {
-    const char* what;
-    std::string text;
-  } cases[] = {
-      {"a text that is no key file", "this is not ini\x01\x02 [[["},
-      {"the key in another group", "[Other]\nApps=chrome,\n"},
-      {"another key in the group", "[Refresh]\nApp=chrome,\n"},
-      {"a value over 1024 characters", "[Refresh]\nApps=" + std::string(1025, 'a') + "\n"},
-      {"a value that is not UTF-8", "[Refresh]\nApps=chrome,\xff\xfe\n"},
-      {"an empty file", ""},
-  };
-  EXPECT_EQ(apps(), std::nullopt) << "no file at all";
-  for (const auto& c : cases) {
-    writeFile(c.text);
-    EXPECT_EQ(apps(), std::nullopt) << c.what;
+  put(file, "[Window]\nLeft=10\n\n[Refresh]\nApps=ie,\n");
+  setApps("firefox,");
+  EXPECT_EQ(store.read("VaskF5", "Window", "Left"), "10") << "the other keys kept";
+  const std::string unusable[] = {"this is not ini\x01\x02 [[[", "[Refresh]\nApps=chrome,\xff\xfe\n",
+                                  "[Refresh]\nApps=" + std::string(1025, 'a') + "\n"};
+  for (const std::string& content : unusable) {
+    put(file, content);
+    EXPECT_EQ(apps(), std::nullopt) << "not a value: " << content.substr(0, 30);
+    setApps("ie,");
+    EXPECT_EQ(apps(), "ie,") << "replaced by the next change: " << content.substr(0, 30);
   }
+  fs::remove_all(file.parent_path());
+  put(folder / "vaskf5", "in the way");
+  setApps("chrome,");
+  EXPECT_EQ(apps(), std::nullopt) << "a change with nowhere to go is lost without harm";
 }
 
-// A plain file where the program's folder should be lets neither folder nor file be made; a folder by the
-// file's name can be neither read as text nor renamed over. Either way the change is lost without harm.
-TEST_F(SettingsFile, AChangeThatCannotBeWrittenIsLostWithoutHarm) {
-  std::ofstream(folder / "vaskf5") << "in the way";
-  store.SaveSetting(kApp, kSection, kKey, "chrome,");
-  EXPECT_EQ(apps(), std::nullopt);
-  std::filesystem::remove(folder / "vaskf5");
-  std::filesystem::create_directories(file());
-  EXPECT_EQ(apps(), std::nullopt);
-  store.SaveSetting(kApp, kSection, kKey, "chrome,");
-  EXPECT_EQ(apps(), std::nullopt);
+// Kept with the user's other settings and linked in place, the file stays a link and keeps its permissions.
+TEST_F(Stores, SettingsThroughALink) {
+  put(folder / "dotfiles" / "vaskf5.ini", "[Refresh]\nApps=ie,\n");
+  fs::permissions(folder / "dotfiles" / "vaskf5.ini", fs::perms(0640));
+  fs::create_directories(file.parent_path());
+  fs::create_symlink(folder / "dotfiles" / "vaskf5.ini", file);
+  setApps("chrome,");
+  EXPECT_EQ(text(folder / "dotfiles" / "vaskf5.ini"), "[Refresh]\nApps=chrome,\n");
+  EXPECT_EQ(std::pair(fs::is_symlink(file), fs::status(file).permissions()),
+            std::pair(true, fs::perms(0640)));
 }
 
-class InstanceLock : public InTempFolder {
- protected:
-  std::filesystem::path file() const { return folder / "run" / "vaskf5.lock"; }
-
-  // Whether a separate process could take the lock right now (flock locks belong to open files, so a second
-  // copy of the program is a second process, not a second object).
-  bool anotherProcessGetsIt() const {
-    const pid_t child = fork();
-    if (child == 0) _exit(gtk::InstanceLock(file()).held() ? 0 : 1);
-    int status = 0;
-    waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+// What cannot be read may hold what the user cares for: it is never written over, and the session runs on.
+TEST_F(Stores, SettingsUnreadable) {
+  put(file, "[Refresh]\nApps=ie,\n");
+  fs::permissions(file, fs::perms::none);
+  for (const fs::path& theirs : {folder, file.parent_path()}) {
+    ASSERT_TRUE(geteuid() != 0 || chown(theirs.c_str(), 65534, 65534) == 0);  // the folders of that user
   }
-};
+  EXPECT_TRUE(inChild(
+      [&] {
+        gtk::SettingsFile own(folder);
+        const bool firstStart = !own.read("VaskF5", "Refresh", "Apps");
+        own.write("VaskF5", "Refresh", "Apps", "chrome,");
+        return firstStart && own.read("VaskF5", "Refresh", "Apps") == "chrome,";
+      },
+      true))
+      << "read as a first start, and the change kept for the session";
+  EXPECT_EQ(text(file), "[Refresh]\nApps=ie,\n") << "the file untouched";
+}
 
-TEST_F(InstanceLock, OneCopyHoldsTheLockUntilItsLastOwnerGoesAndNoOtherProcessGetsItMeanwhile) {
+// flock locks belong to open files: a second copy of the program is a second process, not a second object.
+TEST_F(Stores, LockHolder) {
+  const fs::path lock = folder / "run" / "vaskf5.lock";
+  const auto anotherProcessGetsIt = [&] { return inChild([&] { return gtk::InstanceLock(lock).held(); }); };
   {
-    gtk::InstanceLock first(file());
+    gtk::InstanceLock first(lock);
     gtk::InstanceLock moved(std::move(first));
-    EXPECT_TRUE(moved.held());
-    EXPECT_FALSE(anotherProcessGetsIt());
+    EXPECT_TRUE(moved.held() && !anotherProcessGetsIt());
     moved = gtk::InstanceLock(folder / "other.lock");
     EXPECT_TRUE(anotherProcessGetsIt()) << "let go when its owner takes another";
-    moved = gtk::InstanceLock(file());
-    EXPECT_FALSE(anotherProcessGetsIt());
   }
-  EXPECT_TRUE(anotherProcessGetsIt()) << "let go when its owner is gone";
+  fs::remove(lock);
+  fs::create_symlink(folder / "elsewhere", lock);
+  gtk::InstanceLock planted(lock);
+  EXPECT_FALSE(fs::exists(folder / "elsewhere")) << "a link in the lock's place is not followed";
 }
 
-TEST_F(InstanceLock, TheLockFileIsInTheRuntimeFolderOrElseBesideTheSettings) {
-  const char* saved = std::getenv("XDG_RUNTIME_DIR");
-  const std::string restore = saved ? saved : "";
-  setenv("XDG_RUNTIME_DIR", "/run/user/1234", 1);
-  EXPECT_EQ(gtk::instanceLockFile("/home/a/.config/vaskf5"), "/run/user/1234/vaskf5.lock");
+TEST_F(Stores, LockPlace) {
+  const fs::path runtime = folder / "user" / std::to_string(getuid()), config = folder / "config";
+  const auto lockFor = [&](const char* display) {
+    return gtk::instanceLockFile(config, display, folder / "user");
+  };
+  setenv("XDG_RUNTIME_DIR", (folder / "elsewhere").c_str(), 1);
+  EXPECT_EQ(lockFor(":0"), config / "vaskf5-_0.lock") << "no runtime folder";
+  fs::create_directories(runtime);
+  fs::permissions(runtime, fs::perms(0700));
   unsetenv("XDG_RUNTIME_DIR");
-  EXPECT_EQ(gtk::instanceLockFile("/home/a/.config/vaskf5"), "/home/a/.config/vaskf5/instance.lock");
-  if (saved) setenv("XDG_RUNTIME_DIR", restore.c_str(), 1);
+  EXPECT_EQ(lockFor(":0.0"), runtime / "vaskf5-_0.lock");
+  EXPECT_EQ(lockFor("unix:0"), runtime / "vaskf5-_0.lock");
+  EXPECT_NE(lockFor(":1"), runtime / "vaskf5-_0.lock") << "another display";
+  fs::permissions(runtime, fs::perms(0777));
+  EXPECT_EQ(lockFor(":0"), config / "vaskf5-_0.lock") << "open to others";
+  fs::remove(runtime);
+  fs::create_symlink(folder, runtime);
+  EXPECT_EQ(lockFor(":0"), config / "vaskf5-_0.lock") << "a link to elsewhere";
+}
+
+TEST_F(Stores, Autostart) {
+  const fs::path entry = folder / "autostart" / "vaskf5.desktop", program = folder / "my dir" / "vask\"f5";
+  put(program, "");
+  gtk::setAutostart(entry, program, true);
+  EXPECT_TRUE(gtk::autostartStarts(entry, program)) << text(entry);
+  EXPECT_FALSE(gtk::autostartStarts(entry, folder / "vaskf5")) << "an entry for another copy";
+  put(entry, text(entry) + "Hidden=true\n");
+  EXPECT_FALSE(gtk::autostartStarts(entry, program)) << "an entry the user turned off";
+  gtk::setAutostart(entry, program, false);
+  EXPECT_FALSE(fs::exists(entry));
 }
 
 }  // namespace

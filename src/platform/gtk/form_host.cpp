@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 #include "platform/gtk/guarded.h"
 
@@ -68,25 +69,10 @@ FormHost::~FormHost() {
 }
 
 float FormHost::formX(double rootX) const {
-  return static_cast<float>(rootX * kTwipsPerPixel - static_cast<double>(form_.Left()));
+  return twipsOf(rootX - static_cast<double>(form_.position().x), form_.dpi());
 }
 float FormHost::formY(double rootY) const {
-  return static_cast<float>(rootY * kTwipsPerPixel - static_cast<double>(form_.Top()));
-}
-
-// Labels take their captions' size in the fonts this desktop has.
-void FormHost::fitLabels() {
-  std::function<void(form::Control&)> fit = [&](form::Control& container) {
-    for (const auto& child : container.children()) {
-      fit(*child);
-      if (child->kind() != form::Kind::Label || child->Caption().empty()) continue;
-      int width = 0, height = 0;
-      painter_.textSize(window_, *child, width, height);
-      // One pixel more than the text, as the captions are laid out on Windows.
-      child->fitCaption(twips(width + 1), twips(height));
-    }
-  };
-  for (const auto& control : form_.controls()) fit(*control);
+  return twipsOf(rootY - static_cast<double>(form_.position().y), form_.dpi());
 }
 
 void FormHost::installStyle() {
@@ -105,7 +91,7 @@ bool FormHost::create() {
   window_ = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   if (!window_) return false;
   GtkWindow* top = GTK_WINDOW(window_);
-  gtk_window_set_title(top, form_.Caption().c_str());
+  gtk_window_set_title(top, form_.caption().c_str());
   gtk_window_set_decorated(top, FALSE);
   gtk_window_set_resizable(top, FALSE);
   gtk_window_set_skip_taskbar_hint(top, TRUE);
@@ -114,11 +100,15 @@ bool FormHost::create() {
   gtk_widget_add_events(window_, GDK_STRUCTURE_MASK);
 
   GtkWidget* root = gtk_fixed_new();
-  gtk_widget_set_size_request(root, px(form_.ScaleWidth()), px(form_.ScaleHeight()));
+  gtk_widget_set_size_request(root, px(form_.clientWidth()), px(form_.clientHeight()));
   gtk_container_add(GTK_CONTAINER(window_), root);
   gtk_widget_show(root);
 
-  fitLabels();
+  // Labels take their captions' size in the fonts this desktop has.
+  form_.fitLabels([this](const form::Control& label) -> std::optional<platform::PixelPoint> {
+    const GdkRectangle size = painter_.textSize(window_, label);
+    return platform::PixelPoint{size.width, size.height};
+  });
   for (auto it = form_.controls().rbegin(); it != form_.controls().rend(); ++it) createChildren(**it, root);
 
   g_signal_connect(window_, "key-press-event", G_CALLBACK(&FormHost::onKey), this);
@@ -140,12 +130,15 @@ bool FormHost::create() {
   gtk_widget_realize(window_);
   GdkWindow* gdkWindow = gtk_widget_get_window(window_);
   if (!gdkWindow || !GDK_IS_X11_WINDOW(gdkWindow)) return false;
-  form_.hWnd = static_cast<platform::Hwnd>(gdk_x11_window_get_xid(gdkWindow));
+  form_.window = platform::WindowId{static_cast<std::int64_t>(gdk_x11_window_get_xid(gdkWindow))};
 
-  form_.onControlChanged = [this](form::Control& c, form::Property p) { onControlChanged(c, p); };
+  form_.onControlChanged = [this](form::Control& c, form::Property p) { controlChanged(c, p); };
   form_.onMoved = [this] { onMoved(); };
   form_.onWindowStateChanged = [this] { onWindowStateChanged(); };
   form_.onFocusChanged = [this](form::Control& c) { onFocusChanged(c); };
+  form_.onMenuRequested = [this](const std::vector<form::MenuItem>& items, auto chosen) {
+    showMenu(items, std::move(chosen));
+  };
   return true;
 }
 
@@ -154,6 +147,7 @@ void FormHost::detach() {
   form_.onMoved = nullptr;
   form_.onWindowStateChanged = nullptr;
   form_.onFocusChanged = nullptr;
+  form_.onMenuRequested = nullptr;
 }
 
 void FormHost::show() {
@@ -211,17 +205,17 @@ GtkWidget* FormHost::makeWidget(form::Control& control) {
       return surface;
     }
     case form::Kind::CheckBox: {
-      GtkWidget* box = gtk_check_button_new_with_label(control.Caption().c_str());
+      GtkWidget* box = gtk_check_button_new_with_label(control.caption().c_str());
       styleWidget(box, control);
-      gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(box), control.Value() == 1);
+      gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(box), control.value() == 1);
       g_signal_connect(box, "toggled", G_CALLBACK(&FormHost::onToggled), this);
       connectPointer(box);
       return box;
     }
     case form::Kind::HScrollBar: {
-      const auto& spec = control.layout();
+      const form::LayoutRow& row = control.layout();
       GtkAdjustment* range =
-          gtk_adjustment_new(control.Value(), spec.min, spec.max, spec.smallChange, spec.largeChange, 0);
+          gtk_adjustment_new(control.value(), row.min, row.max, row.smallChange, row.largeChange, 0);
       GtkWidget* bar = gtk_scrollbar_new(GTK_ORIENTATION_HORIZONTAL, range);
       gtk_widget_set_can_focus(bar, TRUE);
       g_signal_connect(bar, "change-value", G_CALLBACK(&FormHost::onChangeValue), this);
@@ -237,93 +231,52 @@ GtkWidget* FormHost::makeWidget(form::Control& control) {
 }
 
 void FormHost::createChildren(form::Control& control, GtkWidget* parent) {
-  if (!control.windowed()) return;
-  // A hidden frame (the settings panel, the value boxes) gets its widgets when it is first shown, if ever.
-  if (control.kind() == form::Kind::Frame && !control.Visible()) return;
+  if (!control.windowed() || control.madeWhenShown()) return;
   GtkWidget* widget = makeWidget(control);
   if (!widget) return;
-  widgets_[&control] = widget;
+  remember(control, widget);
   g_signal_connect(widget, "focus-in-event", G_CALLBACK(&FormHost::onFocusIn), this);
-  gtk_fixed_put(GTK_FIXED(parent), widget, px(control.Left()), px(control.Top()));
-  gtk_widget_set_size_request(widget, px(control.Width()), px(control.Height()));
+  gtk_fixed_put(GTK_FIXED(parent), widget, px(control.left()), px(control.top()));
+  gtk_widget_set_size_request(widget, px(control.width()), px(control.height()));
   // Children are added from the bottom of the stacking order up, so the first in the model lies on top.
   const auto& children = control.children();
   for (auto it = children.rbegin(); it != children.rend(); ++it) createChildren(**it, widget);
-  gtk_widget_set_visible(widget, control.Visible());
+  gtk_widget_set_visible(widget, control.visible());
 }
 
-void FormHost::realize(form::Control& control) {
-  GtkWidget* parent = nullptr;
-  for (const form::Control* c = control.parent(); c && !parent; c = c->parent()) parent = widgetOf(*c);
+// ---- The model's changes ----
+
+void FormHost::makeWindows(form::Control& control) {
+  GtkWidget* parent = surfaceOf(control);
   if (!parent) parent = gtk_bin_get_child(GTK_BIN(window_));
   createChildren(control, parent);
-  if (GtkWidget* made = widgetOf(control)) {
+  if (GtkWidget* made = windowOf(control)) {
     if (GdkWindow* own = gtk_widget_get_window(made); own && gtk_widget_get_has_window(made))
       gdk_window_raise(own);
   }
 }
 
-void FormHost::place(form::Control& control) {
-  GtkWidget* widget = widgetOf(control);
-  if (!widget) return;
+void FormHost::redraw(GtkWidget* widget) { gtk_widget_queue_draw(widget); }
+
+void FormHost::showWindow(GtkWidget* widget, bool visible) { gtk_widget_set_visible(widget, visible); }
+
+void FormHost::showValue(GtkWidget* widget, const form::Control& control) {
+  if (GTK_IS_TOGGLE_BUTTON(widget)) {
+    gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(widget), control.value() == 1);
+  } else if (GTK_IS_RANGE(widget)) {
+    gtk_range_set_value(GTK_RANGE(widget), control.value());
+  }
+}
+
+void FormHost::showCaption(GtkWidget* widget, const form::Control& control) {
+  if (GTK_IS_BUTTON(widget)) gtk_button_set_label(GTK_BUTTON(widget), control.caption().c_str());
+  gtk_widget_queue_draw(widget);
+}
+
+void FormHost::placeWindow(GtkWidget* widget, const form::Control& control) {
   GtkWidget* parent = gtk_widget_get_parent(widget);
-  if (GTK_IS_FIXED(parent)) gtk_fixed_move(GTK_FIXED(parent), widget, px(control.Left()), px(control.Top()));
-  gtk_widget_set_size_request(widget, px(control.Width()), px(control.Height()));
-}
-
-form::Control* FormHost::controlOf(GtkWidget* widget) const {
-  for (const auto& [control, made] : widgets_) {
-    if (made == widget) return const_cast<form::Control*>(control);
-  }
-  return nullptr;
-}
-
-GtkWidget* FormHost::widgetOf(const form::Control& control) const {
-  auto it = widgets_.find(&control);
-  return it == widgets_.end() ? nullptr : it->second;
-}
-
-// ---- The model's changes ----
-
-void FormHost::onControlChanged(form::Control& control, form::Property property) {
-  GtkWidget* widget = widgetOf(control);
-  if (!widget) {
-    if (property == form::Property::Visible && control.windowed() && control.Visible()) {
-      realize(control);
-    } else {
-      // A windowless control is painted by the surface it lies on.
-      for (const form::Control* c = control.parent(); c; c = c->parent()) {
-        if (GtkWidget* surface = widgetOf(*c)) {
-          gtk_widget_queue_draw(surface);
-          break;
-        }
-      }
-    }
-    return;
-  }
-  switch (property) {
-    case form::Property::Visible:
-      gtk_widget_set_visible(widget, control.Visible());
-      break;
-    case form::Property::Value:
-      if (GTK_IS_TOGGLE_BUTTON(widget)) {
-        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(widget), control.Value() == 1);
-      } else if (GTK_IS_RANGE(widget)) {
-        gtk_range_set_value(GTK_RANGE(widget), control.Value());
-      }
-      break;
-    case form::Property::Caption:
-      if (GTK_IS_BUTTON(widget)) gtk_button_set_label(GTK_BUTTON(widget), control.Caption().c_str());
-      gtk_widget_queue_draw(widget);
-      break;
-    case form::Property::Position:
-    case form::Property::Size:
-      place(control);
-      break;
-    case form::Property::BackStyle:
-      gtk_widget_queue_draw(widget);
-      break;
-  }
+  if (GTK_IS_FIXED(parent)) gtk_fixed_move(GTK_FIXED(parent), widget, px(control.left()), px(control.top()));
+  gtk_widget_set_size_request(widget, px(control.width()), px(control.height()));
 }
 
 // GDK scales the whole desktop by its own factor, so the form is kept at 96 dpi in GDK's logical pixels.
@@ -362,17 +315,53 @@ void FormHost::applyWindowState() {
 }
 
 void FormHost::onFocusChanged(form::Control& control) {
-  GtkWidget* widget = widgetOf(control);
+  GtkWidget* widget = windowOf(control);
   // Controls without a widget of their own (the unseen list box) take keys through the model; the window
   // keeps the keyboard on the background meanwhile.
-  if (!widget) widget = widgetOf(form_.control("MainBg"));
+  if (!widget) widget = windowOf(form_.control("background"));
   if (widget && !gtk_widget_has_focus(widget)) gtk_widget_grab_focus(widget);
+}
+
+// The menu belongs to the window and goes once it closes; an item picked calls back after the menu has shut.
+void FormHost::showMenu(const std::vector<form::MenuItem>& items, std::function<void(std::size_t)> chosen) {
+  GtkWidget* menu = gtk_menu_new();
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    GtkWidget* item = gtk_check_menu_item_new_with_label(items[i].text.c_str());
+    gtk_check_menu_item_set_active(GTK_CHECK_MENU_ITEM(item), items[i].checked);
+    g_object_set_data(G_OBJECT(item), "vaskf5-index", GSIZE_TO_POINTER(i));
+    g_signal_connect(item, "activate", G_CALLBACK(&FormHost::onMenuItem), this);
+    gtk_menu_shell_append(GTK_MENU_SHELL(menu), item);
+  }
+  gtk_widget_show_all(menu);
+  gtk_menu_attach_to_widget(GTK_MENU(menu), window_, nullptr);
+  g_signal_connect(menu, "deactivate", G_CALLBACK(+[](GtkWidget* shut, gpointer) noexcept {
+                     g_idle_add(
+                         +[](gpointer gone) noexcept -> gboolean {
+                           gtk_widget_destroy(GTK_WIDGET(gone));
+                           return G_SOURCE_REMOVE;
+                         },
+                         shut);
+                   }),
+                   nullptr);
+  menuChosen_ = std::move(chosen);
+  gtk_menu_popup_at_pointer(GTK_MENU(menu), nullptr);
+}
+
+void FormHost::onMenuItem(GtkMenuItem* item, gpointer data) noexcept {
+  guarded(
+      [&]() -> gboolean {
+        FormHost& host = *hostOf(data);
+        const std::function<void(std::size_t)> chosen = std::exchange(host.menuChosen_, nullptr);
+        if (chosen) chosen(GPOINTER_TO_SIZE(g_object_get_data(G_OBJECT(item), "vaskf5-index")));
+        return FALSE;
+      },
+      FALSE);
 }
 
 void FormHost::updatePointer(GtkWidget* surface, const form::Control* under) {
   if (under == pointerOver_) return;
   pointerOver_ = under;
-  const bool hand = under && under->MousePointer() == form::Pointer::Hand;
+  const bool hand = under && under->pointer() == form::Pointer::Hand;
   if (GdkWindow* own = gtk_widget_get_window(surface))
     gdk_window_set_cursor(own, hand ? hand_.get() : nullptr);
 }
@@ -428,7 +417,7 @@ void FormHost::onDestroy(GtkWidget*, gpointer data) noexcept {
         // The widgets are going: the model's changes from here on (the unload) have nothing to show on.
         host.destroyed_ = true;
         host.detach();
-        host.widgets_.clear();
+        host.forgetAll();
         if (host.onUnload) host.onUnload();
         if (gtk_main_level() > 0) gtk_main_quit();
         return FALSE;

@@ -6,22 +6,21 @@
 #include <gtk/gtk.h>
 
 #include <functional>
-#include <map>
+#include <vector>
 
 #include "platform/form/form.h"
 #include "platform/form/host_options.h"
+#include "platform/form/host_windows.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/painter.h"
 
 namespace gtk {
 
-class FormHost {
+class FormHost final : public form::HostWindows<GtkWidget*> {
  public:
   // The window and pointer class names of the options are Win32 ideas; X11 knows the program by its name.
   FormHost(form::Form& form, const form::HostOptions& options);
-  FormHost(const FormHost&) = delete;
-  FormHost& operator=(const FormHost&) = delete;
-  ~FormHost();
+  ~FormHost() override;
 
   // Creates every widget, hidden, and hands the window's X id to the form. False when that fails.
   bool create();
@@ -54,20 +53,27 @@ class FormHost {
   static gboolean onWindowState(GtkWidget* widget, GdkEventWindowState* event, gpointer host) noexcept;
   static void onDestroy(GtkWidget* widget, gpointer host) noexcept;
   static gboolean applyWindowStateLater(gpointer host) noexcept;
+  static void onMenuItem(GtkMenuItem* item, gpointer host) noexcept;
+
+  // ---- form::HostWindows: one change of the model on a widget.
+  void makeWindows(form::Control& control) override;
+  void redraw(GtkWidget* widget) override;
+  void showWindow(GtkWidget* widget, bool visible) override;
+  void showValue(GtkWidget* widget, const form::Control& control) override;
+  void showCaption(GtkWidget* widget, const form::Control& control) override;
+  void placeWindow(GtkWidget* widget, const form::Control& control) override;
 
   // Stops following the model's changes.
   void detach();
   void createChildren(form::Control& control, GtkWidget* parent);
   GtkWidget* makeWidget(form::Control& control);
   void connectPointer(GtkWidget* widget);
-  void realize(form::Control& control);
-  void place(form::Control& control);
-  void fitLabels();
   void installStyle();
   // Gives a GTK widget the font and colours of its layout row.
   void styleWidget(GtkWidget* widget, const form::Control& control);
+  // A pop-up menu at the pointer, each item with its check mark.
+  void showMenu(const std::vector<form::MenuItem>& items, std::function<void(std::size_t)> chosen);
 
-  void onControlChanged(form::Control& control, form::Property property);
   void onMoved();
   void onWindowStateChanged();
   void onFocusChanged(form::Control& control);
@@ -80,18 +86,14 @@ class FormHost {
   float formX(double rootX) const;
   float formY(double rootY) const;
 
-  static int twips(double pixels) { return static_cast<int>(pixels * kTwipsPerPixel); }
-  form::Control* controlOf(GtkWidget* widget) const;
-  GtkWidget* widgetOf(const form::Control& control) const;
-
   form::Form& form_;
   const form::HostOptions& options_;
   Painter painter_;
   GtkWidget* window_ = nullptr;
-  std::map<const form::Control*, GtkWidget*> widgets_;
   GObjectPtr<GdkCursor> hand_;
   const form::Control* pointerOver_ = nullptr;
-  form::Control* trackedBar_ = nullptr;  // a scroll bar whose thumb is being dragged
+  form::Control* trackedBar_ = nullptr;          // a scroll bar whose thumb is being dragged
+  std::function<void(std::size_t)> menuChosen_;  // what the open pop-up menu calls back
   bool applyPending_ = false;
   bool destroyed_ = false;
 };

@@ -4,6 +4,7 @@
 
 #include "platform/gtk/form_host.h"
 #include "platform/gtk/guarded.h"
+#include "platform/x11/key_map.h"
 
 namespace gtk {
 
@@ -34,26 +35,9 @@ int shiftOf(guint state) {
          ((state & GDK_MOD1_MASK) ? 4 : 0);
 }
 
-// The Windows virtual-key code the model speaks for a key, or 0 for keys it has no use for.
-int virtualKeyOf(guint keyval) {
-  if (keyval >= GDK_KEY_0 && keyval <= GDK_KEY_9) return 48 + static_cast<int>(keyval - GDK_KEY_0);
-  if (keyval >= GDK_KEY_KP_0 && keyval <= GDK_KEY_KP_9) return 96 + static_cast<int>(keyval - GDK_KEY_KP_0);
-  if (keyval >= GDK_KEY_a && keyval <= GDK_KEY_z) return 65 + static_cast<int>(keyval - GDK_KEY_a);
-  if (keyval >= GDK_KEY_A && keyval <= GDK_KEY_Z) return 65 + static_cast<int>(keyval - GDK_KEY_A);
-  switch (keyval) {
-    case GDK_KEY_Escape:
-      return 27;
-    case GDK_KEY_Tab:
-    case GDK_KEY_ISO_Left_Tab:
-      return 9;
-    case GDK_KEY_Return:
-      return 13;
-    case GDK_KEY_space:
-      return 32;
-    default:
-      return 0;
-  }
-}
+// The keys a focused scroll bar keeps for itself (arrows, Home, End, Page Up and Down): GTK's own scroll bar
+// turns them into scroll actions.
+bool scrollBarKey(int key) { return key >= 0x21 && key <= 0x28; }
 
 }  // namespace
 
@@ -117,10 +101,14 @@ gboolean FormHost::onQueryTooltip(GtkWidget* widget, gint x, gint y, gboolean ke
         const form::Control* surface = host.controlOf(widget);
         if (keyboard || !surface || host.form_.captured()) return FALSE;
         // Tool tip coordinates are the surface's own.
+        const auto twips = [&](gint pixels) {
+          return static_cast<int>(platform::toTwips(pixels, host.form_.dpi()));
+        };
         const form::Control* under =
             host.form_.hitTest(twips(x) + surface->absoluteLeft(), twips(y) + surface->absoluteTop());
-        if (!under || under->ToolTipText().empty()) return FALSE;
-        gtk_tooltip_set_text(tooltip, std::string(under->ToolTipText()).c_str());
+        // Read as it is now: the program rewrites a tile's tip when the user chooses its browsers.
+        if (!under || under->toolTip().empty()) return FALSE;
+        gtk_tooltip_set_text(tooltip, under->toolTip().c_str());
         return TRUE;
       },
       FALSE);
@@ -134,9 +122,10 @@ gboolean FormHost::onKey(GtkWidget*, GdkEventKey* event, gpointer data) noexcept
   return guarded(
       [&]() -> gboolean {
         FormHost& host = *hostOf(data);
-        const int key = virtualKeyOf(event->keyval);
+        // GDK's key values are X key symbols: the Linux program's one key table reads them.
+        const int key = x11::meaningOfKeysym(event->keyval).key;
         const form::Control* focused = host.form_.focused();
-        if (key == 0 && focused && focused->kind() == form::Kind::HScrollBar) return FALSE;
+        if (scrollBarKey(key) && focused && focused->kind() == form::Kind::HScrollBar) return FALSE;
         if (key == 0) return TRUE;
         if (event->type == GDK_KEY_PRESS) {
           host.form_.keyDown(key, shiftOf(event->state));
@@ -156,7 +145,7 @@ gboolean FormHost::onFocusIn(GtkWidget* widget, GdkEvent*, gpointer data) noexce
         // The background holds the keyboard for controls without a widget; their focus stays where the model
         // has it.
         const form::Control* focused = host.form_.focused();
-        const bool heldForOther = focused && !host.widgetOf(*focused);
+        const bool heldForOther = focused && !host.windowOf(*focused);
         if (control && control != focused && !(control->kind() == form::Kind::PictureBox && heldForOther)) {
           host.form_.setFocus(control);
         }
@@ -174,7 +163,7 @@ void FormHost::onToggled(GtkToggleButton* button, gpointer data) noexcept {
       [&]() -> gboolean {
         FormHost& host = *hostOf(data);
         if (form::Control* box = host.controlOf(GTK_WIDGET(button))) {
-          box->SetValue(gtk_toggle_button_get_active(button) ? 1 : 0);
+          box->setValue(gtk_toggle_button_get_active(button) ? 1 : 0);
         }
         return FALSE;
       },
@@ -225,7 +214,7 @@ gboolean FormHost::onChangeValue(GtkRange* range, GtkScrollType scroll, gdouble,
             return TRUE;
         }
         host.form_.scroll(*bar, action);
-        gtk_range_set_value(range, bar->Value());
+        gtk_range_set_value(range, bar->value());
         return TRUE;
       },
       TRUE);
@@ -240,7 +229,7 @@ gboolean FormHost::onScrollbarRelease(GtkWidget* widget, GdkEventButton*, gpoint
           host.trackedBar_ = nullptr;
           host.form_.scroll(*bar, form::ScrollAction::ThumbRelease,
                             static_cast<int>(std::lround(gtk_range_get_value(GTK_RANGE(widget)))));
-          gtk_range_set_value(GTK_RANGE(widget), bar->Value());
+          gtk_range_set_value(GTK_RANGE(widget), bar->value());
         }
         return FALSE;
       },

@@ -3,13 +3,15 @@
 #pragma once
 
 #include <filesystem>
+#include <string_view>
 
 namespace gtk {
 
 class InstanceLock {
  public:
-  // Tries to take the lock on the file, creating the file and its folder when missing. Whether it is held
-  // says whether this process is the only copy; a file that cannot be opened at all lets the program run.
+  // Tries to take the lock on the file, creating the file and its folder when missing; a symbolic link in the
+  // file's place is not followed. Whether it is held says whether this process is the only copy; a file that
+  // cannot be opened at all lets the program run.
   explicit InstanceLock(const std::filesystem::path& file);
   InstanceLock(InstanceLock&& other) noexcept;
   InstanceLock& operator=(InstanceLock&& other) noexcept;
@@ -25,7 +27,11 @@ class InstanceLock {
   bool held_ = false;
 };
 
-// The lock file of the program: in $XDG_RUNTIME_DIR, or in its settings folder where that is not set.
-std::filesystem::path instanceLockFile(const std::filesystem::path& settingsFolder);
+// The lock file of the program for this user and X display: one copy runs per user and display. It lies in
+// the user's own runtime folder, <runtimeRoot>/<uid>, when that exists and is theirs alone, else in the
+// settings folder: found the same way whatever the environment says (two copies started from a terminal and
+// from the session, with or without XDG_RUNTIME_DIR, still meet at one lock).
+std::filesystem::path instanceLockFile(const std::filesystem::path& settingsFolder, std::string_view display,
+                                       const std::filesystem::path& runtimeRoot = "/run/user");
 
 }  // namespace gtk

@@ -17,7 +17,7 @@ std::vector<platform::Monitor> monitors() {
     gdk_monitor_get_workarea(monitor, &work);
     // Without a primary monitor named by the X server, the first one stands for it.
     const bool isPrimary = primary ? monitor == primary : i == 0;
-    list.push_back({{work.x, work.y, work.width, work.height}, 96, isPrimary});
+    list.push_back({{work.x, work.y, work.width, work.height}, platform::Dpi{}, isPrimary});
   }
   return list;
 }

@@ -10,10 +10,6 @@ namespace {
 // Window coordinates far beyond any screen upset some window managers; a drag is clamped well inside them.
 constexpr std::int64_t kMaxCoordinate = 30000;
 
-// The layout is drawn at 96 dots per inch in logical pixels, whatever the font resolution of the desktop, so
-// captions keep the size the layout was made for; the display's scale factor enlarges everything alike.
-constexpr double kLayoutDpi = 96.0;
-
 // Fallbacks for the layout's face: any installed CJK face rather than boxes.
 constexpr const char* kFallbackFaces = ", WenQuanYi Micro Hei, Noto Sans CJK SC, sans-serif";
 
@@ -45,18 +41,27 @@ std::string fontFamilies(const form::Font& font) {
 
 int px(std::int64_t twips) {
   return static_cast<int>(
-      std::clamp<std::int64_t>((twips * 2 + (twips >= 0 ? 15 : -15)) / 30, -kMaxCoordinate, kMaxCoordinate));
+      std::clamp<std::int64_t>(platform::toPixels(twips, platform::Dpi{}), -kMaxCoordinate, kMaxCoordinate));
 }
 
-void Painter::textSize(GtkWidget* widget, const form::Control& label, int& width, int& height) {
-  const GObjectPtr<PangoLayout> text = layout(widget, label.layout().font, label.Caption());
-  pango_layout_get_pixel_size(text.get(), &width, &height);
+float twipsOf(double pixels, platform::Dpi dpi) {
+  return static_cast<float>(pixels * platform::kTwipsPerInch / dpi.dots());
+}
+
+GdkRectangle Painter::textSize(GtkWidget* widget, const form::Control& label) {
+  const GObjectPtr<PangoLayout> text = layout(widget, label.layout().font, label.caption());
+  GdkRectangle size{};
+  pango_layout_get_pixel_size(text.get(), &size.width, &size.height);
+  return size;
 }
 
 GObjectPtr<PangoLayout> Painter::layout(GtkWidget* widget, const form::Font& font, const std::string& text) {
   GObjectPtr<PangoLayout> made(gtk_widget_create_pango_layout(widget, text.c_str()));
   PangoContext* context = pango_layout_get_context(made.get());
-  pango_cairo_context_set_resolution(context, kLayoutDpi);
+  // Captions are drawn at the layout's 96 dots per inch in logical pixels, whatever the font resolution of
+  // the desktop, so they keep the size the layout was made for; the display's scale factor enlarges all
+  // alike.
+  pango_cairo_context_set_resolution(context, platform::Dpi{}.dots());
   // The program's script decides the glyph shapes where a fallback face covers more than one language.
   const std::string language(options_.fontLanguage);
   if (!language.empty()) pango_context_set_language(context, pango_language_from_string(language.c_str()));
@@ -71,7 +76,7 @@ GObjectPtr<PangoLayout> Painter::layout(GtkWidget* widget, const form::Font& fon
 }
 
 void Painter::drawText(GtkWidget* widget, cairo_t* cr, const form::Control& label, const GdkRectangle& rect) {
-  const GObjectPtr<PangoLayout> text = layout(widget, label.layout().font, label.Caption());
+  const GObjectPtr<PangoLayout> text = layout(widget, label.layout().font, label.caption());
   int width = 0, height = 0;
   pango_layout_get_pixel_size(text.get(), &width, &height);
   const double x =
@@ -87,26 +92,26 @@ void Painter::paintWindowless(const form::Control& container, GtkWidget* widget,
   const auto& children = container.children();
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
     const form::Control& c = **it;
-    if (c.windowed() || !c.Visible()) continue;
-    const GdkRectangle rect{px(c.Left()), px(c.Top()), px(c.Left() + c.Width()) - px(c.Left()),
-                            px(c.Top() + c.Height()) - px(c.Top())};
+    if (c.windowed() || !c.visible()) continue;
+    const GdkRectangle rect{px(c.left()), px(c.top()), px(c.left() + c.width()) - px(c.left()),
+                            px(c.top() + c.height()) - px(c.top())};
     if (c.kind() == form::Kind::Image) {
       pictures_.draw(cr, c.layout().picture, rect.x, rect.y, scale);
       continue;
     }
-    if (c.BackStyle() == 1) {
+    if (c.opaque()) {
       setColor(cr, c.layout().backColor);
       gdk_cairo_rectangle(cr, &rect);
       cairo_fill(cr);
     }
-    if (!c.Caption().empty()) drawText(widget, cr, c, rect);
+    if (!c.caption().empty()) drawText(widget, cr, c, rect);
   }
 }
 
 void Painter::paintFrame(const form::Control& frame, GtkWidget* widget, cairo_t* cr, int width, int height) {
   setColor(cr, frame.layout().backColor);
   cairo_paint(cr);
-  const GObjectPtr<PangoLayout> caption = layout(widget, frame.layout().font, frame.Caption());
+  const GObjectPtr<PangoLayout> caption = layout(widget, frame.layout().font, frame.caption());
   int textWidth = 0, textHeight = 0;
   pango_layout_get_pixel_size(caption.get(), &textWidth, &textHeight);
   // A flat, single-line border with the caption set into its top edge.

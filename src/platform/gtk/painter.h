@@ -11,14 +11,16 @@
 #include "platform/form/host_options.h"
 #include "platform/gtk/gobject_ptr.h"
 #include "platform/gtk/pictures.h"
+#include "platform/units.h"
 
 namespace gtk {
 
-// The layout is in twips: 15 to a logical pixel (96 to the inch); the display's scale factor comes on top.
-inline constexpr double kTwipsPerPixel = 15.0;
-
+// GDK scales the whole desktop by its own factor, so the form is laid out at 96 dpi in GDK's logical pixels.
+//
 // The nearest logical pixel of a position or size in twips, kept to coordinates every window manager takes.
 int px(std::int64_t twips);
+// Logical pixels (with their fractions, as pointer positions come) in the form's twips at its scale.
+float twipsOf(double pixels, platform::Dpi dpi);
 
 // A colour of the layout as red, green and blue from 0 to 1; system colours as on a default Windows desktop.
 struct Rgb {
@@ -37,7 +39,7 @@ class Painter {
   // Draws a surface and every windowless control on it, bottom of the stacking order first.
   void paintSurface(const form::Control& surface, GtkWidget* widget, cairo_t* cr);
   // A caption's size in logical pixels in a control's font.
-  void textSize(GtkWidget* widget, const form::Control& label, int& width, int& height);
+  GdkRectangle textSize(GtkWidget* widget, const form::Control& label);
 
  private:
   void paintFrame(const form::Control& frame, GtkWidget* widget, cairo_t* cr, int width, int height);

@@ -2,14 +2,16 @@
 
 #include <string>
 
+#include "platform/gtk/autostart.h"
+
 namespace gtk {
 
-bool ProcessServices::PrevInstance() {
+bool ProcessServices::anotherCopyRuns() {
   if (!lock_) lock_.emplace(lockFile_);
   return !lock_->held();
 }
 
-void ProcessServices::MsgBox(std::string_view text) {
+void ProcessServices::showMessage(std::string_view text) {
   GtkWidget* box = gtk_message_dialog_new(owner, GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK, "%s",
                                           std::string(text).c_str());
   gtk_window_set_title(GTK_WINDOW(box), owner ? gtk_window_get_title(owner) : "Vask F5");
@@ -19,9 +21,13 @@ void ProcessServices::MsgBox(std::string_view text) {
   gtk_widget_destroy(box);
 }
 
-void ProcessServices::End() {
+void ProcessServices::quit() {
   ended_ = true;
   if (gtk_main_level() > 0) gtk_main_quit();
 }
+
+bool ProcessServices::startsWithSession() { return autostartStarts(autostartEntry_, runningProgram()); }
+
+void ProcessServices::setStartsWithSession(bool on) { setAutostart(autostartEntry_, runningProgram(), on); }
 
 }  // namespace gtk

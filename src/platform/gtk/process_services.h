@@ -1,5 +1,5 @@
-// Process-wide services on a Linux desktop: the single-instance lock, the modal message box and the end of
-// the program.
+// Process-wide services on a Linux desktop: the single-instance lock, the modal message, the end of the
+// program and starting with the session.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -14,20 +14,24 @@ namespace gtk {
 
 class ProcessServices final : public platform::ProcessServices {
  public:
-  explicit ProcessServices(std::filesystem::path lockFile) : lockFile_(std::move(lockFile)) {}
+  ProcessServices(std::filesystem::path lockFile, std::filesystem::path autostartEntry)
+      : lockFile_(std::move(lockFile)), autostartEntry_(std::move(autostartEntry)) {}
 
   // Takes the lock the first time; from then on this process holds it and is the one running copy.
-  bool PrevInstance() override;
-  void MsgBox(std::string_view text) override;
-  // Leaves the main loop at once; the window goes without its unload running.
-  void End() override;
+  bool anotherCopyRuns() override;
+  void showMessage(std::string_view text) override;
+  // Leaves the main loop; the program then returns from main, and everything it holds is put back.
+  void quit() override;
+  bool startsWithSession() override;
+  void setStartsWithSession(bool on) override;
 
   bool ended() const { return ended_; }
-  // The window that message boxes belong to.
+  // The window that messages belong to.
   GtkWindow* owner = nullptr;
 
  private:
   std::filesystem::path lockFile_;
+  std::filesystem::path autostartEntry_;
   std::optional<InstanceLock> lock_;
   bool ended_ = false;
 };

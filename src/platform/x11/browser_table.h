@@ -1,9 +1,12 @@
-// How each browser's windows are recognised on X11: the class its windows carry in WM_CLASS together with
+// How each browser's frames are recognised on X11: the class its windows carry in WM_CLASS together with
 // the file name of the program that made them. Both must agree, so an editor or mail client that borrows a
-// browser's toolkit (and sometimes its window class) is never taken for the browser.
+// browser's toolkit (and sometimes its window class) is never taken for the browser: Electron programs carry
+// their own class and run their own executable.
 #pragma once
 
-#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
 #include <string_view>
 
 #include "platform/platform.h"
@@ -11,35 +14,34 @@
 namespace x11 {
 
 // How a browser takes the F5 it is sent.
-enum class Delivery : std::uint8_t {
-  // Takes a key sent straight to its window, whether it is active or not.
-  Direct,
-  // Drops keys unless it believes it is active and its page is visible (every Chromium-based browser).
-  WhileActive,
+enum class Engine : std::uint8_t {
+  // Gecko takes a key sent straight to its window, whether it is active, covered or minimised.
+  Gecko,
+  // Chromium drops keys unless it believes it is active and its page is visible.
+  Chromium,
 };
 
 struct BrowserProgram {
-  platform::BrowserKind kind;
-  std::string_view windowClass;  // WM_CLASS class, compared without case
-  std::string_view executable;   // the file name of /proc/PID/exe, compared exactly
-  Delivery delivery;
+  platform::Browser browser;
+  std::span<const std::string_view> windowClasses;  // WM_CLASS class, compared without case
+  std::span<const std::string_view> executables;    // the file name of /proc/PID/exe, compared exactly
+  Engine engine;
 };
 
-// Internet Explorer has no row: it does not exist on Linux, so its tile finds nothing.
-inline constexpr std::array kBrowserPrograms = {
-    BrowserProgram{platform::BrowserKind::Chrome, "Chromium", "chromium", Delivery::WhileActive},
-    // The Snap package of Chromium runs Chromium's own binary, named chrome.
-    BrowserProgram{platform::BrowserKind::Chrome, "Chromium", "chrome", Delivery::WhileActive},
-    BrowserProgram{platform::BrowserKind::Chrome, "Chromium-browser", "chromium-browser",
-                   Delivery::WhileActive},
-    BrowserProgram{platform::BrowserKind::Chrome, "Google-chrome", "chrome", Delivery::WhileActive},
-    BrowserProgram{platform::BrowserKind::Firefox, "firefox", "firefox", Delivery::Direct},
-    BrowserProgram{platform::BrowserKind::Firefox, "firefox", "firefox-bin", Delivery::Direct},
-    BrowserProgram{platform::BrowserKind::Firefox, "firefox-esr", "firefox-esr", Delivery::Direct},
-    BrowserProgram{platform::BrowserKind::Opera, "Opera", "opera", Delivery::WhileActive},
-};
+// One row per browser that runs on Linux; Internet Explorer has none, so its tile finds nothing and costs no
+// look at the desktop.
+std::span<const BrowserProgram> browserPrograms();
 
-// The row that a window of this class made by this program matches, or null when it is no browser's.
-const BrowserProgram* findBrowserProgram(std::string_view windowClass, std::string_view executable);
+// The row of the browser, or null when it has none on X11.
+const BrowserProgram* programOf(platform::Browser browser);
+
+// Which of the browsers made a window of this WM_CLASS (instance and class) run by this executable, or
+// nothing. An installed web app (instance "crx_…") is an application window of its own, not a frame.
+std::optional<platform::Browser> browserOf(std::span<const platform::Browser> browsers,
+                                           std::string_view instance, std::string_view windowClass,
+                                           std::string_view executable);
+
+// Whether any of the browsers has a window of this class: the cheap first test of a window.
+bool anyHasClass(std::span<const platform::Browser> browsers, std::string_view windowClass);
 
 }  // namespace x11

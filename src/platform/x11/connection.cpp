@@ -96,6 +96,18 @@ void writeCardinals(Display* display, Window window, Atom property, Atom type,
                   reinterpret_cast<const unsigned char*>(items.data()), static_cast<int>(items.size()));
 }
 
+std::vector<Window> childrenOf(Display* display, Window window, Window* parent) {
+  Window root = None;
+  Window parentWindow = None;
+  Window* children = nullptr;
+  unsigned count = 0;
+  if (!XQueryTree(display, window, &root, &parentWindow, &children, &count)) return {};
+  std::vector<Window> list(children, children + count);
+  if (children != nullptr) XFree(children);
+  if (parent != nullptr) *parent = parentWindow;
+  return list;
+}
+
 std::optional<std::string> executableName(long pid) {
   if (pid <= 0) return std::nullopt;
   std::error_code error;

@@ -38,6 +38,9 @@ std::optional<std::string> readText(Display* display, Window window, Atom proper
 void writeCardinals(Display* display, Window window, Atom property, Atom type,
                     const std::vector<unsigned long>& items);
 
+// The children of a window, bottom to top; also its parent when asked. Empty when the window is gone.
+std::vector<Window> childrenOf(Display* display, Window window, Window* parent = nullptr);
+
 // The name of the process's executable file (as /proc shows it), or nothing when it cannot be read.
 std::optional<std::string> executableName(long pid);
 

@@ -1,10 +1,12 @@
-// The refresh side of the program on X11: finding each browser's window, sending it F5, its opacity and its
+// The refresh side of the program on X11: finding each browser's frame, sending it F5, its opacity and its
 // place in the always-on-top band. Uses a connection of its own; waits only on GLib timers.
 #pragma once
 
 #include <X11/Xlib.h>
 
 #include <map>
+#include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -24,11 +26,13 @@ class Desktop final : public platform::Desktop {
   Desktop& operator=(const Desktop&) = delete;
 
   bool connected() const { return static_cast<bool>(connection_); }
+  // The connection the engine speaks on, for the benchmark that counts its requests.
+  Display* display() const { return connection_.get(); }
 
-  platform::Hwnd findBrowserWindow(platform::BrowserKind kind) override;
-  void deliverRefresh(platform::Hwnd window) override;
-  void setOpacity(platform::Hwnd window, std::uint8_t alpha) override;
-  void setAbove(platform::Hwnd window, bool above) override;
+  std::vector<platform::BrowserFrame> findFrames(std::span<const platform::Browser> browsers) override;
+  void refresh(const platform::BrowserFrame& frame) override;
+  void setOpacity(platform::WindowId window, std::uint8_t alpha) override;
+  void setAbove(platform::WindowId window, bool above) override;
 
   // How long a Chromium is kept believing it is active after its F5: its renderer must answer first, which
   // takes longer on a loaded machine (80 ms missed about one chord in forty there).
@@ -42,27 +46,37 @@ class Desktop final : public platform::Desktop {
     bool again = false;       // another refresh asked for meanwhile
     Timeout timer;
   };
+  // A top-level window as the lookup sees it: the client window and whether a window manager keeps its
+  // state (WM_STATE).
+  struct Candidate {
+    Window window;
+    bool managed;
+  };
 
-  std::vector<Window> clientsFrontToBack() const;
+  // ---- Lookups (desktop.cpp)
   bool windowManagerRuns() const;
-  bool isTopLevelClient(Window window, bool managedByWindowManager) const;
-  // The browser that made the window, by its class and program, or null.
-  const BrowserProgram* identify(Window window) const;
+  // The top-level client windows, front to back, from one look at the stacking order.
+  std::vector<Candidate> clientsFrontToBack() const;
+  Window clientInside(Window frame, int depth) const;
+  std::optional<platform::Browser> identify(const Candidate& candidate,
+                                            std::span<const platform::Browser> browsers) const;
+  bool onThisMachine(const std::string& machine) const;
+  bool onVisibleDesktop(Window window, std::optional<unsigned long> current) const;
 
+  // ---- Delivery (delivery.cpp)
   void sendF5(Window window) const;
   void sendFocus(Window window, int type) const;
   void sendVisibility(Window window, int state) const;
   void deliverWhileActive(Window window);
   void endHold(Window window);
-
-  bool hasInputFocus(Window window) const;
+  bool hasKeyboard(Window window) const;
   bool isIconic(Window window) const;
   bool isFullyCovered(Window window) const;
   bool compositorRuns() const;
   bool changeHiddenMark(Window window, bool hidden) const;
 
   Connection connection_;
-  std::string host_;
+  std::string hostAtStart_;
   std::map<Window, Hold> holds_;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/x11/event_source.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <utility>
 
 namespace x11 {
@@ -102,6 +104,22 @@ Timeout& Timeout::operator=(Timeout&& other) noexcept {
     callback_ = std::move(other.callback_);
   }
   return *this;
+}
+
+namespace {
+
+struct TimeoutTimer final : platform::Timer {
+  Timeout timeout;
+};
+
+}  // namespace
+
+std::unique_ptr<platform::Timer> MainLoopTimers::once(std::chrono::milliseconds delay,
+                                                      std::function<void()> callback) {
+  auto timer = std::make_unique<TimeoutTimer>();
+  timer->timeout =
+      Timeout(static_cast<unsigned>(std::max<std::int64_t>(delay.count(), 0)), std::move(callback));
+  return timer;
 }
 
 void Timeout::cancel() {

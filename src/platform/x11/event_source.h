@@ -1,3 +1,6 @@
+// The Linux program's main loop is GLib's (GTK runs on it): the X connections are watched from it and every
+// timer runs on it.
+//
 // Watches an Xlib connection from the GLib main loop: the handler runs whenever events are waiting, also
 // events that Xlib has already read into its queue while answering another request (a plain file-descriptor
 // watch would sleep on those until the next byte arrives).
@@ -8,6 +11,8 @@
 
 #include <functional>
 #include <memory>
+
+#include "platform/platform.h"
 
 namespace x11 {
 
@@ -42,6 +47,13 @@ class Timeout {
   void cancel();
   guint id_ = 0;
   std::unique_ptr<std::function<void()>> callback_;
+};
+
+// The program's timers, on the GLib main loop.
+class MainLoopTimers final : public platform::Timers {
+ public:
+  std::unique_ptr<platform::Timer> once(std::chrono::milliseconds delay,
+                                        std::function<void()> callback) override;
 };
 
 }  // namespace x11

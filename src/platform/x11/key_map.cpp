@@ -12,56 +12,83 @@ namespace x11 {
 
 namespace {
 
+using platform::KeySide;
+
 struct KeysymRange {
   KeySym first;
   KeySym last;
-  int firstVirtualKey;
+  int firstKey;
 };
 
-// Runs of symbols that map onto runs of virtual-key codes.
+// Runs of symbols that map onto runs of key codes.
 constexpr KeysymRange kRanges[] = {
     {XK_a, XK_z, 'A'}, {XK_A, XK_Z, 'A'}, {XK_0, XK_9, '0'}, {XK_F1, XK_F24, 0x70}, {XK_KP_0, XK_KP_9, 0x60},
 };
 
 struct KeysymKey {
   KeySym keysym;
-  int virtualKey;
+  KeyMeaning meaning;
 };
 
+// AltGr (ISO_Level3_Shift, Mode_switch) is the right Alt: a save chord must not take it for Ctrl.
 constexpr KeysymKey kSingles[] = {
-    {XK_BackSpace, 0x08},    {XK_Tab, 0x09},
-    {XK_ISO_Left_Tab, 0x09}, {XK_Return, 0x0D},
-    {XK_KP_Enter, 0x0D},     {XK_Shift_L, 0x10},
-    {XK_Shift_R, 0x10},      {XK_Control_L, 0x11},
-    {XK_Control_R, 0x11},    {XK_Alt_L, 0x12},
-    {XK_Alt_R, 0x12},        {XK_Meta_L, 0x12},
-    {XK_Meta_R, 0x12},       {XK_ISO_Level3_Shift, 0x12},
-    {XK_Mode_switch, 0x12},  {XK_Pause, 0x13},
-    {XK_Caps_Lock, 0x14},    {XK_Escape, 0x1B},
-    {XK_space, 0x20},        {XK_Prior, 0x21},
-    {XK_Next, 0x22},         {XK_End, 0x23},
-    {XK_Home, 0x24},         {XK_Left, 0x25},
-    {XK_Up, 0x26},           {XK_Right, 0x27},
-    {XK_Down, 0x28},         {XK_Print, 0x2C},
-    {XK_Insert, 0x2D},       {XK_Delete, 0x2E},
-    {XK_Super_L, 0x5B},      {XK_Super_R, 0x5C},
-    {XK_Menu, 0x5D},         {XK_KP_Multiply, 0x6A},
-    {XK_KP_Add, 0x6B},       {XK_KP_Subtract, 0x6D},
-    {XK_KP_Decimal, 0x6E},   {XK_KP_Divide, 0x6F},
-    {XK_Num_Lock, 0x90},     {XK_Scroll_Lock, 0x91},
-    {XK_semicolon, 0xBA},    {XK_equal, 0xBB},
-    {XK_comma, 0xBC},        {XK_minus, 0xBD},
-    {XK_period, 0xBE},       {XK_slash, 0xBF},
-    {XK_grave, 0xC0},        {XK_bracketleft, 0xDB},
-    {XK_backslash, 0xDC},    {XK_bracketright, 0xDD},
-    {XK_apostrophe, 0xDE},   {XK_less, 0xE2},
+    {XK_BackSpace, {0x08}},
+    {XK_Tab, {0x09}},
+    {XK_ISO_Left_Tab, {0x09}},
+    {XK_Return, {0x0D}},
+    {XK_KP_Enter, {0x0D}},
+    {XK_Shift_L, {platform::kKeyShift, KeySide::Left}},
+    {XK_Shift_R, {platform::kKeyShift, KeySide::Right}},
+    {XK_Control_L, {platform::kKeyControl, KeySide::Left}},
+    {XK_Control_R, {platform::kKeyControl, KeySide::Right}},
+    {XK_Alt_L, {platform::kKeyAlt, KeySide::Left}},
+    {XK_Meta_L, {platform::kKeyAlt, KeySide::Left}},
+    {XK_Alt_R, {platform::kKeyAlt, KeySide::Right}},
+    {XK_Meta_R, {platform::kKeyAlt, KeySide::Right}},
+    {XK_ISO_Level3_Shift, {platform::kKeyAlt, KeySide::Right}},
+    {XK_Mode_switch, {platform::kKeyAlt, KeySide::Right}},
+    {XK_Super_L, {platform::kKeySuper, KeySide::Left}},
+    {XK_Super_R, {platform::kKeySuper, KeySide::Right}},
+    {XK_Pause, {0x13}},
+    {XK_Caps_Lock, {0x14}},
+    {XK_Escape, {platform::kKeyEscape}},
+    {XK_space, {0x20}},
+    {XK_Prior, {0x21}},
+    {XK_Next, {0x22}},
+    {XK_End, {0x23}},
+    {XK_Home, {0x24}},
+    {XK_Left, {0x25}},
+    {XK_Up, {0x26}},
+    {XK_Right, {0x27}},
+    {XK_Down, {0x28}},
+    {XK_Print, {0x2C}},
+    {XK_Insert, {0x2D}},
+    {XK_Delete, {0x2E}},
+    {XK_Menu, {0x5D}},
+    {XK_KP_Multiply, {0x6A}},
+    {XK_KP_Add, {0x6B}},
+    {XK_KP_Subtract, {0x6D}},
+    {XK_KP_Decimal, {0x6E}},
+    {XK_KP_Divide, {0x6F}},
+    {XK_Num_Lock, {0x90}},
+    {XK_Scroll_Lock, {0x91}},
+    {XK_semicolon, {0xBA}},
+    {XK_equal, {0xBB}},
+    {XK_comma, {0xBC}},
+    {XK_minus, {0xBD}},
+    {XK_period, {0xBE}},
+    {XK_slash, {0xBF}},
+    {XK_grave, {0xC0}},
+    {XK_bracketleft, {0xDB}},
+    {XK_backslash, {0xDC}},
+    {XK_bracketright, {0xDD}},
+    {XK_apostrophe, {0xDE}},
+    {XK_less, {0xE2}},
 };
 
 bool isLatinLetter(KeySym keysym) {
   return (keysym >= XK_a && keysym <= XK_z) || (keysym >= XK_A && keysym <= XK_Z);
 }
-
-bool isAltGr(KeySym keysym) { return keysym == XK_ISO_Level3_Shift || keysym == XK_Mode_switch; }
 
 // The letters' places on a US keyboard, by evdev key code: the fallback for a layout without Latin letters.
 int usLetterAt(unsigned keycode) {
@@ -78,31 +105,30 @@ int usLetterAt(unsigned keycode) {
 
 }  // namespace
 
-int virtualKeyOfKeysym(KeySym keysym) {
+KeyMeaning meaningOfKeysym(KeySym keysym) {
   for (const auto& range : kRanges) {
     if (keysym >= range.first && keysym <= range.last) {
-      return range.firstVirtualKey + static_cast<int>(keysym - range.first);
+      return {range.firstKey + static_cast<int>(keysym - range.first)};
     }
   }
   for (const auto& single : kSingles) {
-    if (single.keysym == keysym) return single.virtualKey;
+    if (single.keysym == keysym) return single.meaning;
   }
-  return 0;
+  return {};
 }
 
 KeyMeaning meaningOfSymbols(unsigned keycode, const std::vector<std::vector<KeySym>>& groups) {
   // Only the plain and shifted levels: an AltGr level may hold a letter that the key does not stand for.
   for (const auto& levels : groups) {
     for (std::size_t level = 0; level < levels.size() && level < 2; ++level) {
-      if (isLatinLetter(levels[level])) return {virtualKeyOfKeysym(levels[level]), false};
+      if (isLatinLetter(levels[level])) return meaningOfKeysym(levels[level]);
     }
   }
   bool hasLetterElsewhere = false;
   for (const auto& levels : groups) {
     if (levels.empty()) continue;
-    KeySym base = levels.front();
-    if (isAltGr(base)) return {virtualKeyOfKeysym(base), true};
-    if (int virtualKey = virtualKeyOfKeysym(base)) return {virtualKey, false};
+    const KeySym base = levels.front();
+    if (const KeyMeaning meaning = meaningOfKeysym(base); meaning.key != 0) return meaning;
     // Any other symbol with a case (Cyrillic, Greek) is a letter of a non-Latin layout.
     KeySym lower = NoSymbol, upper = NoSymbol;
     XConvertCase(base, &lower, &upper);
@@ -110,10 +136,10 @@ KeyMeaning meaningOfSymbols(unsigned keycode, const std::vector<std::vector<KeyS
   }
   for (const auto& levels : groups) {
     for (KeySym keysym : levels) {
-      if (int virtualKey = virtualKeyOfKeysym(keysym)) return {virtualKey, isAltGr(keysym)};
+      if (const KeyMeaning meaning = meaningOfKeysym(keysym); meaning.key != 0) return meaning;
     }
   }
-  if (hasLetterElsewhere) return {usLetterAt(keycode), false};
+  if (hasLetterElsewhere) return {usLetterAt(keycode)};
   return {};
 }
 
@@ -134,18 +160,25 @@ void KeyTable::load(Display* display) {
         levels.push_back(XkbKeySymEntry(xkb.get(), keycode, level, group));
       }
     }
-    byKeycode_[keycode] = meaningOfSymbols(keycode, groups);
+    assign(keycode, groups);
   }
+}
+
+void KeyTable::assign(unsigned keycode, const Groups& groups) {
+  if (keycode < byKeycode_.size()) byKeycode_[keycode] = meaningOfSymbols(keycode, groups);
 }
 
 KeyMeaning KeyTable::meaningOf(unsigned keycode) const {
   return keycode < byKeycode_.size() ? byKeycode_[keycode] : KeyMeaning{};
 }
 
-std::vector<unsigned> KeyTable::keycodesOf(int virtualKey) const {
+std::vector<unsigned> KeyTable::keycodesOf(int key, platform::KeySide side) const {
   std::vector<unsigned> keycodes;
   for (unsigned keycode = 0; keycode < byKeycode_.size(); ++keycode) {
-    if (virtualKey != 0 && byKeycode_[keycode].virtualKey == virtualKey) keycodes.push_back(keycode);
+    const KeyMeaning& meaning = byKeycode_[keycode];
+    if (key != 0 && meaning.key == key && (side == kNoSide || meaning.side == side)) {
+      keycodes.push_back(keycode);
+    }
   }
   return keycodes;
 }

@@ -3,9 +3,26 @@
 #include <X11/XKBlib.h>
 #include <X11/extensions/XInput2.h>
 
-#include <array>
-
 namespace x11 {
+
+namespace {
+
+bool isDownIn(const Keymap& keymap, unsigned keycode) {
+  return keycode < keymap.size() * 8 && (keymap[keycode / 8] & (1 << (keycode % 8))) != 0;
+}
+
+}  // namespace
+
+std::vector<platform::KeyEvent> KeymapPoller::tick() {
+  const Keymap keymap = readKeymap_();
+  std::array<platform::PolledKey, platform::kPolledKeys.size()> now{};
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    const auto [key, side] = platform::kPolledKeys[i];
+    for (unsigned keycode : keys_.keycodesOf(key, side))
+      now[i].down = now[i].down || isDownIn(keymap, keycode);
+  }
+  return poller_.changes(now);
+}
 
 KeyboardWatch::KeyboardWatch() {
   if (!connection_) return;
@@ -33,34 +50,49 @@ KeyboardWatch::KeyboardWatch() {
   keys_.load(display);
 }
 
-bool KeyboardWatch::startWatching(KeyHandler onKey) {
-  if (!connection_ || xiOpcode_ < 0) return false;
+bool KeyboardWatch::start(Handler onKey) {
+  if (!connection_) return false;
   onKey_ = std::move(onKey);
   keys_.load(connection_.get());  // the layout may have changed while nothing was watching
-  selectRawKeys(true);
+  repeats_.clear();
+  poller_.clear();
   if (!source_) source_.emplace(connection_.get(), [this] { readEvents(); });
+  if (xiOpcode_ >= 0) {
+    selectRawKeys(true);
+  } else {
+    pollTimer_ = Timeout(kPollMs, [this] { poll(); });
+  }
   return true;
 }
 
-void KeyboardWatch::stopWatching() {
-  if (!connection_ || xiOpcode_ < 0) return;
-  selectRawKeys(false);
+void KeyboardWatch::stop() {
+  if (!connection_) return;
+  if (xiOpcode_ >= 0) selectRawKeys(false);
+  pollTimer_ = Timeout();
   source_.reset();
   onKey_ = nullptr;
 }
 
-bool KeyboardWatch::isKeyDown(int virtualKey) {
+Keymap KeyboardWatch::readKeymap() {
+  Keymap keymap{};
+  XQueryKeymap(connection_.get(), keymap.data());
+  return keymap;
+}
+
+bool KeyboardWatch::isDown(int key, platform::KeySide side) {
   if (!connection_) return false;
-  std::array<char, 32> pressed{};
-  XQueryKeymap(connection_.get(), pressed.data());
-  for (unsigned keycode : keys_.keycodesOf(virtualKey)) {
-    if ((pressed[keycode / 8] & (1 << (keycode % 8))) != 0) return true;
+  const Keymap keymap = readKeymap();
+  for (unsigned keycode : keys_.keycodesOf(key, side)) {
+    if (isDownIn(keymap, keycode)) return true;
   }
   return false;
 }
 
-std::int16_t KeyboardWatch::GetAsyncKeyState(int virtualKey) {
-  return isKeyDown(virtualKey) ? static_cast<std::int16_t>(0x8000) : 0;
+void KeyboardWatch::poll() {
+  pollTimer_ = Timeout(kPollMs, [this] { poll(); });
+  for (const platform::KeyEvent& event : poller_.tick()) {
+    if (onKey_) onKey_(event);
+  }
 }
 
 void KeyboardWatch::selectRawKeys(bool on) {
@@ -93,13 +125,15 @@ void KeyboardWatch::readEvents() {
     if (cookie->type != GenericEvent || cookie->extension != xiOpcode_ || !XGetEventData(display, cookie)) {
       continue;
     }
-    if (cookie->evtype == XI_RawKeyPress || cookie->evtype == XI_RawKeyRelease) {
+    const bool press = cookie->evtype == XI_RawKeyPress;
+    if (press || cookie->evtype == XI_RawKeyRelease) {
       const auto* raw = static_cast<const XIRawEvent*>(cookie->data);
-      KeyMeaning meaning = keys_.meaningOf(static_cast<unsigned>(raw->detail));
-      platform::KeyEvent key{meaning.virtualKey, cookie->evtype == XI_RawKeyPress, meaning.altGr};
+      const KeyMeaning meaning = keys_.meaningOf(static_cast<unsigned>(raw->detail));
       XFreeEventData(display, cookie);
-      // Keys without a virtual-key code (media keys and the like) play no part in any gesture.
-      if (onKey_ && key.virtualKey != 0) onKey_(key);
+      // Keys the program has no code for (media keys and the like) play no part in any gesture.
+      if (meaning.key == 0) continue;
+      const platform::KeyEvent key = repeats_.event(meaning.key, meaning.side, press, nowMs());
+      if (onKey_) onKey_(key);
       continue;
     }
     XFreeEventData(display, cookie);

@@ -1,76 +1,93 @@
-// The two tables the X11 engine decides by: what a key is to the save-key watcher, and which program a
-// window belongs to.
+// What the X11 engine decides by, without a display: what a key is, which program a window belongs to, and
+// how a keymap that has to be polled becomes key events. The keys and browsers the end-to-end tests meet are
+// left to them.
 #include <X11/keysym.h>
 #include <gtest/gtest.h>
 
-#include <optional>
-
 #include "platform/x11/browser_table.h"
-#include "platform/x11/key_map.h"
+#include "platform/x11/keyboard_watch.h"
 
 namespace {
 
-using platform::BrowserKind;
+using platform::Browser;
+using platform::KeySide;
+constexpr KeySide kNone = x11::kNoSide;
 
-// Keys read as the virtual-key codes of Windows. The save key is the one editors match, whatever layout is
-// active; AltGr is Alt marked as AltGr, never Ctrl.
-TEST(KeyMeaning, EachKeyReadsAsItsWindowsCodeAndTheSaveKeyIsTheOneEditorsMatchWhateverTheLayout) {
+// The save key is the one editors match, whatever layout is active; each modifier tells its side.
+TEST(KeyTable, Meanings) {
   constexpr unsigned kUsSPlace = 39;
   const struct {
     const char* what;
     unsigned keycode;
-    std::vector<std::vector<KeySym>> groups;
-    int virtualKey;
-    bool altGr = false;
+    x11::KeyTable::Groups groups;
+    x11::KeyMeaning meaning;
   } rows[] = {
-      {"left Ctrl", 37, {{XK_Control_L}}, 17},
-      {"right Ctrl", 105, {{XK_Control_R}}, 17},
-      {"Shift", 50, {{XK_Shift_L}}, 16},
-      {"left Alt", 64, {{XK_Alt_L, XK_Meta_L}}, 18},
-      {"F5", 71, {{XK_F5}}, 116},
-      {"keypad 7", 79, {{XK_KP_Home, XK_KP_7}}, 103},
-      {"Esc", 9, {{XK_Escape}}, 27},
-      {"space", 65, {{XK_space}}, 32},
-      {"us", kUsSPlace, {{XK_s, XK_S}}, 83},
-      {"us and Russian", kUsSPlace, {{XK_s, XK_S}, {XK_Cyrillic_yeru, XK_Cyrillic_YERU}}, 83},
-      {"Russian first, then us", kUsSPlace, {{XK_Cyrillic_yeru, XK_Cyrillic_YERU}, {XK_s, XK_S}}, 83},
-      {"Russian alone: the US place", kUsSPlace, {{XK_Cyrillic_yeru, XK_Cyrillic_YERU}}, 83},
-      {"Dvorak: s moved", 47, {{XK_s, XK_S}}, 83},
-      {"Dvorak: o at the US place of s", kUsSPlace, {{XK_o, XK_O}}, 79},
-      {"Polish: an accented letter on AltGr", kUsSPlace, {{XK_s, XK_S, XK_sacute, XK_Sacute}}, 83},
-      {"German: a digit with symbols on AltGr", 11, {{XK_2, XK_quotedbl, XK_twosuperior}}, 50},
-      {"us and Russian: a punctuation key", 47, {{XK_semicolon, XK_colon}, {XK_Cyrillic_zhe}}, 0xBA},
-      {"AltGr", 108, {{XK_ISO_Level3_Shift}}, 18, true},
-      {"a plain right Alt", 108, {{XK_Alt_R, XK_Meta_R}}, 18, false},
+      {"right Shift", 62, {{XK_Shift_R}}, {16, KeySide::Right}},
+      {"left Alt", 64, {{XK_Alt_L, XK_Meta_L}}, {18, KeySide::Left}},
+      {"right Super", 134, {{XK_Super_R}}, {91, KeySide::Right}},
+      {"Russian first, then us",
+       kUsSPlace,
+       {{XK_Cyrillic_yeru, XK_Cyrillic_YERU}, {XK_s, XK_S}},
+       {83, kNone}},
+      {"Dvorak: o at the US place of s", kUsSPlace, {{XK_o, XK_O}}, {79, kNone}},
+      {"Polish: an accented letter on AltGr", kUsSPlace, {{XK_s, XK_S, XK_sacute, XK_Sacute}}, {83, kNone}},
+      {"German: a digit with symbols on AltGr", 11, {{XK_2, XK_quotedbl, XK_twosuperior}}, {50, kNone}},
+      {"us and Russian: a punctuation key", 47, {{XK_semicolon, XK_colon}, {XK_Cyrillic_zhe}}, {0xBA, kNone}},
   };
-  for (const auto& row : rows) {
-    const x11::KeyMeaning meaning = x11::meaningOfSymbols(row.keycode, row.groups);
-    EXPECT_EQ(meaning.virtualKey, row.virtualKey) << row.what;
-    EXPECT_EQ(meaning.altGr, row.altGr) << row.what;
-  }
+  for (const auto& row : rows)
+    EXPECT_EQ(x11::meaningOfSymbols(row.keycode, row.groups), row.meaning) << row.what;
 }
 
-TEST(BrowserTable, OnlyTheBrowsersOwnProgramsWithTheirOwnClassesMatch) {
+// Only a browser's own program with one of its own classes is that browser.
+TEST(BrowserTable, Rows) {
+  const Browser all[] = {Browser::Chrome,   Browser::Edge,    Browser::Brave,
+                         Browser::Vivaldi,  Browser::Firefox, Browser::LibreWolf,
+                         Browser::Waterfox, Browser::Zen,     Browser::Opera};
   const struct {
-    const char* windowClass;
-    const char* executable;
-    std::optional<BrowserKind> kind;
+    const char *instance, *windowClass, *executable;
+    std::optional<Browser> browser;
   } rows[] = {
-      {"chromium", "chromium", BrowserKind::Chrome},  // classes compare without case
-      {"Google-chrome", "chrome", BrowserKind::Chrome},
-      {"firefox-esr", "firefox-esr", BrowserKind::Firefox},
-      {"Opera", "opera", BrowserKind::Opera},
-      {"Code", "code", std::nullopt},                // an Electron editor
-      {"Chromium", "code", std::nullopt},            // a look-alike borrowing the class
-      {"Chromium", "xchromium", std::nullopt},       // the whole file name, not a part of it
-      {"Chromium", "Chromium", std::nullopt},        // file names compare exactly
-      {"thunderbird", "thunderbird", std::nullopt},  // the mail client of Firefox's toolkit
+      {"chromium (/tmp/p)", "chromium", "chromium", Browser::Chrome},  // classes compare without case
+      {"Navigator", "librewolf", "librewolf", Browser::LibreWolf},
+      {"chromium", "Chromium", "msedge", std::nullopt},        // Edge's program under another browser's class
+      {"crx_abcdefgh", "Chromium", "chromium", std::nullopt},  // an installed web app
+      {"code", "Code", "code", std::nullopt},                  // an Electron editor
+      {"chromium", "Chromium", "xchromium", std::nullopt},     // the whole file name, not a part of it
+      {"chromium", "Chromium", "Chromium", std::nullopt},      // file names compare exactly
+      {"Mail", "thunderbird", "thunderbird", std::nullopt},    // the mail client of Firefox's toolkit
   };
   for (const auto& row : rows) {
-    const x11::BrowserProgram* program = x11::findBrowserProgram(row.windowClass, row.executable);
-    EXPECT_EQ(program ? std::optional(program->kind) : std::nullopt, row.kind)
-        << row.windowClass << " / " << row.executable;
+    EXPECT_EQ(x11::browserOf(all, row.instance, row.windowClass, row.executable), row.browser)
+        << row.executable;
   }
+  const Browser firefoxOnly[] = {Browser::Firefox};
+  EXPECT_EQ(x11::browserOf(firefoxOnly, "chromium", "Chromium", "chromium"), std::nullopt) << "not asked for";
+  EXPECT_FALSE(x11::anyHasClass(firefoxOnly, "Chromium")) << "not asked for";
+}
+
+// Where XInput2 is missing the keymap is polled: once a tick, whatever the number of keys watched.
+TEST(KeymapPoller, OneReadPerTick) {
+  x11::KeyTable keys;
+  keys.assign(37, {{XK_Control_L}});
+  keys.assign(39, {{XK_s, XK_S}});
+  const std::vector<std::vector<unsigned>> down = {{37}, {37, 39}, {}};
+  std::size_t reads = 0;
+  x11::KeymapPoller poller(keys, [&] {
+    x11::Keymap keymap{};
+    for (unsigned code : down[reads])
+      keymap[code / 8] = static_cast<char>(keymap[code / 8] | 1 << (code % 8));
+    ++reads;
+    return keymap;
+  });
+  std::vector<platform::KeyEvent> events;
+  for (std::size_t tick = 1; tick <= down.size(); ++tick) {
+    for (const auto& event : poller.tick()) events.push_back(event);
+    EXPECT_EQ(reads, tick) << "keymap reads after tick " << tick;
+  }
+  EXPECT_EQ(
+      events,
+      (std::vector<platform::KeyEvent>{
+          {17, KeySide::Left, true}, {83, kNone, true}, {83, kNone, false}, {17, KeySide::Left, false}}));
 }
 
 }  // namespace
