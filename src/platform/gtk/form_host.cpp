@@ -69,10 +69,12 @@ FormHost::~FormHost() {
 }
 
 float FormHost::formX(double rootX) const {
-  return twipsOf(rootX - static_cast<double>(form_.position().x), form_.dpi());
+  return static_cast<float>(
+      platform::fractionalTwips(rootX - static_cast<double>(form_.position().x), form_.dpi()));
 }
 float FormHost::formY(double rootY) const {
-  return twipsOf(rootY - static_cast<double>(form_.position().y), form_.dpi());
+  return static_cast<float>(
+      platform::fractionalTwips(rootY - static_cast<double>(form_.position().y), form_.dpi()));
 }
 
 void FormHost::installStyle() {

@@ -44,10 +44,6 @@ int px(std::int64_t twips) {
       std::clamp<std::int64_t>(platform::toPixels(twips, platform::Dpi{}), -kMaxCoordinate, kMaxCoordinate));
 }
 
-float twipsOf(double pixels, platform::Dpi dpi) {
-  return static_cast<float>(pixels * platform::kTwipsPerInch / dpi.dots());
-}
-
 GdkRectangle Painter::textSize(GtkWidget* widget, const form::Control& label) {
   const GObjectPtr<PangoLayout> text = layout(widget, label.layout().font, label.caption());
   GdkRectangle size{};

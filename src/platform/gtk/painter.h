@@ -19,8 +19,6 @@ namespace gtk {
 //
 // The nearest logical pixel of a position or size in twips, kept to coordinates every window manager takes.
 int px(std::int64_t twips);
-// Logical pixels (with their fractions, as pointer positions come) in the form's twips at its scale.
-float twipsOf(double pixels, platform::Dpi dpi);
 
 // A colour of the layout as red, green and blue from 0 to 1; system colours as on a default Windows desktop.
 struct Rgb {

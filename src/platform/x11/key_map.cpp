@@ -176,7 +176,7 @@ std::vector<unsigned> KeyTable::keycodesOf(int key, platform::KeySide side) cons
   std::vector<unsigned> keycodes;
   for (unsigned keycode = 0; keycode < byKeycode_.size(); ++keycode) {
     const KeyMeaning& meaning = byKeycode_[keycode];
-    if (key != 0 && meaning.key == key && (side == kNoSide || meaning.side == side)) {
+    if (key != 0 && meaning.key == key && (side == platform::KeySide::Any || meaning.side == side)) {
       keycodes.push_back(keycode);
     }
   }

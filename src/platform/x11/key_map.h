@@ -11,13 +11,10 @@
 
 namespace x11 {
 
-// KeySide::None, which Xlib's macro None hides wherever its headers are read.
-inline constexpr platform::KeySide kNoSide{};
-
 // What one key means to the program: its code (0: none it knows) and, for a modifier, its side.
 struct KeyMeaning {
   int key = 0;
-  platform::KeySide side = kNoSide;
+  platform::KeySide side = platform::KeySide::Any;
   friend bool operator==(const KeyMeaning&, const KeyMeaning&) = default;
 };
 
@@ -33,7 +30,7 @@ class KeyTable {
   // Gives one key code the meaning of its symbols, group by group (what load does for every key code).
   void assign(unsigned keycode, const Groups& groups);
   KeyMeaning meaningOf(unsigned keycode) const;
-  // Every key code of the key on that side (kNoSide: either side).
+  // Every key code of the key on that side (platform::KeySide::Any: either side).
   std::vector<unsigned> keycodesOf(int key, platform::KeySide side) const;
 
  private:

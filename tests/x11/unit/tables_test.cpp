@@ -11,7 +11,7 @@ namespace {
 
 using platform::Browser;
 using platform::KeySide;
-constexpr KeySide kNone = x11::kNoSide;
+constexpr KeySide kNone = KeySide::Any;
 
 // The save key is the one editors match, whatever layout is active; each modifier tells its side.
 TEST(KeyTable, Meanings) {
