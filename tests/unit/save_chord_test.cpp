@@ -32,29 +32,15 @@ class SaveChord : public ::testing::Test {
         {"altgr", {18, KeySide::Right}}, {"win", {91, KeySide::Left}},    {"shift", {16, KeySide::Left}}};
     std::istringstream words(steps);
     for (std::string word; words >> word;) {
-      if (word == "stop" || word == "start") {
-        word == "stop" ? watcher.stop() : watcher.start();
-      } else if (word.starts_with("wait")) {
-        clock.advance(std::stoi(word.substr(4)));
-      } else {
-        const std::string name = word.substr(1);
-        const auto [key, side] =
-            keys.contains(name) ? keys.at(name) : std::pair{std::toupper(name[0]), KeySide::Any};
-        switch (word[0]) {
-          case '+':
-            keyboard.press(key, side);
-            break;
-          case '*':
-            keyboard.press(key, side, true);
-            break;
-          case '-':
-            keyboard.release(key, side);
-            break;
-          default:
-            keyboard.releaseUnheard(key, side);
-            break;
-        }
-      }
+      const std::string name = word.substr(1);
+      const auto [key, side] =
+          keys.contains(name) ? keys.at(name) : std::pair{std::toupper(name[0]), KeySide::Any};
+      if (word == "stop") watcher.stop();
+      if (word == "start") watcher.start();
+      if (word.starts_with("wait")) clock.advance(std::stoi(word.substr(4)));
+      if (word[0] == '+' || word[0] == '*') keyboard.press(key, side, word[0] == '*');
+      if (word[0] == '-') keyboard.release(key, side);
+      if (word[0] == '~') keyboard.releaseUnheard(key, side);
     }
   }
 };
@@ -112,31 +98,29 @@ TEST_F(SaveChord, Gestures) {
 
 TEST(KeyEvents, RepeatsAndPolls) {
   platform::KeyRepeats repeats;
-  const auto press = [&](std::int64_t ms) { return repeats.event(17, KeySide::Left, true, ms).repeat; };
-  EXPECT_FALSE(press(0)) << "a first press";
-  EXPECT_TRUE(press(500)) << "the keyboard repeating";
-  EXPECT_FALSE(repeats.event(17, KeySide::Right, true, 600).repeat) << "the other side is another key";
-  EXPECT_FALSE(press(5000)) << "silent for seconds: its release was lost, this is a new press";
+  const auto press = [&](KeySide side, std::int64_t ms) { return repeats.event(17, side, true, ms).repeat; };
+  EXPECT_FALSE(press(KeySide::Left, 0)) << "a first press";
+  EXPECT_TRUE(press(KeySide::Left, 500)) << "the keyboard repeating";
+  EXPECT_FALSE(press(KeySide::Right, 600)) << "the other side is another key";
+  EXPECT_FALSE(press(KeySide::Left, 5000)) << "silent for seconds: its release was lost, this is a new press";
   repeats.event(17, KeySide::Left, false, 5100);
-  EXPECT_FALSE(press(5200)) << "pressed again after its release";
+  EXPECT_FALSE(press(KeySide::Left, 5200)) << "pressed again after its release";
 
-  using P = platform::PolledKey;
-  // Readings of left Ctrl, right Ctrl, left Alt, right Alt, left and right Super, S.
+  // Each poll reads left and right Ctrl, left and right Alt, left and right Super, then S: down now, or
+  // pressed and let go since the last poll ("t").
   platform::KeyPoller poller;
-  using Reading = std::array<P, platform::kPolledKeys.size()>;
-  const auto poll = [&](const Reading& now) {
+  const auto poll = [&](std::string_view keys) {
+    std::array<platform::PolledKey, platform::kPolledKeys.size()> now{};
+    for (std::size_t i = 0; i < now.size(); ++i) now[i] = {keys[i] == 'd', keys[i] == 't'};
     std::string seen;
     for (const platform::KeyEvent& e : poller.changes(now))
       seen += (e.down ? "+" : "-") + std::to_string(e.key) + (e.side == KeySide::Right ? "r " : " ");
     return seen;
   };
-  EXPECT_EQ(poll(Reading{P{true}, {}, {}, {}, {}, {}, P{false, true}}), "+17 +83 -83 ")
-      << "S tapped while Ctrl went down: Ctrl first";
-  EXPECT_EQ(poll(Reading{P{true}, {}, {}, {}, {}, {}, P{true}}), "+83 ");
-  EXPECT_EQ(poll(Reading{P{}, {}, {}, P{true}, {}, {}, {}}), "+18r -83 -17 ")
-      << "presses first, then releases, S first";
-  EXPECT_EQ(poll(Reading{P{}, P{false, true}, {}, {}, {}, {}, P{false, true}}), "+17r +83 -83 -18r -17r ")
-      << "a whole chord between two polls";
+  EXPECT_EQ(poll("d.....t"), "+17 +83 -83 ") << "S tapped while Ctrl went down: Ctrl first";
+  EXPECT_EQ(poll("d.....d"), "+83 ");
+  EXPECT_EQ(poll("...d..."), "+18r -83 -17 ") << "presses first, then releases, S first";
+  EXPECT_EQ(poll(".t....t"), "+17r +83 -83 -18r -17r ") << "a whole chord between two polls";
 }
 
 }  // namespace
