@@ -5,6 +5,7 @@
 # the editor where Ctrl then S is typed.
 
 import atexit
+import contextlib
 import http.server
 import os
 import re
@@ -76,7 +77,6 @@ def pixel(region: Region, x: int, y: int) -> tuple[int, int, int]:
 # Each control's box in client pixels at 96 dpi (left, top, width, height; 15 twips to the pixel), the settings panel
 # open, as the program's layout table places it.
 def layout() -> dict[str, tuple[int, ...]]:
-    require(PRINT_LAYOUT)
     rows = subprocess.run([PRINT_LAYOUT], capture_output=True, text=True, check=True).stdout.splitlines()
     return {name: tuple(round(int(v) / 15) for v in box) for name, *box in (row.split() for row in rows)}
 
@@ -86,65 +86,12 @@ def centre(name: str) -> tuple[int, int]:
     return left + width // 2, top + height // 2
 
 
-class XTools:
-    env: dict  # names the display the tools act on
-
-    def run(self, *args) -> str:
-        return subprocess.run([str(a) for a in args], env=self.env, capture_output=True, text=True, timeout=60).stdout
-
-    def xdotool(self, *args) -> str:
-        return self.run("xdotool", *args).strip()
-
-    def prop(self, xid, name: str) -> str:
-        return self.run("xprop", "-id", xid, name).strip()
-
-    def opacity(self, xid) -> int:  # as the compositor would apply it, 0 to 255 (255 when the property is absent)
-        value = self.prop(xid, "_NET_WM_WINDOW_OPACITY").rpartition("=")[2].strip()
-        return round(int(value) * 255 / 0xFFFFFFFF) if value.isdigit() else 255
-
-    def geometry(self, xid) -> tuple[int, int, int, int]:  # x, y of the top-left pixel on the screen, width, height
-        values = dict(line.strip().split(":", 1) for line in self.run("xwininfo", "-id", xid).splitlines()
-                      if ":" in line)
-        return tuple(int(values[key]) for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
-
-    # A click at a point of a window. The pointer glides the last pixels, as a hand does: GTK's scroll bars find
-    # their arrows from a move within them, not from the pointer jumping in from afar.
-    def click(self, xid, x: int, y: int, button: int = 1) -> None:
-        self.xdotool("mousemove", "--window", xid, x - 2, y, "sleep", AIM, "mousemove", "--window", xid, x, y,
-                     "sleep", AIM, "mousedown", button, "sleep", HOLD, "mouseup", button)
-
-    # Opens vaskf5's settings panel with its button and waits until the panel's border is drawn over the skin.
-    def open_panel(self, xid) -> None:
-        left, top, _, height = layout()["panel"]
-        point = [a + b for a, b in zip(self.geometry(xid), (left, top + height // 2))]  # far from the button's tip
-        skin = pixel(self.grab(*point, 1, 1), 0, 0)
-        self.click(xid, *centre("panelButton"))
-        wait_until(lambda: pixel(self.grab(*point, 1, 1), 0, 0) != skin, "the open settings panel")
-
-    # The screen's pixels in a rectangle of root coordinates; also saved as a PNG when ``keep`` is given.
-    def grab(self, x: int, y: int, width: int, height: int, keep: Path | None = None) -> Region:
-        data = subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", "-crop",
-                               f"{width}x{height}+{x}+{y}", "-depth", "8", "rgb:-"], capture_output=True).stdout
-        if keep:
-            keep.parent.mkdir(parents=True, exist_ok=True)
-            subprocess.run(["convert", "-size", f"{width}x{height}", "-depth", "8", "rgb:-", keep], input=data)
-        return Region(width, height, data)
-
-    # Left button down at a point of a window, moved by ``by`` on the screen in steps, released unless told not to.
-    def drag(self, xid, start: tuple[int, int], by: tuple[int, int], steps: int = 8, release: bool = True) -> None:
-        x, y = (a + b for a, b in zip(self.geometry(xid), start))
-        args: list = ["mousemove", x, y, "sleep", HOLD, "mousedown", 1]
-        for step in range(1, steps + 1):
-            args += ["sleep", 0.03, "mousemove", x + by[0] * step // steps, y + by[1] * step // steps]
-        self.xdotool(*args, *(["sleep", HOLD, "mouseup", 1] if release else []))
-
-
 def _interrupt(signum, _frame):
     signal.signal(signum, signal.SIG_DFL)
     raise KeyboardInterrupt(signum)  # unittest lets it through; each display's stop then runs at exit
 
 
-class Display(XTools):  # a private X server on a free display number, with openbox unless told otherwise
+class Display:  # a private X server on a free display number, with openbox unless told otherwise; the X tools on it
     def __init__(self, screen=(1280, 800), window_manager: str | bool | None = "openbox") -> None:
         self.screen, self.window_manager, self.processes = screen, window_manager, []
         self.env = {key: value for key, value in os.environ.items() if key != "WAYLAND_DISPLAY"}
@@ -179,7 +126,6 @@ class Display(XTools):  # a private X server on a free display number, with open
     # A window manager, or picom, the compositing manager. Openbox announces its theme at the end of its start-up (a
     # window mapped before may never be managed), picom shows its window; others announce nothing: the caller waits.
     def start_manager(self, name: str, *options) -> subprocess.Popen:
-        require(name)
         manager = self.spawn([name, *options])
         if name == "openbox":
             wait_until(lambda: "_OB_THEME" in self.run("xprop", "-root"), name, START_TIMEOUT)
@@ -196,15 +142,17 @@ class Display(XTools):  # a private X server on a free display number, with open
         self.processes.append(process)
         return process
 
+    def report(self, *args) -> "Reporter":  # a program started on the display, its stdout read line by line
+        return Reporter(self.spawn(list(args), stdout=subprocess.PIPE, text=True))
+
     def stop_process(self, process: subprocess.Popen) -> None:
         process.terminate()
         try:
             process.wait(timeout=10)
         except subprocess.TimeoutExpired:
             process.kill()
-            process.wait()
-        if process in self.processes:
-            self.processes.remove(process)
+        process.wait()
+        self.processes = [p for p in self.processes if p is not process]
 
     def stop(self) -> None:
         for process in [p for p in self.processes if p.poll() is None]:
@@ -212,18 +160,63 @@ class Display(XTools):  # a private X server on a free display number, with open
         while self.processes:
             self.stop_process(self.processes[-1])
 
-    # The real vaskf5 (run by ``prefix`` when given) once its window is on screen, and its window id; its stderr goes
-    # to ``vaskf5.log`` in the runtime folder.
+    # The real vaskf5 (run by ``prefix`` when given) once its window is on screen, and its window id.
     def start_vaskf5(self, config: Path, runtime: Path, prefix: tuple = (), **extra_env: str):
-        require(PROGRAM)
         runtime.mkdir(mode=0o700, parents=True, exist_ok=True)
-        with open(runtime / "vaskf5.log", "w") as log:
-            program = self.spawn([*prefix, PROGRAM], env={**self.env, "XDG_CONFIG_HOME": str(config),
-                                                          "XDG_RUNTIME_DIR": str(runtime), **extra_env}, stderr=log)
+        program = self.spawn([*prefix, PROGRAM], env={**self.env, "XDG_CONFIG_HOME": str(config),
+                                                      "XDG_RUNTIME_DIR": str(runtime), **extra_env})
         found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", program.pid, "--name",
                                                 "^Vask F5$"), "the window of vaskf5", START_TIMEOUT)
         wait_until(lambda: "IsViewable" in self.run("xwininfo", "-id", found.split()[0]), "vaskf5 on screen")
         return program, int(found.split()[0])
+
+    def run(self, *args) -> str:
+        return subprocess.run([str(a) for a in args], env=self.env, capture_output=True, text=True, timeout=60).stdout
+
+    def xdotool(self, *args) -> str:
+        return self.run("xdotool", *args).strip()
+
+    def prop(self, xid, name: str) -> str:
+        return self.run("xprop", "-id", xid, name).strip()
+
+    def opacity(self, xid) -> int:  # as the compositor would apply it, 0 to 255 (255 when the property is absent)
+        value = self.prop(xid, "_NET_WM_WINDOW_OPACITY").rpartition("=")[2].strip()
+        return round(int(value) * 255 / 0xFFFFFFFF) if value.isdigit() else 255
+
+    def geometry(self, xid) -> tuple[int, int, int, int]:  # x, y of the top-left pixel on the screen, width, height
+        values = dict(line.strip().split(":", 1) for line in self.run("xwininfo", "-id", xid).splitlines()
+                      if ":" in line)
+        return tuple(int(values[key]) for key in ("Absolute upper-left X", "Absolute upper-left Y", "Width", "Height"))
+
+    # A click at a point of a window. The pointer glides the last pixels, as a hand does: GTK's scroll bars find
+    # their arrows from a move within them, not from the pointer jumping in from afar.
+    def click(self, xid, x: int, y: int, button: int = 1) -> None:
+        self.xdotool("mousemove", "--window", xid, x - 2, y, "sleep", AIM, "mousemove", "--window", xid, x, y,
+                     "sleep", AIM, "mousedown", button, "sleep", HOLD, "mouseup", button)
+
+    # Left button down at a point of a window, moved by ``by`` on the screen in steps, released unless told not to.
+    def drag(self, xid, start: tuple[int, int], by: tuple[int, int], steps: int = 8, release: bool = True) -> None:
+        x, y = (a + b for a, b in zip(self.geometry(xid), start))
+        moves = [a for i in range(1, steps + 1) for a in ("sleep", 0.03, "mousemove", x + by[0] * i // steps,
+                                                           y + by[1] * i // steps)]
+        self.xdotool("mousemove", x, y, "sleep", HOLD, "mousedown", 1, *moves, *["sleep", HOLD, "mouseup", 1] * release)
+
+    # Opens vaskf5's settings panel with its button and waits until the panel's border is drawn over the skin.
+    def open_panel(self, xid) -> None:
+        left, top, _, height = layout()["panel"]
+        point = [a + b for a, b in zip(self.geometry(xid), (left, top + height // 2))]  # far from the button's tip
+        skin = pixel(self.grab(*point, 1, 1), 0, 0)
+        self.click(xid, *centre("panelButton"))
+        wait_until(lambda: pixel(self.grab(*point, 1, 1), 0, 0) != skin, "the open settings panel")
+
+    # The screen's pixels in a rectangle of root coordinates; also saved as a PNG when ``keep`` is given.
+    def grab(self, x: int, y: int, width: int, height: int, keep: Path | None = None) -> Region:
+        data = subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", "-crop",
+                               f"{width}x{height}+{x}+{y}", "-depth", "8", "rgb:-"], capture_output=True).stdout
+        if keep:
+            keep.parent.mkdir(parents=True, exist_ok=True)
+            subprocess.run(["convert", "-size", f"{width}x{height}", "-depth", "8", "rgb:-", keep], input=data)
+        return Region(width, height, data)
 
 
 class PageServer(http.server.ThreadingHTTPServer):  # serves the page at /page.html and logs each load
@@ -273,14 +266,14 @@ class X11Env(Display):
     def _start(self) -> None:
         require("chromium", "firefox-esr", EDITOR)
         self.temp = Path(tempfile.mkdtemp(prefix=f"vaskf5-x11-{self.name}-"))
+        self.settings = self.temp / "XDG_CONFIG_HOME" / "vaskf5" / "settings.ini"
         (self.temp / "HOME").mkdir(mode=0o700)
         super()._start(**{key: str(self.temp / key) for key in ("HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR")})
         (self.temp / "page.html").write_text('<!doctype html><html><body><p id="v">0</p></body></html>\n')
         self.server = PageServer(self.temp / "page.html")
         for browser in list(self.browsers):
             self.start_browser(browser)
-        self.editor = Reporter(self.spawn([EDITOR, "VaskEditor", "600x200+500+700", self.server.page],
-                                          stdout=subprocess.PIPE, text=True))
+        self.editor = self.report(EDITOR, "VaskEditor", "600x200+500+700", self.server.page)
         self.windows["editor"] = editor = int(self.editor.wait_line("created", timeout=START_TIMEOUT).split()[1])
         try:
             self.editor.wait_line("ready", timeout=3.0)
@@ -320,20 +313,17 @@ class X11Env(Display):
         self.stop_process(self.started.pop(name))
         self.browsers.remove(name)
 
-    # vaskf5 running with these ticks (started again when they change, when it has ended or when asked; by ``prefix``
-    # when given), the editor in front.
-    def use(self, ticked: list[str], automatic=True, fresh=False, prefix: tuple = ()) -> None:
-        wanted = (list(ticked), automatic, prefix)
-        if fresh or self.program is None or self.program.poll() is not None or self.program_state != wanted:
+    # vaskf5 running with these ticks and automatic refresh (started again when they change, when it has ended or
+    # when asked; by ``prefix`` when given), the editor in front.
+    def use(self, ticked: list[str], fresh=False, prefix: tuple = ()) -> None:
+        if fresh or not self.program or self.program.poll() is not None or self.program_state != (ticked, prefix):
             if self.program:
                 self.stop_process(self.program)
-            settings = Path(self.env["XDG_CONFIG_HOME"]) / "vaskf5" / "settings.ini"
-            settings.parent.mkdir(parents=True, exist_ok=True)
-            apps = [*ticked, "autorefresh"] if automatic else ticked
-            settings.write_text("[Refresh]\nApps=" + "".join(f"{token}," for token in apps) + "\n")
+            self.settings.parent.mkdir(parents=True, exist_ok=True)
+            self.settings.write_text("[Refresh]\nApps=" + "".join(f"{app}," for app in [*ticked, "autorefresh"]) + "\n")
             runtime = Path(self.env["XDG_RUNTIME_DIR"])
-            self.program, self.windows["vaskf5"] = self.start_vaskf5(settings.parents[1], runtime, prefix)
-            self.program_state = wanted
+            self.program, self.windows["vaskf5"] = self.start_vaskf5(self.settings.parents[1], runtime, prefix)
+            self.program_state = (ticked, prefix)
         self.activate(self.windows["editor"])
 
     def activate(self, xid: int) -> None:  # without a manager that acts on activation requests, the focus is set
@@ -346,16 +336,19 @@ class X11Env(Display):
     def place(self, xid: int, x: int, y: int, width: int, height: int) -> None:
         self.xdotool("windowsize", "--sync", xid, width, height, "windowmove", "--sync", xid, x, y)
 
-    def counts(self) -> dict[str, int]:
-        return {browser: len(self.server.loads_of(browser)) for browser in self.browsers}
+    def hidden(self, xid: int) -> bool:  # minimised, as the window manager marks it
+        return "_NET_WM_STATE_HIDDEN" in self.prop(xid, "_NET_WM_STATE")
+
+    def minimise(self, xid: int) -> None:
+        self.xdotool("windowminimize", "--sync", xid)
+        wait_until(lambda: self.hidden(xid), f"window {xid} minimised")
 
     # How often each browser loaded the page after ``keys`` (xdotool arguments) were typed, waiting for ``expected``.
     def loads_after(self, keys: list, expected: dict[str, int]) -> dict[str, int]:
-        before = self.counts()
+        counts = lambda: {browser: len(self.server.loads_of(browser)) for browser in self.browsers}  # noqa: E731
+        before = counts()
         self.xdotool(*keys)
-        try:
-            wait_until(lambda: all(self.counts()[b] - before[b] >= n for b, n in expected.items()), "the reloads")
-        except TimeoutError:
-            pass
+        with contextlib.suppress(TimeoutError):
+            wait_until(lambda: all(counts()[b] - before[b] >= n for b, n in expected.items()), "the reloads")
         time.sleep(SETTLE_SECONDS)
-        return {browser: count - before[browser] for browser, count in self.counts().items()}
+        return {browser: count - before[browser] for browser, count in counts().items()}

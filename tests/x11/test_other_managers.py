@@ -6,7 +6,6 @@
 import ctypes
 import socket
 import unittest
-from pathlib import Path
 
 from xharness import SAVE, X11Env, wait_until
 
@@ -15,67 +14,52 @@ setUpModule, tearDownModule = env.start, env.stop
 BOTH = {"chrome": 1, "firefox": 1}
 
 
-def framed(window: int) -> bool:  # reparented by a window manager
-    tree = env.run("xwininfo", "-children", "-id", window).splitlines()
-    return "(the root window)" not in next(line for line in tree if "Parent window" in line)
-
-
 def over(window: int) -> list:  # xdotool arguments that put the pointer in the middle of a window
     x, y, width, height = env.geometry(window)
     return ["mousemove", x + width // 2, y + height // 2, "sleep", 0.2]
 
 
-class BareServer(unittest.TestCase):
-    def setUp(self):
+def framed(window: int) -> bool:  # reparented by a window manager
+    tree = env.run("xwininfo", "-children", "-id", window).splitlines()
+    return "(the root window)" not in next(line for line in tree if "Parent window" in line)
+
+
+class Managers(unittest.TestCase):  # the bare server first, then twm on it
+    def test_bare_server(self):
         for browser, x in (("chrome", 0), ("firefox", 800)):
             env.place(env.windows[browser], x, 0, 760, 600)
         env.xdotool(*over(env.windows["editor"]))
-        env.activate(env.windows["editor"])
-
-    def test_refresh(self):
-        for _ in range(3):
-            self.assertEqual(env.loads_after(SAVE, BOTH), BOTH)
-            self.assertEqual(env.focused(), env.windows["editor"])
-
-    def test_pointer_root(self):
-        # The keyboard follows the pointer, as on a server without a window manager from its start.
+        # The keyboard follows the pointer, as on a server without a window manager from its start. Chromium on the
+        # root, not yet under the pointer, is held active for its F5 as under a window manager.
         x11 = ctypes.CDLL("libX11.so.6")
         x11.XOpenDisplay.restype = ctypes.c_void_p
         connection = ctypes.c_void_p(x11.XOpenDisplay(env.env["DISPLAY"].encode()))
         x11.XSetInputFocus(connection, 1, 1, 0)  # PointerRoot, RevertToPointerRoot, CurrentTime
         x11.XCloseDisplay(connection)
+        self.assertEqual(env.loads_after(SAVE, BOTH), BOTH, "the pointer over the editor")
         # Saved in the editor, the chord ends with the pointer over Chromium, which has the keyboard from then on.
         keys = ["keydown", "ctrl", "keydown", "s", "keyup", "s", *over(env.windows["chrome"]), "keyup", "ctrl"]
-        self.assertEqual(env.loads_after(keys, BOTH), BOTH)
-        for _ in range(2):  # real F5 presses go where the pointer is
-            self.assertEqual(env.loads_after(["key", "F5"], {"chrome": 1}), {"chrome": 1, "firefox": 0})
-
-    def test_renamed_host(self):
+        self.assertEqual(env.loads_after(keys, BOTH), BOTH, "the chord ended over Chromium")
+        self.assertEqual(env.loads_after(["key", "F5"], {"chrome": 1}), {"chrome": 1, "firefox": 0},
+                         "a real F5 goes where the pointer is: Chromium was never told it lost the keyboard")
+        # A browser started after the host was renamed while vaskf5 runs, then one started before.
         env.use(["firefox"], prefix=("unshare", "--uts"))  # a host name of its own, to rename while it runs
         env.run("nsenter", "--target", env.program.pid, "--uts", "hostname", "renamed-host")
         firefox = env.windows["firefox"]
-        for machine in ("renamed-host", socket.gethostname()):  # a browser started after the rename, one before
+        for machine in ("renamed-host", socket.gethostname()):
             env.run("xprop", "-id", firefox, "-f", "WM_CLIENT_MACHINE", "8s", "-set", "WM_CLIENT_MACHINE", machine)
             self.assertEqual(env.loads_after(SAVE, {"firefox": 1}), {"chrome": 0, "firefox": 1}, machine)
 
-
-class Twm(unittest.TestCase):
-    @classmethod
-    def setUpClass(cls):
+    def test_twm(self):
         env.use(["chrome", "firefox"])
-        config = Path(env.temp) / "twmrc"
+        config = env.temp / "twmrc"
         # New windows placed without asking; a font every server has (its default one may be missing).
         config.write_text('RandomPlacement\nUsePPosition "on"\n' + "".join(
             f'{kind}Font "fixed"\n' for kind in ("Title", "Resize", "Menu", "Icon", "IconManager")))
         env.start_manager("twm", "-f", config)
         wait_until(lambda: framed(env.windows["chrome"]) and framed(env.windows["firefox"]), "twm's frames", 30)
-
-    def test_framed(self):
         env.xdotool(*over(env.windows["editor"]))
         env.activate(env.windows["editor"])
         for _ in range(3):
             self.assertEqual(env.loads_after(SAVE, BOTH), BOTH)
-
-
-if __name__ == "__main__":
-    unittest.main()
+            self.assertEqual(env.focused(), env.windows["editor"], "the editor keeps the keyboard")

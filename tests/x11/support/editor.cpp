@@ -7,11 +7,9 @@
 //   focus in|out                 real focus changes
 //   saved <version> <ns>         a save, with the wall-clock time its key press arrived (CLOCK_REALTIME)
 // Arguments: CLASS (WM_CLASS class, also the title), GEOMETRY (WxH+X+Y), FILE (what Ctrl+S writes).
-#include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -35,9 +33,6 @@ int main(int argc, char** argv) {
   // Also sets WM_CLIENT_MACHINE to this host, as every toolkit does. No WM_HINTS: the window takes the focus.
   XSetWMProperties(display, window, &name, &name, argv, argc, &size, nullptr, &classHint);
   XFree(name.value);
-  const unsigned long pid = static_cast<unsigned long>(getpid());
-  XChangeProperty(display, window, XInternAtom(display, "_NET_WM_PID", False), XA_CARDINAL, 32,
-                  PropModeReplace, reinterpret_cast<const unsigned char*>(&pid), 1);
   std::setvbuf(stdout, nullptr, _IOLBF, 0);
   std::printf("created %lu\n", window);
   XMapWindow(display, window);
