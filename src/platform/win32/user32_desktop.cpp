@@ -14,8 +14,8 @@ constexpr int kVkF5 = 0x74;
 constexpr std::intptr_t kF5DownLParam = 0x003F0001;
 constexpr std::intptr_t kF5UpLParam = static_cast<std::intptr_t>(0xC03F0001u);
 // MAKELPARAM(0, FAPPCOMMAND_OEM | APPCOMMAND_BROWSER_REFRESH): a browser command, from no key and no mouse.
-constexpr std::intptr_t kRefreshCommand =
-    static_cast<std::intptr_t>(kFAppCommandOem | kAppCommandBrowserRefresh) << 16;
+constexpr std::intptr_t kRefreshCommand = static_cast<std::intptr_t>(kFAppCommandOem | kAppCommandBrowserRefresh)
+                                          << 16;
 
 char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -56,11 +56,9 @@ const BrowserWindowRule* User32Desktop::frameRule(Hwnd hwnd, std::span<const pla
   // Last, as it is the dearest: it opens the window's process. A process we may not open (one running as
   // administrator, say) is never guessed to be the browser.
   const std::uint32_t process = user32_.GetWindowThreadProcessId(hwnd);
-  const std::optional<std::string> image =
-      process ? user32_.QueryFullProcessImageNameW(process) : std::nullopt;
+  const std::optional<std::string> image = process ? user32_.QueryFullProcessImageNameW(process) : std::nullopt;
   if (!image) return nullptr;
-  const auto rule =
-      std::ranges::find_if(candidates, [&](const auto* r) { return isImageName(*image, r->imageName); });
+  const auto rule = std::ranges::find_if(candidates, [&](const auto* r) { return isImageName(*image, r->imageName); });
   return rule == candidates.end() ? nullptr : *rule;
 }
 
