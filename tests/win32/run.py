@@ -26,7 +26,7 @@ def main() -> int:
             os.environ[name] = str(Path(value).resolve())
     os.environ["VASKF5_KEEP_WINE_TEMP"] = "1" if args.keep else ""
     sys.path.insert(0, str(HERE))
-    from vask import WineEnv  # after the environment above is set: the harness reads its paths from it
+    from harness import WineEnv  # after the environment above is set: the harness reads its paths from it
 
     if args.prepare_prefix:
         WineEnv("prepare-prefix").start(template_only=True).stop()
