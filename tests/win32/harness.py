@@ -313,6 +313,9 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
             return last
         self.fail(f"{what}: expected {expected!r}, last seen {last!r}")
 
+    def box(self, name: str, dpi=96) -> tuple:  # a control's place and size in window pixels, as the host rounds
+        return tuple(int((t * dpi + 720) // 1440) for t in self.env.layout[name])
+
     def at(self, name: str, dpi=96, fx=0.5, fy=0.5) -> tuple[int, int]:  # a point of a control, in window pixels
         left, top, width, height = self.env.layout[name]
         return tuple(int((t * dpi + 720) // 1440) for t in (left + width * fx, top + height * fy))

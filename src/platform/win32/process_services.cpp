@@ -28,10 +28,12 @@ std::wstring programPath() {
 
 }  // namespace
 
-ProcessServices::ProcessServices() : mutex_(CreateMutexW(nullptr, TRUE, kMutexName)), path_(programPath()) {
+ProcessServices::ProcessServices() : mutex_(CreateMutexW(nullptr, TRUE, kMutexName)) {
+  // Read before any other call can reset it. A copy running elevated owns a mutex that this one may not open:
+  // it exists all the same.
   const DWORD error = GetLastError();
-  // A copy running elevated owns a mutex that this one may not open: it exists all the same.
   anotherCopy_ = mutex_ ? error == ERROR_ALREADY_EXISTS : error == ERROR_ACCESS_DENIED;
+  path_ = programPath();
 }
 
 void ProcessServices::showMessage(std::string_view text) {

@@ -25,12 +25,19 @@ namespace {
 
 long long number(const wchar_t* text) { return std::wcstoll(text, nullptr, 0); }
 
+int say(const wchar_t* text) {  // as UTF-8
+  char utf8[8192] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8 - 1, nullptr, nullptr);
+  return std::printf("%s\n", utf8) < 0;
+}
+
 int describe(const std::vector<HWND>& windows) {
   for (HWND hwnd : windows) {
-    wchar_t cls[256] = {}, text[1024] = {};
+    wchar_t cls[256] = {}, text[1024] = {}, line[1400];
     GetClassNameW(hwnd, cls, 256);
     InternalGetWindowText(hwnd, text, 1024);  // never sends a message
-    std::printf("%ld %d %ls \"%ls\"\n", HandleToLong(hwnd), IsWindowVisible(hwnd) ? 1 : 0, cls, text);
+    std::swprintf(line, 1400, L"%ld %d %ls \"%ls\"", HandleToLong(hwnd), IsWindowVisible(hwnd) ? 1 : 0, cls, text);
+    say(line);
   }
   return 0;
 }
@@ -123,7 +130,7 @@ int aboutWindow(const std::wstring& command, HWND hwnd, int argc, wchar_t** argv
   // Gives up on a window that does not answer: that is what the tests want to find out.
   if (command == L"gettext" && SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text),
                                                    SMTO_ABORTIFHUNG, 2000, &copied))
-    return std::printf("%ls\n", text) < 0;
+    return say(text);
   // winex11 keeps each top-level window's X window as this property.
   if (command == L"xid")
     return std::printf("%llu\n",
