@@ -4,7 +4,7 @@
 import subprocess
 import unittest
 
-from harness import CHROME, EXE, KEY, RUN_KEY, SC_RESTORE, SUPPORT, WM_SYSCOMMAND, WineCase, windows_path
+from harness import CHROME, EXE, RUN_KEY, SC_RESTORE, SUPPORT, TIMEOUT, WM_SYSCOMMAND, WineCase, windows_path
 from xharness import REPO
 
 WS_EX_TOPMOST, WS_EX_TOOLWINDOW, WS_EX_APPWINDOW, WM_CANCELMODE = 0x8, 0x80, 0x40000, 0x1F
@@ -17,88 +17,77 @@ def picture(name: str) -> dict:  # the fully opaque pixels of one of the program
     return {(i % width, i // width): tuple(data[4 * i:4 * i + 3]) for i in range(len(data) // 4) if data[4 * i + 3] == 255}
 
 
-class WindowCase(WineCase):
+class Window(WineCase):
     def place(self) -> tuple:
-        return tuple(int(v) for v in self.env.probe("rect", self.main).split()[:2])
+        return tuple(int(v) for v in self.probe("rect", self.main).split()[:2])
+
+    def centred(self, dpi=96) -> tuple:  # no task bar here: the work area is the whole 1280x800 display
+        width, height = self.box("background", dpi)[2:]
+        return (1280 - width) // 2, (800 - height) // 2, width, height
 
     def ticks(self, dpi=96, tick="tick.png") -> set:  # the tiles whose tick picture is drawn, pixel for pixel
-        x, y, _, _, width, height = (int(v) for v in self.env.probe("rect", self.main).split())
-        pixels, shown = self.env.display.grab(x, y, width, height), picture(tick)
-        return {tile for tile in ("ie", "chrome", "firefox", "opera")
-                if all(pixels.at(self.at(f"{tile}Tick", dpi, 0, 0)[0] + px, self.at(f"{tile}Tick", dpi, 0, 0)[1] + py)
-                       == colour for (px, py), colour in shown.items())}
+        x, y, _, _, width, height = (int(v) for v in self.probe("rect", self.main).split())
+        pixels, shown = self.display.grab(x, y, width, height), picture(tick)
+        return {tile for tile in ("ie", "chrome", "firefox", "opera") if all(
+            pixels.at(*(a + b for a, b in zip(self.box(f"{tile}Tick", dpi, 0, 0), at))) == c for at, c in shown.items())}
 
     def drag(self, by, button=1, end=True) -> None:  # on the background, in steps
-        x, y = self.place()
-        start = self.at("background", fx=0.5, fy=0.75)
-        steps = [a for i in range(1, 6) for a in ("sleep", 0.03, "mousemove", x + start[0] + by[0] * i // 5,
-                                                    y + start[1] + by[1] * i // 5)]
-        self.env.display.xdotool("mousemove", x + start[0], y + start[1], "sleep", 0.08, "mousedown", button, *steps,
-                                 *(["sleep", 0.08, "mouseup", button] if end else []))
+        x, y = (a + b for a, b in zip(self.place(), self.box("background", fx=0.5, fy=0.75)))
+        steps = [a for i in range(1, 6) for a in ("sleep", 0.03, "mousemove", x + by[0] * i // 5, y + by[1] * i // 5)]
+        self.display.xdotool("mousemove", x, y, "sleep", 0.08, "mousedown", button, *steps,
+                             *(["sleep", 0.08, "mouseup", button] if end else []))
 
-    def stored_place(self):
-        return self.env.reg_read("Position")
-
-
-class Window(WindowCase):
     def test_first_start_and_clicks(self):
         self.launch()
-        size = self.box("background")[2:]
-        centred = ((1280 - size[0]) // 2, (800 - size[1]) // 2)  # no task bar: the work area is the whole display
-        self.assertEqual(self.env.probe("rect", self.main), "{} {} {} {} {} {}".format(*centred, *size, *size))
+        self.assertEqual(self.probe("rect", self.main), "{0} {1} {2} {3} {2} {3}".format(*self.centred()), "centred")
         self.wait_for(self.ticks, "Chrome ticked on a first start", {"chrome"})
-        self.env.display.run("import", "-window", "root", "-crop", "{2}x{3}+{0}+{1}".format(*centred, *size), "+repage",
-                             "-strip", REPO / "docs" / "screenshot.png")  # the README's picture
-        self.assertIsNone(self.env.reg_read(), "a first start stores nothing")
+        self.display.run("import", "-window", "root", "-crop", "{2}x{3}+{0}+{1}".format(*self.centred()), "+repage",
+                         "-strip", REPO / "docs" / "screenshot.png")  # the README's picture
+        self.assertIsNone(self.reg_read(), "a first start stores nothing")
         for control, stored, ticked in (("ieTile", "ie,chrome,autorefresh,", {"ie", "chrome"}),
                                         ("chromeTick", "ie,autorefresh,", {"ie"}), ("autoRefreshLabel", "ie,", {"ie"})):
             with self.subTest(click=control):
                 self.click(control)
-                self.wait_for(self.env.reg_read, f"the choice after {control}", ("REG_SZ", stored))
+                self.wait_for(self.reg_read, f"the choice after {control}", ("REG_SZ", stored))
                 self.wait_for(self.ticks, f"the ticks after {control}", ticked)
 
     def test_scaled(self):
-        # Each Wine process reads the display's dots per inch when it starts.
-        self.addCleanup(self.env.reg_delete, r"HKCU\Control Panel\Desktop", "LogPixels")
-        for dpi in (144, 192):
+        self.addCleanup(self.reg_delete, r"HKCU\Control Panel\Desktop", "LogPixels")
+        for dpi in (144, 192):  # each Wine process reads the display's scale when it starts
             with self.subTest(dpi=dpi):
-                self.env.reg_add("REG_DWORD", str(dpi), "LogPixels", r"HKCU\Control Panel\Desktop")
-                self.launch(name=f"vaskf5-{dpi}")
-                size = self.box("background", dpi)[2:]
-                self.assertEqual(self.env.probe("rect", self.main).split()[2:], [str(v) for v in size * 2], "size")
+                self.reg_add("REG_DWORD", str(dpi), "LogPixels", r"HKCU\Control Panel\Desktop")
+                self.launch()
+                self.assertEqual(self.probe("rect", self.main).split()[2:], [str(v) for v in self.centred(dpi)[2:] * 2])
                 if dpi == 192:  # the double-size picture, drawn unscaled
                     self.wait_for(lambda: self.ticks(dpi, "tick@2x.png"), "Chrome ticked at 200 %", {"chrome"})
-                self.click(self.at("ieTile", dpi))
-                self.wait_for(self.env.reg_read, f"a click at {dpi} dpi", ("REG_SZ", "ie,chrome,autorefresh,"))
+                self.click(self.box("ieTile", dpi, 0.5, 0.5))
+                self.wait_for(self.reg_read, f"a click at {dpi} dpi", ("REG_SZ", "ie,chrome,autorefresh,"))
                 self.stop()
-                self.env.reg_delete()
+                self.reg_delete()
 
     def test_minimise_restore_and_close(self):
         self.launch()
         start = self.place()
 
         def state():
-            ex = int(self.env.probe("exstyle", self.main))
-            return self.env.probe("iconic", self.main), ex & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW | WS_EX_TOPMOST)
-        self.assertEqual(state(), ("0", WS_EX_TOOLWINDOW | WS_EX_TOPMOST), "pinned, without a taskbar button")
+            return self.probe("iconic", self.main), int(self.probe("exstyle", self.main)) & (WS_EX_TOOLWINDOW | WS_EX_APPWINDOW)
+        self.assertEqual(state(), ("0", WS_EX_TOOLWINDOW), "no taskbar button")
+        self.assertTrue(int(self.probe("exstyle", self.main)) & WS_EX_TOPMOST, "pinned above other windows")
         self.click("minimizeMark")
-        self.wait_for(lambda: state()[0] == "1" and state()[1] & ~WS_EX_TOPMOST, "minimised with a taskbar button",
-                      WS_EX_APPWINDOW)
-        self.env.probe("post", self.main, WM_SYSCOMMAND, SC_RESTORE, 0)  # a taskbar click
-        self.wait_for(state, "restored", ("0", WS_EX_TOOLWINDOW | WS_EX_TOPMOST))
+        self.wait_for(state, "minimised, with a taskbar button", ("1", WS_EX_APPWINDOW))
+        self.probe("post", self.main, WM_SYSCOMMAND, SC_RESTORE, 0)  # a taskbar click
+        self.wait_for(state, "restored", ("0", WS_EX_TOOLWINDOW))
         self.assertEqual(self.place(), start, "back where it was")
-        self.env.focus(self.main)
-        self.env.tap("alt", "F4")
-        self.assertEqual(self.wait_exit(self.program), 0, "Alt+F4")
+        self.focus(self.main)
+        self.tap("alt", "F4")
+        self.assertEqual(self.program.wait(TIMEOUT), 0, "Alt+F4")
         self.launch()
         self.click("closeMark")
-        self.assertEqual(self.wait_exit(self.program), 0, "the close mark")
+        self.assertEqual(self.program.wait(TIMEOUT), 0, "the close mark")
 
-
-class Moving(WindowCase):
-    def test_drags(self):
-        self.env.spawn([SUPPORT / "typepad.exe"], "typepad")  # first: the window made last lies on top
-        pad = self.env.wait_window("Edit")
+    def test_places(self):
+        self.spawn([SUPPORT / "probe.exe", "pad"])  # first: the window made last lies on top
+        pad = self.wait_window("Edit")
         self.launch()
         for by, panel in (((60, 40), False), ((-40, 25), True)):
             with self.subTest(by=by, panel=panel):
@@ -106,70 +95,65 @@ class Moving(WindowCase):
                     self.open_panel()
                 x, y = self.place()
                 self.drag(by)
-                self.wait_for(self.stored_place, "the place stored", ("REG_SZ", f"{x + by[0]},{y + by[1]}"))
+                self.wait_for(lambda: self.reg_read("Position"), "the place stored", ("REG_SZ", f"{x + by[0]},{y + by[1]}"))
                 self.assertEqual(self.place(), (x + by[0], y + by[1]))
         self.click("panelCloseMark")
         x, y = self.place()
-        self.drag((90, 70), button=3)
-        cancels = (("WM_CANCELMODE", lambda: self.env.probe("post", self.main, WM_CANCELMODE, 0, 0), "ieTile", "ie,"),
-                   ("another window", lambda: self.env.focus(pad), "firefoxTile", "ie,firefox,"))
-        for name, cancel, tile, ticked in cancels:
+        self.drag((90, 70), button=3)  # moves nothing: the next drag starts from here
+        for name, cancel, tile, ticked in (
+                ("WM_CANCELMODE", lambda: self.probe("post", self.main, WM_CANCELMODE, 0, 0), "ieTile", "ie,chrome,"),
+                ("another window", lambda: self.focus(pad), "firefoxTile", "ie,chrome,firefox,")):
             with self.subTest(cancel=name):
-                self.env.focus(self.main)
+                self.focus(self.main)
                 self.drag((50, 30), end=False)
                 self.wait_for(self.place, "the window following", (x + 50, y + 30))
                 cancel()
-                self.wait_for(self.stored_place, "the place stored at the cancel", ("REG_SZ", f"{x + 50},{y + 30}"))
-                self.env.display.xdotool("mousemove_relative", "--", -40, 30, "sleep", 0.1, "mouseup", 1)
+                self.wait_for(lambda: self.reg_read("Position"), "the place stored at the cancel",
+                              ("REG_SZ", f"{x + 50},{y + 30}"))
+                self.display.xdotool("mousemove_relative", "--", -40, 30, "sleep", 0.1, "mouseup", 1)
                 self.click(tile)  # handled in order: once this click is stored, so were the moves before it
-                self.wait_for(self.env.reg_read, "a click after", ("REG_SZ", ticked.replace("ie,", "ie,chrome,") + "autorefresh,"))
+                self.wait_for(self.reg_read, "a click after", ("REG_SZ", ticked + "autorefresh,"))
                 self.assertEqual(self.place(), (x + 50, y + 30), "the window stays where the drag ended")
                 x, y = x + 50, y + 30
         self.stop()
-        self.launch(name="vaskf5-again")
+        self.launch()
         self.assertEqual(self.place(), (x, y), "a restart opens where it was left")
-
-    def test_unusable_places_open_centred(self):
         for kind, data in (("REG_SZ", "-30000,-30000"), ("REG_DWORD", "300"), ("REG_SZ", "1" * 1030)):
             with self.subTest(kind=kind, data=data[:20]):
-                self.env.reg_add(kind, data, "Position")
-                self.launch(name="vaskf5-unusable")
-                size = self.box("background")[2:]
-                self.assertEqual(self.place(), ((1280 - size[0]) // 2, (800 - size[1]) // 2), "centred")
                 self.stop()
+                self.reg_add(kind, data, "Position")
+                self.launch()
+                self.assertEqual(self.place(), self.centred()[:2], "an unusable place: centred")
 
-
-class Panel(WindowCase):
-    def test_opacity_pins_and_session(self):
+    def test_panel(self):
         editor = self.browsers([(CHROME, 1)], name="editor", image="Code.exe").windows[0]  # not Chrome
         self.launch()
-        self.env.focus(self.main)
-        self.env.tap("1")
-        self.wait_for(lambda: self.env.probe("alpha", self.main), "the digit 1's alpha", "40")
-        self.open_panel()
-        panel = next(h for h, v, _, text in self.env.windows("children", self.main) if text == "设置勾选的浏览器")
+        self.focus(self.main)
+        self.tap("1")
+        self.wait_for(lambda: self.probe("alpha", self.main), "the digit 1's alpha", "40")
+        panel = self.open_panel()
         x, y = self.place()
         left, top, width, height = self.box("panel")
-        self.assertEqual(self.env.probe("rect", panel).split()[:4], [str(v) for v in (x + left, y + top, width, height)])
-        left_arrow = self.at("chromeOpacity", fx=0.04)
-        self.click(left_arrow)
-        self.wait_for(lambda: (self.env.probe("alpha", self.main), self.env.probe("alpha", editor.hwnd)),
+        self.assertEqual(self.probe("rect", panel).split()[:4], [str(v) for v in (x + left, y + top, width, height)])
+        arrow = self.box("chromeOpacity", fx=0.04, fy=0.5)
+        self.click(arrow)
+        self.wait_for(lambda: (self.probe("alpha", self.main), self.probe("alpha", editor.hwnd)),
                       "without Chrome, the program's own window", ("254", "none"))
         chrome = self.browsers([(CHROME, 2)]).frames(CHROME)[0].hwnd
-        self.click(left_arrow)
-        self.wait_for(lambda: self.env.probe("alpha", chrome), "Chrome's frontmost frame", "253")
-        for ticked in ("1", "0"):
+        self.click(arrow)
+        self.wait_for(lambda: self.probe("alpha", chrome), "Chrome's frontmost frame", "253")
+        for pinned in ("8", "0"):
             self.click("chromePin")
-            self.wait_for(lambda: str(int(self.env.probe("exstyle", chrome)) >> 3 & 1), "pinned", ticked)  # topmost
+            self.wait_for(lambda: str(int(self.probe("exstyle", chrome)) & WS_EX_TOPMOST), "the pin", pinned)
         run = ("REG_SZ", f'"{windows_path(EXE)}"')
         for value, after in ((None, run), (run, None), (("REG_SZ", r'"C:\Other\VaskF5.exe"'), run)):
             with self.subTest(value=value):
                 if value:
-                    self.env.reg_add(*value, "VaskF5", RUN_KEY)
+                    self.reg_add(*value, "VaskF5", RUN_KEY)
                 self.click("panelCloseMark")
                 self.open_panel()  # the box shows the value as it is now: unticked unless it names this copy
                 self.click("startWithSession")
-                self.wait_for(lambda: self.env.reg_read("VaskF5", RUN_KEY), "the Run value", after)
+                self.wait_for(lambda: self.reg_read("VaskF5", RUN_KEY), "the Run value", after)
 
 
 if __name__ == "__main__":

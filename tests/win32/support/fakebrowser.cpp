@@ -1,20 +1,21 @@
 // fakebrowser: stands in for a browser under Wine, acting on messages by its engine's rules as read from the
 // browsers' own sources, so that a test fails where the real browser would ignore a refresh or jump forward.
 //
-//   fakebrowser.exe LOG READY X Y [--structure] [--hang] [--minimised] CLASS COUNT [CLASS COUNT]...
+//   fakebrowser.exe LOG X Y [--structure] [--hang] CLASS COUNT [CLASS COUNT]...
 //
-// Opens COUNT frames of each class (the last made in front), shown without activation or minimised, and logs
+// Opens COUNT frames of each class (the last made in front), shown without activation, and logs
 // "<microseconds> <hwnd> <WHAT> <wParam hex> <lParam hex>" for each posted or typed ACTIVATE, KEYDOWN,
 // APPCOMMAND and MARK (WM_APP+1, the tests' "you have seen everything before this"), each RELOAD it performs
 // (wParam: F5's key code or WM_APPCOMMAND) and each RAISE (the frame activated itself for real). One thread
 // holds every window, so the log keeps the order of one sender's posts. --structure adds the other top-level
 // windows of real browsers: per Chrome frame an owned popup and a hidden one, once a hidden helper; per
 // Firefox frame an owned popup, once a floating video (topmost, no minimise box). --hang reads no message
-// once ready. The READY file lists "<hwnd> <role> <class>" per window (frame, popup, hidden-popup, utility or
-// pip).
+// once ready. Before anything else the log lists each window as "<role>:<class>" (role frame, popup,
+// hidden-popup, utility or pip), then READY.
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <cwchar>
 #include <string>
 #include <utility>
@@ -36,27 +37,21 @@ int g_liveFrames = 0;
 constexpr std::pair<UINT, const char*> kLogged[] = {
     {WM_ACTIVATE, "ACTIVATE"}, {WM_KEYDOWN, "KEYDOWN"}, {WM_APPCOMMAND, "APPCOMMAND"}, {WM_APP + 1, "MARK"}};
 
-// One write, the file opened each time: a reader never sees half a line or a buffered one.
-void append(const std::wstring& path, const std::string& text) {
-  HANDLE file =
-      CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-  CloseHandle(file);
-}
-
 void log(HWND hwnd, const char* what, WPARAM wParam, LPARAM lParam) {
   LARGE_INTEGER frequency, counter;  // QueryPerformanceCounter: the tests' and the benchmarks' clock
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&counter);
   char line[160];
-  std::snprintf(line, sizeof line, "%lld %ld %s 0x%llx 0x%llx\n",
-                counter.QuadPart / frequency.QuadPart * 1000000 +
-                    counter.QuadPart % frequency.QuadPart * 1000000 / frequency.QuadPart,
+  std::snprintf(line, sizeof line, "%.0f %ld %s 0x%llx 0x%llx\n", counter.QuadPart * 1e6 / frequency.QuadPart,
                 HandleToLong(hwnd), what, static_cast<unsigned long long>(wParam),
                 static_cast<unsigned long long>(lParam));
-  append(g_log, line);
+  // One write, the file opened each time: a reader never sees half a line or a buffered one.
+  HANDLE file =
+      CreateFileW(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  DWORD written = 0;
+  WriteFile(file, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
+  CloseHandle(file);
 }
 
 Made* frameOf(HWND hwnd) {
@@ -151,11 +146,12 @@ bool make(const std::wstring& cls, const char* role, DWORD exStyle, DWORD style,
   return true;
 }
 
-bool makeClass(const std::wstring& cls, int count, int x, int y, bool structure, int show) {
+bool makeClass(const std::wstring& cls, int count, int x, int y, bool structure) {
   const bool chrome = structure && cls == L"Chrome_WidgetWin_1",
              firefox = structure && cls == L"MozillaWindowClass";
   for (int i = 0; i < count; ++i, x += 24, y += 24, ++g_liveFrames) {
-    if (!make(cls, "frame", 0, WS_OVERLAPPEDWINDOW, {x, y, 200, 150}, nullptr, show)) return false;
+    if (!make(cls, "frame", 0, WS_OVERLAPPEDWINDOW, {x, y, 200, 150}, nullptr, SW_SHOWNOACTIVATE))
+      return false;
     const HWND frame = g_made.back().hwnd;
     if ((chrome || firefox) &&
         !make(cls, "popup", 0, WS_POPUP, {x + 8, y + 120, 80, 20}, frame, SW_SHOWNOACTIVATE))
@@ -170,37 +166,27 @@ bool makeClass(const std::wstring& cls, int count, int x, int y, bool structure,
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  int argc = 0, i = 5;
+  int argc = 0, i = 4;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (!argv || argc < 7) return 2;
+  if (!argv || argc < 6) return 2;
   g_log = argv[1];
   std::wstring options;
   for (; i < argc && argv[i][0] == L'-'; ++i) options += argv[i];
-  const int show =
-      options.find(L"--minimised") != std::wstring::npos ? SW_SHOWMINNOACTIVE : SW_SHOWNOACTIVATE;
   for (; i + 1 < argc; i += 2) {
-    const WNDCLASSW wc{0,
-                       windowProc,
-                       0,
-                       0,
-                       GetModuleHandleW(nullptr),
-                       nullptr,
-                       nullptr,
-                       reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1),
-                       nullptr,
-                       argv[i]};
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = windowProc;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = argv[i];
     const int offset = 24 * static_cast<int>(g_made.size());
     if (!RegisterClassW(&wc) ||
-        !makeClass(argv[i], std::wcstol(argv[i + 1], nullptr, 10), std::wcstol(argv[3], nullptr, 10) + offset,
-                   std::wcstol(argv[4], nullptr, 10) + offset,
-                   options.find(L"--structure") != std::wstring::npos, show))
+        !makeClass(argv[i], std::wcstol(argv[i + 1], nullptr, 10), std::wcstol(argv[2], nullptr, 10) + offset,
+                   std::wcstol(argv[3], nullptr, 10) + offset,
+                   options.find(L"--structure") != std::wstring::npos))
       return 3;
   }
-  std::string windows;
   for (const Made& made : g_made)
-    windows += std::to_string(HandleToLong(made.hwnd)) + " " + made.role + " " +
-               std::string(made.cls.begin(), made.cls.end()) + "\n";
-  append(argv[2], windows);
+    log(made.hwnd, (made.role + ":" + std::string(made.cls.begin(), made.cls.end())).c_str(), 0, 0);
+  log(nullptr, "READY", 0, 0);
   while (options.find(L"--hang") != std::wstring::npos) Sleep(INFINITE);  // posts queue up, nothing is read
 
   MSG msg;
