@@ -14,19 +14,20 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
-from xharness import Display, HarnessError, require, wait_until  # noqa: E402
+from xharness import Display, HarnessError, wait_until  # noqa: E402
 
 BUILD = Path(__file__).resolve().parents[2] / "build" / "windows"
 EXE = Path(os.environ.get("VASKF5_EXE", BUILD / "VaskF5.exe")).resolve()
 SUPPORT = Path(os.environ.get("VASKF5_SUPPORT_DIR", BUILD / "tests/win32/support")).resolve()
 WORK = Path(os.environ.get("VASKF5_WORK_DIR", BUILD / "tests/win32")).resolve()
-MAIN, KEY, RUN_KEY = "VaskF5Main", r"HKCU\Software\VaskF5\Refresh", r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
+MAIN, KEY = "VaskF5Main", r"HKCU\Software\VaskF5\Refresh"
+RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
 CHROME, FIREFOX, IE, OPERA = "Chrome_WidgetWin_1", "MozillaWindowClass", "IEFrame", "OperaWindowClass"
 PROGRAM = {CHROME: "chrome.exe", FIREFOX: "firefox.exe", IE: "iexplore.exe", OPERA: "opera.exe"}
-TIMEOUT, HOLD = 20.0, 0.08  # a bound that only decides when to give up; a person's key press
-SETTLE = 0.5  # proving an absence: far above the program's timer ticks, so it can hide a fault but never invent one
+# A bound that only decides when to give up; a person's key press; the time that proves an absence, far above the
+# program's timer ticks, so it can hide a fault but never invent one.
+TIMEOUT, HOLD, SETTLE = 20.0, 0.08, 0.5
 WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE, MARK = 0x112, 0xF020, 0xF120, 0x8001
-Window = collections.namedtuple("Window", "hwnd cls label role program")
 
 
 def windows_path(path) -> str:  # through the Z: drive every prefix maps to /
@@ -68,48 +69,47 @@ def template(display: Display) -> Path:  # ``wineboot -i`` takes seconds: once p
 # program also makes the popups, helper window and floating video real ones make.
 class Browsers:
     def __init__(self, case, windows, name="browsers", y=20, image=None, options=()):
-        self.case, self.windows, self.logs, self.processes, requests = case, [], [], [], {}
+        self.case, self.label, self.logs, self.processes, self.marked, requests = case, {}, [], [], [], {}
         for cls, count, *program in windows:
             requests.setdefault((program or [image or PROGRAM[cls]])[0], []).extend([cls, count])
         for number, (program, request) in enumerate(requests.items()):
-            log, executable = case.out / f"{name}-{program}.log", case.temp / "programs" / program
-            executable.parent.mkdir(exist_ok=True)
+            log, executable = case.out / f"{name}-{program}.log", case.temp / program
             shutil.copyfile(SUPPORT / "fakebrowser.exe", executable)
             self.processes.append(case.spawn([executable, windows_path(log), 700 + 40 * number, y,
                                               *["--structure"] * (program in PROGRAM.values()), *options, *request]))
             self.logs.append(log)
             wait_until(lambda: b"READY" in log.read_bytes() if log.is_file() else self.processes[-1].poll() is not None,
                        f"the fake {program}", TIMEOUT)
-            frames = collections.Counter()
-            for hwnd, role, cls in ((h, *what.split(":")) for _, h, what, *_ in map(str.split, log.read_text().splitlines())
-                                    if ":" in what):
+            frames, stem = collections.Counter(), program[:-4].lower()  # "chrome[1]": the last frame made is in front
+            for _, hwnd, what, *_ in map(str.split, log.read_text().splitlines()):
+                role, _, cls = what.partition(":")
                 frames[cls] += role == "frame"
-                label = f"{program[:-4].lower()}[{frames[cls] - 1}]" + ("" if role == "frame" else f".{role}")
-                self.windows.append(Window(int(hwnd), cls, label, role, program))
-
-    def frames(self, cls: str) -> list[Window]:  # the browser's own, front to back, right now
-        ours = {w.hwnd: w for w in self.windows if w.role == "frame" and w.cls == cls and w.program == PROGRAM[cls]}
-        return [ours[h] for h in self.case.find(cls) if h in ours]
+                if cls:  # a window; the last line says READY
+                    self.label[(last := int(hwnd))] = f"{stem}[{frames[cls] - 1}]" + f".{role}" * (role != "frame")
+            self.marked.append(last)  # the program's last window, for the marker
+        self.hwnd = {label: hwnd for hwnd, label in self.label.items()}
 
     def lines(self, since=None) -> list[tuple]:  # (seconds, label, what, wParam) in time order
-        label, found = {w.hwnd: w.label for w in self.windows}, []
+        found = []
         for number, log in enumerate(self.logs):
             text = log.read_bytes().decode().split("\n")[:-1][since[number] if since else 0:] if log.is_file() else []
-            found += [(int(s) / 1e6, label.get(int(h), h), what, int(w, 16)) for s, h, what, w, _ in map(str.split, text)]
+            found += [(int(stamp) / 1e6, self.label.get(int(hwnd), hwnd), what, int(wparam, 16))
+                      for stamp, hwnd, what, wparam, _ in map(str.split, text)]
         return sorted(found)
 
     def checkpoint(self) -> tuple:
         return tuple(log.read_bytes().count(b"\n") if log.is_file() else 0 for log in self.logs)
 
     def acts(self, since=None) -> collections.Counter:  # e.g. {"chrome[0] RELOAD": 1}
-        return collections.Counter(f"{lb} {what}" for _, lb, what, _ in self.lines(since) if what in ("RELOAD", "RAISE"))
+        return collections.Counter(f"{label} {what}" for _, label, what, _ in self.lines(since)
+                                   if what in ("RELOAD", "RAISE"))
 
     def settle(self) -> None:  # time to post anything more, then a marker behind everything each program has queued
         time.sleep(SETTLE)
-        for program in dict.fromkeys(w.program for w in self.windows):
+        for hwnd in self.marked:
             marks = sum(line[2] == "MARK" for line in self.lines())
-            self.case.probe("post", next(w.hwnd for w in self.windows if w.program == program), MARK, 0, 0)
-            wait_until(lambda: sum(line[2] == "MARK" for line in self.lines()) > marks, f"{program}'s marker", TIMEOUT)
+            self.case.probe("post", hwnd, MARK, 0, 0)
+            wait_until(lambda: sum(line[2] == "MARK" for line in self.lines()) > marks, "the marker", TIMEOUT)
 
 
 def reloads(*labels) -> collections.Counter:
@@ -117,44 +117,34 @@ def reloads(*labels) -> collections.Counter:
 
 
 class WineCase(unittest.TestCase):  # a class shares a display and prefix; each case stops what it started
-    maxDiff = None
-
     @classmethod
     def setUpClass(cls) -> None:
-        require("wine", "wineserver", "wineboot", "xdotool")
-        cls.out = cls.base = WORK / "wine-test-output" / f"{cls.__module__}.{cls.__name__}"
+        cls.base = WORK / "wine-test-output" / f"{cls.__module__}.{cls.__name__}"
         shutil.rmtree(cls.base, ignore_errors=True)
         cls.base.mkdir(parents=True)
         cls.temp, cls.display, cls.env = Path(tempfile.mkdtemp(prefix="vaskf5-")), Display(window_manager=False), {}
-        cls.addClassCleanup(cls.stop_all)
+        # Undone in reverse: the Wine server first, then the display, then the prefix.
+        cls.addClassCleanup(lambda: os.environ.get("VASKF5_KEEP_WINE_TEMP") or shutil.rmtree(cls.temp, True))
+        cls.addClassCleanup(cls.display.stop)
+        cls.addClassCleanup(lambda: cls.env and [subprocess.run(["wineserver", flag], env=cls.env, timeout=30)
+                                                 for flag in ("-k", "-w")])
         cls.display.start()
         subprocess.run(["cp", "-a", template(cls.display), cls.temp / "prefix"], check=True)
         cls.env = wine_env(cls.display, cls.temp / "prefix")
-        cls.layout = {w[0]: tuple(map(int, w[1:])) for w in map(str.split, cls.wine(cls, [SUPPORT / "print_layout.exe"])
-                                                                 .splitlines()) if len(w) == 5}
-
-    @classmethod
-    def stop_all(cls) -> None:
-        for flag in ("-k", "-w") if cls.env else ():
-            subprocess.run(["wineserver", flag], env=cls.env, timeout=30, capture_output=True)
-        cls.display.stop()
-        if not os.environ.get("VASKF5_KEEP_WINE_TEMP"):
-            shutil.rmtree(cls.temp, ignore_errors=True)
+        layout = cls.wine(cls, [SUPPORT / "print_layout.exe"]).splitlines()
+        cls.layout = {w[0]: tuple(map(int, w[1:])) for w in map(str.split, layout) if len(w) == 5}
 
     def setUp(self) -> None:
         self.out, self.first = self.base / self._testMethodName, len(self.display.processes)
         self.out.mkdir()
         self.addCleanup(self.end_case)
-        self.end_case(kill=False)
 
-    def end_case(self, kill=True) -> None:
-        if kill:
-            self.display.run("import", "-window", "root", self.out / "end.png")
-            self.display.xdotool("keyup", "ctrl", "shift", "alt", "s", "mouseup", "1")  # nothing held into the next
-            for process in reversed(self.display.processes[self.first:]):
-                self.kill(process)
-            for cls in (MAIN, "Edit", IE, CHROME, FIREFOX, OPERA):  # the next case starts clean
-                wait_until(lambda: not self.find(cls), f"the last window of {cls} to go", TIMEOUT)
+    def end_case(self) -> None:
+        self.display.run("import", "-window", "root", self.out / "end.png")
+        self.display.xdotool("keyup", "ctrl", "shift", "alt", "s", "mouseup", "1")  # nothing held into the next case
+        for process in reversed(self.display.processes[self.first:]):
+            self.kill(process)
+        wait_until(lambda: not {MAIN, "Edit", *PROGRAM} & {w[2] for w in self.windows()}, "every window gone", TIMEOUT)
         self.reg_delete()
         self.reg_delete(RUN_KEY, "VaskF5")
 
@@ -165,8 +155,7 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
             return self.display.spawn(["wine", *args], env=self.env, stdout=log, stderr=log)
 
     def kill(self, process) -> None:
-        with contextlib.suppress(ProcessLookupError):
-            process.kill()
+        process.kill()  # nothing when it has ended
         process.wait(timeout=TIMEOUT)
 
     def wine(self, args, check=True) -> str:
@@ -183,9 +172,9 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
     def probe(self, *args) -> str:
         return self.wine([SUPPORT / "probe.exe", *args]).strip()
 
-    def windows(self, parent=0, cls="") -> list:  # top-level or child windows: handle, visible, class, text; front first
-        return [(int(h), v == "1", c, t[1:-1]) for h, v, c, t in map(lambda ln: ln.split(" ", 3),
-                                                                      self.probe("windows", parent, cls).splitlines())]
+    def windows(self, parent=0, cls="") -> list:  # top-level or child windows: hwnd, visible, class, text; front first
+        listed = self.probe("windows", parent, cls).splitlines()
+        return [(int(hwnd), shown == "1", c, text[1:-1]) for hwnd, shown, c, text in (n.split(" ", 3) for n in listed)]
 
     def find(self, cls: str) -> list[int]:
         return [w[0] for w in self.windows(0, cls)]
@@ -228,11 +217,8 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
 
     # -- the program and its window ---------------------------------------------------------------------------------
 
-    def browsers(self, windows, **options) -> Browsers:
-        return Browsers(self, windows, **options)
-
     def scene(self, windows, apps=None, values=None, launch=True, **options) -> tuple[Browsers, int]:
-        browsers = self.browsers(windows, **options)
+        browsers = Browsers(self, windows, **options)
         self.spawn([SUPPORT / "probe.exe", "pad"])
         pad = self.wait_window("Edit")
         if launch:
@@ -248,7 +234,6 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
             if self.program.poll() in (None, 0):
                 break
         self.main = self.wait_window(MAIN)
-        self.assertIsNone(self.program.poll(), f"{exe.name} is running")
         self.xid = wait_until(lambda: self.probe("xid", self.main).strip("0"), "the program's X window")
         return self.main
 
@@ -276,10 +261,9 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
         self.display.xdotool("mousemove", "--window", self.xid, x, y, "sleep", 0.1, "mousedown", button, "sleep", HOLD,
                              "mouseup", button, "mousemove", 1270, 790)
 
-    def open_panel(self) -> int:
+    def open_panel(self) -> None:
         self.click("panelButton")
-        return self.wait_for(lambda: [h for h, v, _, t in self.windows(self.main) if v and t == "设置勾选的浏览器"],
-                             "the settings panel to open")[0]
+        self.wait_for(lambda: any(v and t == "设置勾选的浏览器" for _, v, _, t in self.windows(self.main)), "the panel")
 
     # The save chord (or ``keys``) typed into a window: what the browsers did once ``count`` acts showed and anything
     # extra had time to.

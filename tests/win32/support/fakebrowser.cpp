@@ -8,14 +8,14 @@
 // APPCOMMAND and MARK (WM_APP+1, the tests' "you have seen everything before this"), each RELOAD it performs
 // (wParam: F5's key code or WM_APPCOMMAND) and each RAISE (the frame activated itself for real). One thread
 // holds every window, so the log keeps the order of one sender's posts. --structure adds the other top-level
-// windows of real browsers: per Chrome frame an owned popup and a hidden one, once a hidden helper; per
+// windows of real browsers: per Chrome frame an owned popup, once a hidden helper; per
 // Firefox frame an owned popup, once a floating video (topmost, no minimise box). --hang reads no message
 // once ready. Before anything else the log lists each window as "<role>:<class>" (role frame, popup,
-// hidden-popup, utility or pip), then READY.
+// utility or pip), then READY.
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <cwchar>
 #include <string>
 #include <utility>
@@ -41,24 +41,18 @@ void log(HWND hwnd, const char* what, WPARAM wParam, LPARAM lParam) {
   LARGE_INTEGER frequency, counter;  // QueryPerformanceCounter: the tests' and the benchmarks' clock
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&counter);
-  char line[160];
-  std::snprintf(line, sizeof line, "%.0f %ld %s 0x%llx 0x%llx\n", counter.QuadPart * 1e6 / frequency.QuadPart,
-                HandleToLong(hwnd), what, static_cast<unsigned long long>(wParam),
-                static_cast<unsigned long long>(lParam));
-  // One write, the file opened each time: a reader never sees half a line or a buffered one.
-  HANDLE file =
-      CreateFileW(g_log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  DWORD written = 0;
-  WriteFile(file, line, static_cast<DWORD>(std::strlen(line)), &written, nullptr);
-  CloseHandle(file);
+  // Opened for each line and written at once as it closes: a reader never sees half a line or a buffered one.
+  FILE* file = _wfopen(g_log.c_str(), L"ab");
+  std::fprintf(file, "%.0f %ld %s 0x%llx 0x%llx\n", counter.QuadPart * 1e6 / frequency.QuadPart,
+               HandleToLong(hwnd), what, static_cast<unsigned long long>(wParam),
+               static_cast<unsigned long long>(lParam));
+  std::fclose(file);
 }
 
 Made* frameOf(HWND hwnd) {
-  for (Made& made : g_made) {
-    if (made.hwnd == hwnd && made.role == "frame") return &made;
-  }
-  return nullptr;
+  const auto it = std::find_if(g_made.begin(), g_made.end(),
+                               [&](auto& m) { return m.hwnd == hwnd && m.role == "frame"; });
+  return it == g_made.end() ? nullptr : &*it;
 }
 
 // ui/aura/native_window_occlusion_tracker_win.cc: a window fully covered by the windows above it is occluded.
@@ -133,10 +127,8 @@ LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
 
 bool make(const std::wstring& cls, const char* role, DWORD exStyle, DWORD style, RECT at, HWND owner,
           int show) {
-  const std::wstring title =
-      role == std::string("frame") ? L"fake " + cls + L" " + std::to_wstring(g_made.size()) : L"";
-  HWND hwnd = CreateWindowExW(exStyle, cls.c_str(), title.c_str(), style, at.left, at.top, at.right,
-                              at.bottom, owner, nullptr, GetModuleHandleW(nullptr), nullptr);
+  HWND hwnd = CreateWindowExW(exStyle, cls.c_str(), L"", style, at.left, at.top, at.right, at.bottom, owner,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd) return false;
   ShowWindow(hwnd, show);
   const Engine engine = cls == L"Chrome_WidgetWin_1"   ? Engine::Chromium
@@ -152,11 +144,9 @@ bool makeClass(const std::wstring& cls, int count, int x, int y, bool structure)
   for (int i = 0; i < count; ++i, x += 24, y += 24, ++g_liveFrames) {
     if (!make(cls, "frame", 0, WS_OVERLAPPEDWINDOW, {x, y, 200, 150}, nullptr, SW_SHOWNOACTIVATE))
       return false;
-    const HWND frame = g_made.back().hwnd;
     if ((chrome || firefox) &&
-        !make(cls, "popup", 0, WS_POPUP, {x + 8, y + 120, 80, 20}, frame, SW_SHOWNOACTIVATE))
+        !make(cls, "popup", 0, WS_POPUP, {x + 8, y + 120, 80, 20}, g_made.back().hwnd, SW_SHOWNOACTIVATE))
       return false;
-    if (chrome && !make(cls, "hidden-popup", 0, WS_POPUP, {0, 0, 10, 10}, frame, SW_HIDE)) return false;
   }
   if (chrome && !make(cls, "utility", 0, WS_POPUP, {0, 0, 10, 10}, nullptr, SW_HIDE)) return false;
   return !firefox || make(cls, "pip", WS_EX_TOPMOST, WS_POPUP | WS_THICKFRAME, {x + 300, y + 300, 160, 90},

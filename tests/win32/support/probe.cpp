@@ -91,27 +91,20 @@ bool pollS(const wchar_t* path) {
 
 bool aboutWindow(const std::wstring& command, HWND hwnd, int argc, wchar_t** argv) {
   const LONG ex = GetWindowLongW(hwnd, GWL_EXSTYLE);
-  RECT w{}, c{};
-  BYTE alpha = 0;
-  DWORD flags = 0;
-  wchar_t text[4096] = {};
-  DWORD_PTR copied = 0;
-  if (command == L"alpha") {
+  if (BYTE alpha = 0; command == L"alpha") {
+    DWORD flags = 0;
     const bool set = (ex & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) &&
                      (flags & LWA_ALPHA);
     return say(set ? std::to_wstring(alpha) : L"none");
   }
   if (command == L"exstyle") return say(std::to_wstring(static_cast<unsigned long>(ex)));
   if (command == L"iconic") return say(IsIconic(hwnd) ? L"1" : L"0");
-  if (command == L"rect" && GetWindowRect(hwnd, &w) && GetClientRect(hwnd, &c)) {
-    for (LONG v : {w.left, w.top, w.right - w.left, w.bottom - w.top, c.right, c.bottom})
-      std::printf("%ld ", v);
-    return std::printf("\n") > 0;
-  }
+  if (RECT w{}; command == L"rect" && GetWindowRect(hwnd, &w))
+    return std::printf("%ld %ld %ld %ld\n", w.left, w.top, w.right - w.left, w.bottom - w.top) > 0;
   // Gives up on a window that does not answer: that is what the tests want to find out.
-  if (command == L"gettext")
+  if (wchar_t text[4096] = {}; command == L"gettext")
     return SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
-                               &copied) &&
+                               nullptr) &&
            say(text);
   // winex11 keeps each top-level window's X window as this property.
   if (command == L"xid")
