@@ -158,10 +158,10 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
         process.kill()  # nothing when it has ended
         process.wait(timeout=TIMEOUT)
 
-    def wine(self, args, check=True) -> str:
+    def wine(self, args, check=True, timeout=60.0) -> str:
         # On a busy machine Wine now and then fails to start a program, which then never ran: it is started again.
         for attempt in range(3):
-            code, output = run_to_end(["wine", *args], self.env)
+            code, output = run_to_end(["wine", *args], self.env, timeout)
             if "could not be started" not in output and (code == 0 or output.strip()):
                 break
             time.sleep(0.2 * (attempt + 1))

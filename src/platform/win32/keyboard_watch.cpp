@@ -85,6 +85,16 @@ bool downNow(int virtualKeyCode) { return (GetAsyncKeyState(virtualKeyCode) & 0x
 
 }  // namespace
 
+std::vector<platform::KeyEvent> pollKeyState(platform::KeyPoller& poller) {
+  std::array<platform::PolledKey, platform::kPolledKeys.size()> now{};
+  for (std::size_t i = 0; i < now.size(); ++i) {
+    const auto [key, side] = platform::kPolledKeys[i];
+    const SHORT state = GetAsyncKeyState(virtualKey(key, side));
+    now[i] = {(state & 0x8000) != 0, key == platform::kKeyS && (state & 1) != 0};
+  }
+  return poller.changes(now);
+}
+
 RawKeyboardWatch::RawKeyboardWatch(bool pollOnly)
     : pollOnly_(pollOnly),
       window_([this](UINT msg, WPARAM wParam, LPARAM lParam) { return onMessage(msg, wParam, lParam); }) {}
@@ -100,12 +110,7 @@ bool RawKeyboardWatch::start(Handler onKey) {
   if (!raw_) {
     // The keys held now count from their next press, and an S pressed long before (its pressed-since bit
     // still set) is not taken for one pressed now.
-    std::array<platform::PolledKey, platform::kPolledKeys.size()> before{};
-    for (std::size_t i = 0; i < before.size(); ++i) {
-      const auto [key, side] = platform::kPolledKeys[i];
-      before[i].down = (GetAsyncKeyState(virtualKey(key, side)) & 0x8000) != 0;
-    }
-    poller_.changes(before);
+    pollKeyState(poller_);
     polling_ = SetTimer(window_.hwnd(), kPollTimer, kPollEveryMs, nullptr) != 0;
     if (!polling_) return false;
   }
@@ -152,16 +157,8 @@ void RawKeyboardWatch::rawInput(LPARAM lParam) {
   report(repeats_.event(key->key, key->side, down, nowMs()));
 }
 
-// Each key's down bit, and for S the pressed-since bit too: an S tapped between two ticks, while Ctrl is
-// held, is still a save. Another program polling S may take that bit first; raw input does not depend on it.
 void RawKeyboardWatch::poll() {
-  std::array<platform::PolledKey, platform::kPolledKeys.size()> now{};
-  for (std::size_t i = 0; i < now.size(); ++i) {
-    const auto [key, side] = platform::kPolledKeys[i];
-    const SHORT state = GetAsyncKeyState(virtualKey(key, side));
-    now[i] = {(state & 0x8000) != 0, key == platform::kKeyS && (state & 1) != 0};
-  }
-  for (const platform::KeyEvent& event : poller_.changes(now)) report(event);
+  for (const platform::KeyEvent& event : pollKeyState(poller_)) report(event);
 }
 
 void RawKeyboardWatch::report(const platform::KeyEvent& event) {

@@ -6,11 +6,18 @@
 
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/key_events.h"
 #include "platform/platform.h"
 #include "platform/win32/message_window.h"
 
 namespace win32 {
+
+// One look at the keys of the save chord in user32's key state, turned into key events by the poller: each
+// key's down bit, and for S also its pressed-since bit, so that an S tapped between two looks while Ctrl is
+// held is still a save. Another program polling S may take that bit first; raw input does not depend on it.
+std::vector<platform::KeyEvent> pollKeyState(platform::KeyPoller& poller);
 
 class RawKeyboardWatch final : public platform::KeyboardWatch {
  public:

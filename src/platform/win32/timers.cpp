@@ -15,24 +15,28 @@ class WindowTimers::Pending final : public platform::Timer {
   UINT_PTR id_;
 };
 
-WindowTimers::WindowTimers()
-    : window_([this](UINT msg, WPARAM wParam, LPARAM) {
-        if (msg != WM_TIMER) return false;
-        ring(static_cast<UINT_PTR>(wParam));
-        return true;
-      }) {}
+HWND WindowTimers::window() {
+  if (!window_) {
+    window_ = std::make_unique<MessageWindow>([this](UINT msg, WPARAM wParam, LPARAM) {
+      if (msg != WM_TIMER) return false;
+      ring(static_cast<UINT_PTR>(wParam));
+      return true;
+    });
+  }
+  return window_->hwnd();
+}
 
 std::unique_ptr<platform::Timer> WindowTimers::once(std::chrono::milliseconds delay,
                                                     std::function<void()> callback) {
   const UINT_PTR id = nextId_++;
   const auto ms = static_cast<UINT>(std::clamp<std::chrono::milliseconds::rep>(delay.count(), 0, 0x7FFFFFFF));
   // A timer that cannot be set never rings; its object still cancels nothing harmlessly.
-  if (window_.hwnd() && SetTimer(window_.hwnd(), id, ms, nullptr) != 0) callbacks_[id] = std::move(callback);
+  if (window() && SetTimer(window(), id, ms, nullptr) != 0) callbacks_[id] = std::move(callback);
   return std::make_unique<Pending>(*this, id);
 }
 
 void WindowTimers::cancel(UINT_PTR id) {
-  if (callbacks_.erase(id) != 0) KillTimer(window_.hwnd(), id);
+  if (callbacks_.erase(id) != 0) KillTimer(window(), id);
 }
 
 void WindowTimers::ring(UINT_PTR id) {
@@ -41,7 +45,7 @@ void WindowTimers::ring(UINT_PTR id) {
   // Taken out first: the callback may destroy its own Timer, which then finds nothing left to cancel.
   const std::function<void()> callback = std::move(it->second);
   callbacks_.erase(it);
-  KillTimer(window_.hwnd(), id);
+  KillTimer(window(), id);
   callback();
 }
 

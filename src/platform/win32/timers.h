@@ -14,7 +14,6 @@ namespace win32 {
 // Outlives every Timer it hands out.
 class WindowTimers final : public platform::Timers {
  public:
-  WindowTimers();
   std::unique_ptr<platform::Timer> once(std::chrono::milliseconds delay,
                                         std::function<void()> callback) override;
 
@@ -23,9 +22,12 @@ class WindowTimers final : public platform::Timers {
   void cancel(UINT_PTR id);
   void ring(UINT_PTR id);
 
+  HWND window();
+
   std::map<UINT_PTR, std::function<void()>> callbacks_;
   UINT_PTR nextId_ = 1;
-  MessageWindow window_;  // last: destroyed first, while the callbacks still exist
+  // Made with the first timer, which most runs never set. Last: destroyed first, while the callbacks exist.
+  std::unique_ptr<MessageWindow> window_;
 };
 
 }  // namespace win32

@@ -25,13 +25,6 @@ thread_local WindowManager* tWatching = nullptr;
 
 }  // namespace
 
-WindowManager::WindowManager()
-    : window_([this](UINT msg, WPARAM wParam, LPARAM) {
-        if (msg != WM_TIMER || wParam != kLookTimer) return false;
-        lookForShownWindows();
-        return true;
-      }) {}
-
 WindowManager::~WindowManager() { stopWatching(); }
 
 Hwnd WindowManager::GetDesktopWindow() { return fromHwnd(::GetDesktopWindow()); }
@@ -119,7 +112,14 @@ void WindowManager::watchShownWindows(std::function<void(Hwnd)> onShown) {
     }
   }
   hidden_ = hiddenTopLevelWindows();
-  SetTimer(window_.hwnd(), kLookTimer, kLookEveryMs, nullptr);
+  if (!window_) {
+    window_ = std::make_unique<MessageWindow>([this](UINT msg, WPARAM wParam, LPARAM) {
+      if (msg != WM_TIMER || wParam != kLookTimer) return false;
+      lookForShownWindows();
+      return true;
+    });
+  }
+  SetTimer(window_->hwnd(), kLookTimer, kLookEveryMs, nullptr);
 }
 
 void WindowManager::stopWatching() {
@@ -127,7 +127,7 @@ void WindowManager::stopWatching() {
   tWatching = nullptr;
   for (HWINEVENTHOOK hook : hooks_) UnhookWinEvent(hook);
   hooks_.clear();
-  KillTimer(window_.hwnd(), kLookTimer);
+  KillTimer(window_->hwnd(), kLookTimer);
   hidden_.clear();
 }
 

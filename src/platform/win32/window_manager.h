@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,7 +19,7 @@ inline Hwnd fromHwnd(HWND hwnd) { return HandleToLong(hwnd); }
 
 class WindowManager final : public User32 {
  public:
-  WindowManager();
+  WindowManager() = default;
   WindowManager(const WindowManager&) = delete;
   WindowManager& operator=(const WindowManager&) = delete;
   ~WindowManager() override;
@@ -54,7 +55,8 @@ class WindowManager final : public User32 {
   std::function<void(Hwnd)> onShown_;
   std::vector<HWINEVENTHOOK> hooks_;
   std::vector<HWND> hidden_;  // the top-level windows hidden at the last look, sorted
-  MessageWindow window_;      // last: destroyed first
+  // Made when a watch first starts, which most runs never need. Last: destroyed first.
+  std::unique_ptr<MessageWindow> window_;
 };
 
 }  // namespace win32
