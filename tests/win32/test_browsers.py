@@ -28,6 +28,7 @@ class Layouts(WineCase):
             self.assertEqual((self.probe("iconic", browsers.hwnd[chrome]), self.probe("foreground")), ("1", str(pad)))
         restore = lambda: self.probe("post", browsers.hwnd[chrome], WM_SYSCOMMAND, SC_RESTORE, 0)  # on the taskbar
         self.assertEqual(self.chord(pad, browsers, restore, 1), reloads(chrome), "one reload for three chords")
+        self.assertEqual(self.find("#32770"), [], "no message box, about Opera or anything else")
 
 
 class Families(WineCase):
