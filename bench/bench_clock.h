@@ -1,6 +1,6 @@
 // What the Windows bench programs share: the clock, output, and a message pump that waits.
 //
-// The clock is the one the fake browser stamps its log with (tests/win32/support/common.h), so a time taken
+// The clock is the one the fake browser stamps its log with (bench_window.h), so a time taken
 // here and a time read from that log are on one clock.
 #pragma once
 
@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "common.h"
+#include "bench_window.h"
 
 namespace bench {
 

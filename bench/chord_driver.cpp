@@ -5,16 +5,16 @@
 //
 // Each chord is Ctrl down, S down, S up, Ctrl up, every step held for --hold-ms. The time of the Ctrl release
 // is taken right before and right after the SendInput call that makes it; the fake browser logs the time at
-// which it took each posted message out of its queue. Both are QueryPerformanceCounter microseconds
-// (bench_clock.h).
+// which it took each posted message out of its queue and the time of each reload it performed. Both are
+// QueryPerformanceCounter microseconds (bench_clock.h).
 //
 // While it types, the program's own window is in front and runs a 1 ms SetTimer; the interval between its
 // WM_TIMER messages is the window manager's real timer period, the same that paces the program's watcher.
 //
 // Output, one line each:
-//   chord <n> <ctrl up, before µs> <ctrl up, after µs> <activate µs|-1> <F5 down µs|-1> <F5 downs> <early F5
-//   downs> tick <interval µs> done <chords typed>
-// "F5 downs" counts every F5 down logged between this chord's Ctrl release and the next chord (one is right);
+//   chord <n> <ctrl up, before µs> <ctrl up, after µs> <activate µs|-1> <reload µs|-1> <reloads> <early
+//   reloads> tick <interval µs> done <chords typed>
+// "reloads" counts every reload logged between this chord's Ctrl release and the next chord (one is right);
 // "early" counts those logged after the chord began but before Ctrl was let go (none is right).
 
 #include <windows.h>
@@ -136,7 +136,7 @@ void pumpFor(int ms) {
   bench::pumpUntil(bench::microsecondsNow() + 1000ULL * static_cast<unsigned>(ms), recordTimer);
 }
 
-bool isF5Down(const LogEvent& e) { return e.name == "KEYDOWN" && e.wParam == VK_F5; }
+bool isReload(const LogEvent& e) { return e.name == "RELOAD"; }
 
 }  // namespace
 
@@ -170,33 +170,33 @@ int wmain(int argc, wchar_t** argv) {
     pumpFor(options.holdMs);
 
     int early = 0;
-    for (const LogEvent& e : log.poll()) early += isF5Down(e) ? 1 : 0;
+    for (const LogEvent& e : log.poll()) early += isReload(e) ? 1 : 0;
     const unsigned long long before = bench::microsecondsNow();
     key(VK_CONTROL, true);
     const unsigned long long after = bench::microsecondsNow();
 
     long long activate = -1;
-    long long f5 = -1;
-    int downs = 0;
+    long long reload = -1;
+    int reloads = 0;
     const unsigned long long deadline = after + 1000ULL * static_cast<unsigned>(options.timeoutMs);
     auto take = [&](const std::vector<LogEvent>& events) {
       for (const LogEvent& e : events) {
-        if (e.name == "ACTIVATE" && f5 < 0) activate = static_cast<long long>(e.us);
-        if (isF5Down(e)) {
-          if (f5 < 0) f5 = static_cast<long long>(e.us);
-          ++downs;
+        if (e.name == "ACTIVATE" && reload < 0) activate = static_cast<long long>(e.us);
+        if (isReload(e)) {
+          if (reload < 0) reload = static_cast<long long>(e.us);
+          ++reloads;
         }
       }
     };
-    while (f5 < 0 && bench::microsecondsNow() < deadline) {
+    while (reload < 0 && bench::microsecondsNow() < deadline) {
       take(log.poll());
-      if (f5 < 0) pumpFor(1);
+      if (reload < 0) pumpFor(1);
     }
     // A second refresh from the same chord would show within a few periods: the pause before the next chord
     // catches it.
     pumpFor(options.gapMs);
     take(log.poll());
-    bench::out("chord %d %llu %llu %lld %lld %d %d\n", n, before, after, activate, f5, downs, early);
+    bench::out("chord %d %llu %llu %lld %lld %d %d\n", n, before, after, activate, reload, reloads, early);
   }
 
   KillTimer(window, kTimerId);

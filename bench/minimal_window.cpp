@@ -5,7 +5,7 @@
 // Built with VASK_BENCH_PROFILE (as minimal_profile.exe) it also prints its start-up step by step, in the
 // form of startup_profile (startup_steps.h), and closes itself once its window is shown.
 
-#include "common.h"
+#include "bench_window.h"
 
 #ifdef VASK_BENCH_PROFILE
 #include "startup_steps.h"

@@ -7,11 +7,11 @@ What is measured (each figure as the median and the 95th percentile of repeated 
 baseline measured in the same run):
 
 * refresh latency: from the release of Ctrl, after Ctrl then S typed at a person's speed, to the moment a fake
-  browser takes F5 down out of its message queue; chord_driver.exe types with SendInput and reads the fake
-  browser's log, both on QueryPerformanceCounter. Measured for VaskF5.exe (the key-event watcher, bound 1 ms) and
-  for VaskF5Polling.exe (the polling watcher, the baseline, bound the real timer period);
-* timer period: the interval between WM_TIMER messages of a 1 ms SetTimer (the polling watcher's pace);
-* polling tick: one poll of the 112 keys by the program's own polling code on the real user32 (tick_cost.exe);
+  browser (the Chromium model of the Wine tests) performs the reload; chord_driver.exe types with SendInput and
+  reads the fake browser's log, both on QueryPerformanceCounter. Measured for VaskF5.exe (raw input, bound 1 ms)
+  and for VaskF5Polling.exe (the key poller, the baseline, bound the real timer period);
+* timer period: the interval between WM_TIMER messages of a 1 ms SetTimer;
+* poller tick: one look at the save chord's keys by the program's own poller on the real user32 (tick_cost.exe);
 * idle CPU and wake-ups: the program's own CPU time (and its Wine server's) and its voluntary context switches
   per second while idle, from /proc: VaskF5.exe with the watcher on and off, and VaskF5Polling.exe with it on;
 * start-up: process start to visible window, against a minimal window program built the same way
@@ -43,19 +43,20 @@ from pathlib import Path
 HERE = Path(__file__).resolve().parent
 REPO = HERE.parent
 sys.path.insert(0, str(REPO / "tests" / "win32"))
-# The end-to-end tests' Wine and Xvfb machinery, used as it is; imported by main() once the paths it reads from the
-# environment are set.
-vask = None
+# The end-to-end tests' Wine and Xvfb machinery (tests/win32/harness.py), used as it is; imported by main() once the
+# paths it reads from the environment are set.
+harness = None
 
 BUILD = REPO / "build" / "windows"
 MINIMAL_CLASS = "VaskBenchMinimal"
 CHROME_FRAME_WINDOWS = 1  # a lone Chrome frame, with the popups and helper window the real one has
 
-# DLLs that every Windows from 7 on ships in System32; anything else would have to travel with the program.
+# DLLs that Windows ships in System32 (from 7 on; shcore.dll, the per-monitor scale, from 8.1 on); anything else would
+# have to travel with the program.
 WINDOWS_DLLS = {
     "advapi32.dll", "comctl32.dll", "comdlg32.dll", "crypt32.dll", "dwmapi.dll", "gdi32.dll", "gdiplus.dll",
     "imm32.dll", "kernel32.dll", "msimg32.dll", "msvcrt.dll", "ntdll.dll", "ole32.dll", "oleaut32.dll",
-    "psapi.dll", "rpcrt4.dll", "secur32.dll", "setupapi.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
+    "psapi.dll", "rpcrt4.dll", "secur32.dll", "setupapi.dll", "shcore.dll", "shell32.dll", "shlwapi.dll", "user32.dll",
     "userenv.dll", "uxtheme.dll", "version.dll", "windowscodecs.dll", "winmm.dll", "ws2_32.dll",
 }
 
@@ -213,15 +214,14 @@ class Bench:
     def tool(self, name: str) -> Path:
         path = self.bench_dir / name
         if not path.is_file():
-            raise vask.HarnessError(f"{path} not built: run ./bench/run.sh, or build the windows preset")
+            raise harness.HarnessError(f"{path} not built: run ./bench/run.sh, or build the windows preset")
         return path
 
     def wine(self, args: list, timeout: float) -> list[str]:
-        result = self.env.run_wine(args, timeout=timeout)
-        if result.returncode != 0:
-            raise vask.HarnessError(f"{Path(str(args[0])).name} failed ({result.returncode}): "
-                                       f"{result.stderr.decode(errors='replace')[-1500:]}")
-        return result.stdout.decode(errors="replace").replace("\r\n", "\n").splitlines()
+        return self.env.wine(args, timeout=timeout).splitlines()
+
+    def wait_gone(self, cls: str) -> None:
+        harness.wait_until(lambda: not self.env.find(cls), f"the last window of {cls} to go", harness.TIMEOUT)
 
     # -- footprint on disk --------------------------------------------------------------------------------------
 
@@ -241,58 +241,46 @@ class Bench:
     # -- the watcher's tick ---------------------------------------------------------------------------------------
 
     def tick_cost(self) -> None:
-        log("polling watcher tick cost (tick_cost.exe)")
+        log("key poller tick cost (tick_cost.exe)")
         lines = self.wine([self.tool("tick_cost.exe"), "--reps", self.args.tick_reps, "--paced-ticks",
                            self.args.paced_ticks], timeout=600)
         figures = {}
         for line in lines:
             parts = line.split()
-            if parts and parts[0] in ("raw-no-window", "raw", "watcher", "paced", "paced-worker"):
+            if parts and parts[0] in ("raw", "poller", "paced"):
                 figures[parts[0]] = {"n": int(parts[1]), "median": float(parts[2]), "p95": float(parts[3]),
                                      "mean": float(parts[4]), "max": float(parts[5])}
-            elif parts and parts[0] in ("period", "period-worker"):
-                figures[parts[0]] = {"n": int(parts[1]), "median": float(parts[2]), "p95": float(parts[3])}
-            elif parts and parts[0] == "keys":
-                figures["keys"] = parts[1]
+            elif parts and parts[0] == "period":
+                figures["period"] = {"n": int(parts[1]), "median": float(parts[2]), "p95": float(parts[3])}
+            elif parts and parts[0] == "events":
+                figures["events"] = parts[1]
         self.results.raw["tick_cost"] = figures
-        if figures.get("keys") != "0":
-            self.results.notes.append(f"tick_cost saw key {figures.get('keys')} pressed: tick figures are unreliable")
+        if figures.get("events") != "0":
+            self.results.notes.append(f"tick_cost saw {figures.get('events')} key events: tick figures are unreliable")
         self.tick_figures = figures
 
     def report_tick_cost(self) -> None:
         figures = self.tick_figures
-        period_us = (self.period_ms or figures["period"]["median"] / 1000.0) * 1000.0
+        period_us = figures["period"]["median"]
         budget = period_us / 100.0  # 1 % of one core at one tick per period
-        for key, label in (("watcher", "polling watcher tick, back to back (real user32, thread with a window)"),
-                           ("paced", "polling watcher tick, paced by the 1 ms timer"),
-                           ("paced-worker",
-                            "polling watcher tick, paced by a thread timer on a thread without windows"),
-                           ("raw", "bare 112-key poll, thread with a window"),
-                           ("raw-no-window", "bare 112-key poll, thread without windows")):
+        for key, label in (("poller", "key poller tick, back to back (real user32, thread with a window)"),
+                           ("paced", f"key poller tick, paced by its timer (period {period_us / 1000:.2f} ms)"),
+                           ("raw", "bare key-state reads of one tick, thread with a window")):
             f = figures[key]
-            if key in ("watcher", "paced"):
-                bound = f"1 % of a period: {budget:.0f} µs"
-                met = yes_no(f["median"] <= budget)
-            elif key == "paced-worker":
-                worker = figures.get("period-worker", {})
-                bound = (f"diagnostic: what a poll thread of its own would cost (its period "
-                         f"{worker.get('median', math.nan) / 1000:.2f} ms; 1 % = {budget:.0f} µs)")
-                met = "—"
-            else:
-                bound = "diagnostic"
-                met = "—"
+            bound, met = (f"1 % of a period: {budget:.0f} µs", yes_no(f["median"] <= budget)) if key != "raw" \
+                else ("diagnostic", "—")
             self.results.add(f"{label} ({f['n']} ticks)", f"{f['median']:.1f} µs", f"{f['p95']:.1f} µs", bound, met)
 
     # -- refresh latency ------------------------------------------------------------------------------------------
 
     def latency(self) -> None:
-        log(f"refresh latency over {self.args.chords} chords each, key events and polling (chord_driver.exe)")
+        log(f"refresh latency over {self.args.chords} chords each, raw input and the poller (chord_driver.exe)")
         events = self.chords(self.exe, "events")
         polling = self.chords(self.polling_exe, "polling")
         ticks = polling["ticks"] + events["ticks"]
         self.period_ms = median(ticks)
         period_p95 = percentile(ticks, 95)
-        for run, label in ((events, "key-event watcher"), (polling, "polling watcher (VaskF5Polling.exe)")):
+        for run, label in ((events, "raw input"), (polling, "key poller (VaskF5Polling.exe)")):
             latencies = run["latencies"]
             lat_median, lat_p95 = median(latencies), percentile(latencies, 95)
             if run is events:
@@ -300,12 +288,12 @@ class Bench:
             else:
                 bound = f"baseline: 1 period = {self.period_ms:.2f} ms"
                 met = "—"
-            self.results.add(f"refresh latency, Ctrl release → F5 down, {label} ({len(latencies)} chords)",
+            self.results.add(f"refresh latency, Ctrl release → reload, {label} ({len(latencies)} chords)",
                              f"{lat_median:.2f} ms", f"{lat_p95:.2f} ms", bound, met)
             if run["missed"] or run["doubled"] or run["early"]:
                 self.results.notes.append(f"latency run, {label}: {run['missed']} chords without a refresh, "
-                                          f"{run['doubled']} refreshed more than once, {run['early']} F5 before "
-                                          "Ctrl was released")
+                                          f"{run['doubled']} refreshed more than once, {run['early']} reloads "
+                                          "before Ctrl was released")
         self.results.add(f"timer period, 1 ms SetTimer ({len(ticks)} intervals)", f"{self.period_ms:.2f} ms",
                          f"{period_p95:.2f} ms", "asked for 1 ms; Wine's minimum is 10 ms", "—")
         self.results.raw["latency"] = {"events": events, "polling": polling, "period_ms": ticks}
@@ -313,40 +301,40 @@ class Bench:
     def chords(self, exe: Path, name: str) -> dict:
         """Types the chords into chord_driver's window with one build of the program running; returns the
         latencies in ms and what went wrong."""
-        out_dir = self.env.output_dir / f"latency-{name}"
+        out_dir = self.env.out = self.env.base / f"latency-{name}"
         out_dir.mkdir(parents=True, exist_ok=True)
-        browsers = vask.FakeBrowsers(self.env, out_dir, [(vask.CHROME, CHROME_FRAME_WINDOWS)])
+        browsers = harness.Browsers(self.env, [(harness.CHROME, CHROME_FRAME_WINDOWS)])
         self.env.reg_add("REG_SZ", "chrome,autorefresh,")
         program = self.env.spawn([exe], f"vaskf5-latency-{name}")
         try:
-            self.env.wait_window(vask.MAIN_CLASS, vask.MAIN_TITLE)
-            lines = self.wine([self.tool("chord_driver.exe"), "--log", vask.windows_path(browsers.logs[0]),
+            self.env.wait_window(harness.MAIN)
+            lines = self.wine([self.tool("chord_driver.exe"), "--log", harness.windows_path(browsers.logs[0]),
                                "--count", self.args.chords, "--hold-ms", 80, "--gap-ms", 250],
                               timeout=60 + self.args.chords * 3)
         finally:
             self.env.kill(program)
             self.env.kill(browsers.processes[0])
-            self.env.wait_gone(vask.MAIN_CLASS)
-            self.env.wait_gone(vask.CHROME)
+            self.wait_gone(harness.MAIN)
+            self.wait_gone(harness.CHROME)
 
         latencies, activations, ticks = [], [], []
         missed = doubled = early = 0
         for line in lines:
             parts = line.split()
             if parts and parts[0] == "chord":
-                before, after, activate, f5, downs, too_early = (int(v) for v in parts[2:8])
+                before, after, activate, reload, reloads, too_early = (int(v) for v in parts[2:8])
                 early += too_early
-                if f5 < 0:
+                if reload < 0:
                     missed += 1
                     continue
-                doubled += downs > 1
+                doubled += reloads > 1
                 # From the moment before the release was typed: never flatters, by at most a few tens of µs.
-                latencies.append((f5 - before) / 1000.0)
+                latencies.append((reload - before) / 1000.0)
                 activations.append((activate - before) / 1000.0)
             elif parts and parts[0] == "tick":
                 ticks.append(int(parts[1]) / 1000.0)
         if not latencies:
-            raise vask.HarnessError(f"no chord refreshed the fake browser ({exe.name}): see {out_dir}")
+            raise harness.HarnessError(f"no chord refreshed the fake browser ({exe.name}): see {out_dir}")
         return {"latencies": latencies, "activate_ms": activations, "ticks": ticks, "missed": missed,
                 "doubled": doubled, "early": early, "lowest_ms": min(latencies), "highest_ms": max(latencies)}
 
@@ -356,11 +344,14 @@ class Bench:
         self.env.reg_add("REG_SZ", apps)
         program = self.env.spawn([exe], f"{exe.stem.lower()}-idle-{apps.strip(',').replace(',', '-')}")
         try:
-            self.env.wait_window(vask.MAIN_CLASS, vask.MAIN_TITLE)
+            self.env.wait_window(harness.MAIN)
+            # The pointer off the window: resting on it, Wine's tracking of the pointer's leaving (TrackMouseEvent)
+            # wakes the program a few times a second, which Windows does not.
+            self.env.display.xdotool("mousemove", 1270, 790)
             pid = program.pid
             comm = Path(f"/proc/{pid}/comm").read_text().strip()
             if comm != exe.name[:15]:  # the kernel keeps 15 characters of the name
-                raise vask.HarnessError(f"process {pid} is {comm!r}, not {exe.name}")
+                raise harness.HarnessError(f"process {pid} is {comm!r}, not {exe.name}")
             server = wineserver_pid(Path(self.env.env["WINEPREFIX"]))
             time.sleep(self.args.settle)  # start-up work done and paint settled before we start counting
             seconds = self.args.idle_seconds
@@ -385,7 +376,7 @@ class Bench:
             hwm = status_kb(pid, "VmHWM")
         finally:
             self.env.kill(program)
-            self.env.wait_gone(vask.MAIN_CLASS)
+            self.wait_gone(harness.MAIN)
         elapsed = (wall1 - wall0) / 1e9
         return {
             "apps": apps,
@@ -434,8 +425,8 @@ class Bench:
         self.env.reg_add("REG_SZ", "chrome,autorefresh,")
         lines = self.wine([self.tool("launch_timer.exe"), "--runs", self.args.starts, "--warmup", 1,
                            "--settle-ms", 300,
-                           "--program", "vaskf5", vask.windows_path(self.exe), vask.MAIN_CLASS,
-                           "--program", "minimal", vask.windows_path(self.tool("minimal_window.exe")),
+                           "--program", "vaskf5", harness.windows_path(self.exe), harness.MAIN,
+                           "--program", "minimal", harness.windows_path(self.tool("minimal_window.exe")),
                            MINIMAL_CLASS], timeout=120 + self.args.starts * 30)
         starts: dict[str, list[float]] = {"vaskf5": [], "minimal": []}
         peaks: dict[str, list[float]] = {"vaskf5": [], "minimal": []}
@@ -501,7 +492,7 @@ class Bench:
         order = list(dict.fromkeys(order))
         waits_at_visible: dict[str, list[int]] = {"vaskf5": [], "minimal": []}
         for run in range(runs):
-            for name, exe, cls in (("vaskf5", self.exe, vask.MAIN_CLASS),
+            for name, exe, cls in (("vaskf5", self.exe, harness.MAIN),
                                    ("minimal", self.tool("minimal_window.exe"), MINIMAL_CLASS)):
                 process = self.env.spawn([exe], f"waits-{name}")
                 try:
@@ -509,7 +500,7 @@ class Bench:
                     waits_at_visible[name].append(status_kb(process.pid, "voluntary_ctxt_switches"))
                 finally:
                     self.env.kill(process)
-                    self.env.wait_gone(cls)
+                    self.wait_gone(cls)
         self.results.raw["startup_profile"] = {"steps": steps, "order": order, "waits_at_visible": waits_at_visible}
 
     # -- host micro-benchmarks ------------------------------------------------------------------------------------
@@ -545,7 +536,14 @@ class Bench:
         self.results.raw["machine"] = machine_info()
         self.footprint()
         log("starting Xvfb and a Wine prefix of our own")
-        self.env = vask.WineEnv("bench").start()
+
+        class Environment(harness.WineCase):  # the tests' set-up, as a test case that is never run
+            def runTest(self) -> None:
+                pass
+
+        Environment.setUpClass()
+        self.env = Environment()
+        self.env.out = Environment.base
         try:
             self.results.raw["display"] = self.env.display.env["DISPLAY"]
             self.tick_cost()
@@ -556,7 +554,9 @@ class Bench:
             self.idle()
         finally:
             log("stopping what we started")
-            self.env.stop()
+            for process in self.env.display.processes:
+                self.env.kill(process)
+            Environment.doClassCleanups()
         self.host()
         self.results.raw["seconds"] = time.monotonic() - started
         return self.results
@@ -649,11 +649,11 @@ def main() -> int:
     for name, value in (("VASKF5_EXE", args.exe), ("VASKF5_SUPPORT_DIR", args.support_dir),
                         ("VASKF5_WORK_DIR", args.work_dir), ("VASKF5_KEEP_WINE_TEMP", "1" if args.keep else "")):
         os.environ[name] = str(Path(value).resolve()) if name != "VASKF5_KEEP_WINE_TEMP" else value
-    global vask
-    import vask
+    global harness
+    import harness
     try:
         results = Bench(args).run()
-    except (vask.HarnessError, TimeoutError) as error:
+    except (harness.HarnessError, TimeoutError) as error:
         print(f"bench: {error}", file=sys.stderr)
         return 1
     text = report(results, args)

@@ -28,8 +28,10 @@
 #include "bench_clock.h"
 #include "platform/win32/form_host.h"
 #include "platform/win32/keyboard_watch.h"
+#include "platform/win32/monitors.h"
 #include "platform/win32/process_services.h"
 #include "platform/win32/registry_store.h"
+#include "platform/win32/timers.h"
 #include "platform/win32/user32_desktop.h"
 #include "platform/win32/window_manager.h"
 #include "startup_steps.h"
@@ -124,7 +126,7 @@ void decode(IWICImagingFactory* factory, HINSTANCE instance, std::initializer_li
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
   bench::Steps steps;
   win32::ProcessServices process;
-  if (process.PrevInstance()) {
+  if (process.anotherCopyRuns()) {
     bench::out("error VaskF5 is running; the profile needs its single-instance mutex\n");
     return 1;
   }
@@ -152,37 +154,31 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int) {
 
   win32::WindowManager windowManager;
   win32::User32Desktop desktop(windowManager);
+  win32::WindowTimers timers;
   win32::RegistryStore settings;
   win32::RawKeyboardWatch keyboard;
-  platform::Platform platform{desktop, keyboard, windowManager, settings, process};
+  platform::Platform platform{desktop, keyboard, timers, settings, process};
   ui::Main main(platform);
+  main.placeWindow(win32::monitors());
   steps.done("form-model");
 
-  int exitCode = 1;
-  {
-    win32::FormHost host(instance, main.form(), ui::kHostOptions);
-    steps.done("FormHost-constructor");
-    if (host.create()) {
-      steps.done("FormHost-create");
-      host.onUnload = [&main] { main.Form_Unload(); };
-      host.onRawInput = [&keyboard](LPARAM input) { keyboard.onRawInput(input); };
-      host.onTimer = [&windowManager, &host](UINT_PTR id) { windowManager.onTimer(host.hwnd(), id); };
-      process.owner = host.hwnd();
-      keyboard.target = host.hwnd();
-      main.Form_Load();
-      steps.done("Form_Load");
-      host.show();
-      steps.done("show-and-first-paint");
-      // Whatever else the first showing queued (child windows' paints, activation) until the queue is empty.
-      MSG msg;
-      while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-      }
-      steps.done("queued-messages");
-      PostMessageW(host.hwnd(), WM_CLOSE, 0, 0);
-      exitCode = host.run();
-    }
+  win32::FormHost host(instance, main.form(), ui::kHostOptions);
+  steps.done("FormHost-constructor");
+  if (!host.create()) return 1;
+  steps.done("FormHost-create");
+  host.onClosed = [&main] { main.windowClosed(); };
+  process.owner = host.hwnd();
+  main.start();
+  steps.done("start");
+  host.show();
+  steps.done("show-and-first-paint");
+  // Whatever else the first showing queued (child windows' paints, activation) until the queue is empty.
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&msg);
+    DispatchMessageW(&msg);
   }
-  return exitCode;
+  steps.done("queued-messages");
+  process.quit();
+  return host.run();
 }

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <functional>
 
+#include "platform/units.h"
 #include "platform/win32/text.h"
 
 namespace win32 {
@@ -29,16 +29,16 @@ BYTE charSetFor(std::string_view language) {
 
 Fonts::Fonts(std::string_view language) : charSet_(charSetFor(language)) {}
 
-Fonts::Retired Fonts::setDpi(UINT dpi) {
+Fonts::Retired Fonts::setDpi(int dpi) {
   Retired retired{std::move(default_), std::move(made_)};
   made_.clear();
   dpi_ = dpi;
   NONCLIENTMETRICSW metrics{};
   metrics.cbSize = sizeof(metrics);
   SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof(metrics), &metrics, 0);
-  const UINT systemDpi = GetDpiForSystem();
-  metrics.lfMessageFont.lfHeight = MulDiv(metrics.lfMessageFont.lfHeight, static_cast<int>(dpi_),
-                                          static_cast<int>(systemDpi ? systemDpi : 96));
+  // The system's font is given at the system's scale.
+  metrics.lfMessageFont.lfHeight = static_cast<LONG>(platform::scaleRounded(
+      metrics.lfMessageFont.lfHeight, dpi_, platform::Dpi(static_cast<int>(GetDpiForSystem())).dots()));
   default_.reset(CreateFontIndirectW(&metrics.lfMessageFont));
   return retired;
 }
@@ -56,25 +56,6 @@ HFONT Fonts::get(const form::Font& font) {
   const std::wstring name = widen(font.face);
   name.copy(lf.lfFaceName, LF_FACESIZE - 1);
   return made_.emplace(key, UniqueFont(CreateFontIndirectW(&lf))).first->second.get();
-}
-
-void fitLabels(form::Form& form, HWND window, Fonts& fonts, UINT dpi) {
-  const WindowDc windowDc(window);
-  const HDC dc = windowDc.get();
-  const auto twips = [dpi](int pixels) { return MulDiv(pixels, 1440, static_cast<int>(dpi)); };
-  std::function<void(const form::Control&)> fit = [&](const form::Control& container) {
-    for (const auto& child : container.children()) {
-      fit(*child);
-      if (child->kind() != form::Kind::Label || child->Caption().empty()) continue;
-      const SelectedObject selected(dc, fonts.get(child->layout().font));
-      RECT measured{0, 0, 0, 0};
-      const std::wstring caption = widen(child->Caption());
-      DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &measured,
-                DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
-      child->fitCaption(twips(measured.right) + 15, twips(measured.bottom));
-    }
-  };
-  for (const auto& control : form.controls()) fit(*control);
 }
 
 }  // namespace win32

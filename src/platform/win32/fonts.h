@@ -28,19 +28,15 @@ class Fonts {
 
   // Starts the fonts of a new scale; the previous ones are handed back, to be let go once no control uses
   // them.
-  [[nodiscard]] Retired setDpi(UINT dpi);
+  [[nodiscard]] Retired setDpi(int dpi);
   // The font for a face and size; the default font when the face is empty.
   HFONT get(const form::Font& font);
 
  private:
   BYTE charSet_;
-  UINT dpi_ = 96;
+  int dpi_ = 96;
   UniqueFont default_;
   std::map<std::pair<std::string, int>, UniqueFont> made_;
 };
-
-// Labels that size themselves take exactly their caption's size in their font; the others grow when a
-// substitute font makes their caption wider than laid out, so no text is cut.
-void fitLabels(form::Form& form, HWND window, Fonts& fonts, UINT dpi);
 
 }  // namespace win32

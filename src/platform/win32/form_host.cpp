@@ -35,7 +35,9 @@ FormHost::FormHost(HINSTANCE instance, form::Form& form, const form::HostOptions
       fonts_(options.fontLanguage) {}
 
 FormHost::~FormHost() {
+  onClosed = nullptr;
   form_.onControlChanged = nullptr;
+  form_.onMenuRequested = nullptr;
   form_.onMoved = nullptr;
   form_.onWindowStateChanged = nullptr;
   form_.onFocusChanged = nullptr;
@@ -73,25 +75,24 @@ bool FormHost::create() {
   // form was placed, at that monitor's scale: a pop-up left to the default placement lands in the screen's
   // corner, and moving it after it is shown would be seen.
   const platform::PixelPoint at = form_.position();
-  top_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, windowClass_.c_str(), widen(form_.Caption()).c_str(),
+  dpi_ = form_.dpi();
+  top_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, windowClass_.c_str(), widen(form_.caption()).c_str(),
                              WS_POPUP | WS_MINIMIZEBOX | WS_CLIPCHILDREN, screenCoordinate(at.x),
-                             screenCoordinate(at.y),
-                             static_cast<int>(platform::toPixels(form_.ScaleWidth(), form_.dpi())),
-                             static_cast<int>(platform::toPixels(form_.ScaleHeight(), form_.dpi())), nullptr,
-                             nullptr, instance_, this));
+                             screenCoordinate(at.y), px(form_.clientWidth()), px(form_.clientHeight()),
+                             nullptr, nullptr, instance_, this));
   if (!top_) return false;
-  form_.hWnd = fromHwnd(top_.get());
+  form_.window = {fromHwnd(top_.get())};
 
   hand_ = static_cast<HCURSOR>(LoadImageW(instance_, widen(options_.handPointer).c_str(), IMAGE_CURSOR, 0, 0,
                                           LR_DEFAULTSIZE | LR_SHARED));
   if (!hand_) hand_ = LoadCursorW(nullptr, IDC_HAND);
 
-  dpi_ = GetDpiForWindow(top_.get());
-  if (dpi_ == 0) dpi_ = 96;
   for (const auto& control : form_.controls()) createWindows(*control, top_.get());
 
-  applyDpi(dpi_);
+  applyDpi(platform::Dpi(static_cast<int>(GetDpiForWindow(top_.get()))));
   form_.onControlChanged = [this](form::Control& c, form::Property p) { onControlChanged(c, p); };
+  form_.onMenuRequested = [this](const std::vector<form::MenuItem>& items,
+                                 std::function<void(std::size_t)> chosen) { showMenu(items, chosen); };
   form_.onMoved = [this] { onMoved(); };
   form_.onWindowStateChanged = [this] { onWindowStateChanged(); };
   form_.onFocusChanged = [this](form::Control& c) { onFocusChanged(c); };
@@ -146,13 +147,13 @@ LRESULT FormHost::handleTop(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_ERASEBKGND:
       return 1;
     case WM_DPICHANGED: {
-      applyDpi(HIWORD(wParam));
+      applyDpi(platform::Dpi(HIWORD(wParam)));
       // While the user drags the window, the drag keeps it at the grab point: the system's suggestion would
       // move it away from the pointer and back at the next move.
       if (!form_.captured()) {
         const auto* suggested = reinterpret_cast<const RECT*>(lParam);
-        SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, px(form_.ScaleWidth()),
-                     px(form_.ScaleHeight()), SWP_NOZORDER | SWP_NOACTIVATE);
+        SetWindowPos(hwnd, nullptr, suggested->left, suggested->top, px(form_.clientWidth()),
+                     px(form_.clientHeight()), SWP_NOZORDER | SWP_NOACTIVATE);
       }
       return 0;
     }
@@ -174,14 +175,8 @@ LRESULT FormHost::handleTop(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       if (form_.focused()) onFocusChanged(*form_.focused());
       return 0;
-    case WM_INPUT:
-      if (onRawInput) onRawInput(lParam);
-      return DefWindowProcW(hwnd, msg, wParam, lParam);
-    case WM_TIMER:
-      if (onTimer) onTimer(static_cast<UINT_PTR>(wParam));
-      return 0;
     case WM_DESTROY:
-      if (onUnload) onUnload();
+      if (onClosed) onClosed();
       PostQuitMessage(0);
       return 0;
     default:

@@ -8,6 +8,7 @@
 
 #include "platform/win32/form_host.h"
 #include "platform/win32/native_controls.h"
+#include "platform/win32/text.h"
 
 namespace win32 {
 
@@ -56,13 +57,13 @@ bool FormHost::mouseInput(HWND from, UINT msg, WPARAM wParam, LPARAM lParam) {
   if (kind == MouseKind::None) return false;
   POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
   MapWindowPoints(from, top_.get(), &point, 1);
-  const float scale = 1440.0f / static_cast<float>(dpi_);
-  const float x = static_cast<float>(point.x) * scale;
-  const float y = static_cast<float>(point.y) * scale;
+  const float x = twipsOf(point.x);
+  const float y = twipsOf(point.y);
   const int buttons = buttonsOf(wParam);
   switch (kind) {
     case MouseKind::Down:
       toolTip_.hide();
+      tipShownFor_ = nullptr;
       pressedIn_ = from;
       form_.mouseDown(x, y, buttons, shiftState());
       break;
@@ -110,33 +111,38 @@ void FormHost::trackHover(HWND from, float x, float y) {
   const form::Control* under = form_.controlAt(x, y);
   if (under == hovered_) return;
   toolTip_.hide();
+  tipShownFor_ = nullptr;
   hovered_ = under;
   TRACKMOUSEEVENT track{sizeof(track), TME_HOVER | TME_LEAVE, from, HOVER_DEFAULT};
   TrackMouseEvent(&track);
 }
 
-void FormHost::hover() {
+// The control under the pointer, and where the pointer is on the screen.
+form::Control* FormHost::controlAtCursor(POINT* screen) const {
   POINT cursor;
   GetCursorPos(&cursor);
-  POINT client = cursor;
-  ScreenToClient(top_.get(), &client);
-  const float scale = 1440.0f / static_cast<float>(dpi_);
-  const form::Control* under =
-      form_.controlAt(static_cast<float>(client.x) * scale, static_cast<float>(client.y) * scale);
+  if (screen) *screen = cursor;
+  ScreenToClient(top_.get(), &cursor);
+  return form_.controlAt(twipsOf(cursor.x), twipsOf(cursor.y));
+}
+
+void FormHost::hover() {
+  POINT cursor;
+  const form::Control* under = controlAtCursor(&cursor);
   hovered_ = under;
-  if (!under || under->ToolTipText().empty() || form_.captured()) return;
-  toolTip_.show(top_.get(), under->ToolTipText(), {cursor.x + px(180), cursor.y + px(300)},
-                fonts_.get(options_.toolTipFont));
+  if (under && !under->toolTip().empty() && !form_.captured()) showToolTip(*under, cursor);
+}
+
+// Below and right of the pointer, clear of the hand.
+void FormHost::showToolTip(const form::Control& control, POINT cursor) {
+  tipShownFor_ = &control;
+  toolTip_.show(top_.get(), control.toolTip(), {cursor.x + px(180), cursor.y + px(300)},
+                fonts_.get(options_.toolTipFont), px(form_.clientWidth()));
 }
 
 bool FormHost::setCursor() {
-  POINT cursor;
-  GetCursorPos(&cursor);
-  ScreenToClient(top_.get(), &cursor);
-  const float scale = 1440.0f / static_cast<float>(dpi_);
-  const form::Control* under =
-      form_.controlAt(static_cast<float>(cursor.x) * scale, static_cast<float>(cursor.y) * scale);
-  SetCursor(under && under->MousePointer() == form::Pointer::Hand ? hand_ : LoadCursorW(nullptr, IDC_ARROW));
+  const form::Control* under = controlAtCursor();
+  SetCursor(under && under->pointer() == form::Pointer::Hand ? hand_ : LoadCursorW(nullptr, IDC_ARROW));
   return true;
 }
 
@@ -148,7 +154,28 @@ void FormHost::scrolled(HWND barWindow, WPARAM wParam) {
   // The thumb follows a drag; otherwise it shows the value, which an arrow at an end or a thumb let go where
   // it started leaves unchanged.
   SetScrollPos(barWindow, SB_CTL,
-               action->first == form::ScrollAction::ThumbTrack ? action->second : bar->Value(), TRUE);
+               action->first == form::ScrollAction::ThumbTrack ? action->second : bar->value(), TRUE);
+}
+
+// A pop-up menu at the pointer. Windows asks that its owner be the foreground window, or the menu would not
+// close when the user clicks elsewhere; the empty message after it lets the menu's own loop end cleanly.
+void FormHost::showMenu(const std::vector<form::MenuItem>& items,
+                        const std::function<void(std::size_t)>& chosen) {
+  toolTip_.hide();
+  tipShownFor_ = nullptr;
+  const UniqueMenu menu(CreatePopupMenu());
+  if (!menu) return;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    AppendMenuW(menu.get(), MF_STRING | (items[i].checked ? MF_CHECKED : MF_UNCHECKED), i + 1,
+                widen(items[i].text).c_str());
+  }
+  POINT at;
+  GetCursorPos(&at);
+  SetForegroundWindow(top_.get());
+  const auto picked = static_cast<std::size_t>(TrackPopupMenu(
+      menu.get(), TPM_RETURNCMD | TPM_RIGHTBUTTON | TPM_NONOTIFY, at.x, at.y, 0, top_.get(), nullptr));
+  PostMessageW(top_.get(), WM_NULL, 0, 0);
+  if (picked != 0 && chosen) chosen(picked - 1);
 }
 
 }  // namespace win32

@@ -22,13 +22,10 @@ int screenCoordinate(std::int64_t pixels) {
 
 void FormHost::createWindows(form::Control& control, HWND parent) {
   const NativeKind* native = nativeKind(control.kind());
-  if (!native) return;
-  // A hidden frame (the settings panel, the value boxes) gets its windows when it is first shown, if ever: a
-  // start-up pays only for what it shows.
-  if (control.kind() == form::Kind::Frame && !control.Visible()) return;
+  if (!native || control.madeWhenShown()) return;
   const HWND made = native->create(control, parent, surfaceClass_.c_str());
   if (!made) return;
-  windows_[&control] = made;
+  remember(control, made);
   if (native->showValue) native->showValue(made, control);
   if (!native->surface) {
     SetWindowSubclass(made, &FormHost::nativeProc, kNativeSubclassId, reinterpret_cast<DWORD_PTR>(this));
@@ -48,103 +45,79 @@ void FormHost::stackChildren(const form::Control& container) {
   }
 }
 
-// Creates the windows of a frame shown for the first time, in its place in the stacking order, at the current
-// dpi.
-void FormHost::realize(form::Control& control) {
-  HWND parent = top_.get();
-  for (const form::Control* c = control.parent(); c; c = c->parent()) {
-    if (const HWND window = windowOf(*c)) {
-      parent = window;
-      break;
-    }
-  }
-  createWindows(control, parent);
+// The windows of a frame shown for the first time, in its place in the stacking order, at the current dpi.
+void FormHost::makeWindows(form::Control& control) {
+  const HWND parent = surfaceOf(control);
+  createWindows(control, parent ? parent : top_.get());
   if (control.parent()) stackChildren(*control.parent());
   layoutWindows(control);
 }
 
-HWND FormHost::windowOf(const form::Control& control) const {
-  auto it = windows_.find(&control);
-  return it == windows_.end() ? nullptr : it->second;
-}
-
-form::Control* FormHost::controlOf(HWND hwnd) const {
-  for (const auto& [control, window] : windows_) {
-    if (window == hwnd) return const_cast<form::Control*>(control);
-  }
-  return nullptr;
-}
-
-void FormHost::applyDpi(UINT dpi) {
+void FormHost::applyDpi(platform::Dpi dpi) {
   dpi_ = dpi;
-  form_.setDpi(static_cast<int>(dpi_));
+  form_.setDpi(dpi_);
   // The fonts of the old scale stay alive until every control and the tool tip hold a new one.
-  const Fonts::Retired retired = fonts_.setDpi(dpi_);
-  fitLabels(form_, top_.get(), fonts_, dpi_);
-  SetWindowPos(top_.get(), nullptr, 0, 0, px(form_.ScaleWidth()), px(form_.ScaleHeight()),
+  const Fonts::Retired retired = fonts_.setDpi(dpi_.dots());
+  fitLabels();
+  SetWindowPos(top_.get(), nullptr, 0, 0, px(form_.clientWidth()), px(form_.clientHeight()),
                SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
   for (const auto& control : form_.controls()) layoutWindows(*control);
   toolTip_.setFont(fonts_.get(options_.toolTipFont));
   InvalidateRect(top_.get(), nullptr, TRUE);
 }
 
+// Each caption measured in its label's font at the scale in use; the model sizes the labels.
+void FormHost::fitLabels() {
+  const WindowDc windowDc(top_.get());
+  form_.fitLabels([&](const form::Control& label) -> std::optional<platform::PixelPoint> {
+    const SelectedObject selected(windowDc.get(), fonts_.get(label.layout().font));
+    RECT measured{0, 0, 0, 0};
+    const std::wstring caption = widen(label.caption());
+    if (!DrawTextW(windowDc.get(), caption.c_str(), static_cast<int>(caption.size()), &measured,
+                   DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX)) {
+      return std::nullopt;
+    }
+    return platform::PixelPoint{measured.right, measured.bottom};
+  });
+}
+
 void FormHost::layoutWindows(form::Control& control) {
   const HWND window = windowOf(control);
   if (!window) return;
-  placeChild(control);
+  placeWindow(window, control);
   SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(fonts_.get(control.layout().font)), FALSE);
   for (const auto& child : control.children()) layoutWindows(*child);
 }
 
-void FormHost::placeChild(form::Control& control) {
-  if (const HWND window = windowOf(control)) {
-    SetWindowPos(window, nullptr, px(control.Left()), px(control.Top()), px(control.Width()),
-                 px(control.Height()), SWP_NOZORDER | SWP_NOACTIVATE);
-  }
-}
-
 // ---- Model to windows ----
 
-// A windowless control is drawn by the surface it lies on.
-void FormHost::invalidate(const form::Control& control) {
-  for (const form::Control* c = control.parent(); c; c = c->parent()) {
-    if (const HWND window = windowOf(*c)) {
-      InvalidateRect(window, nullptr, FALSE);
-      return;
-    }
+void FormHost::redraw(HWND window) { InvalidateRect(window, nullptr, FALSE); }
+
+void FormHost::showWindow(HWND window, bool visible) { ShowWindow(window, visible ? SW_SHOWNA : SW_HIDE); }
+
+void FormHost::showValue(HWND window, const form::Control& control) {
+  if (const NativeKind* native = nativeKind(control.kind()); native && native->showValue) {
+    native->showValue(window, control);
   }
 }
 
+void FormHost::showCaption(HWND window, const form::Control& control) {
+  SetWindowTextW(window, widen(control.caption()).c_str());
+}
+
+void FormHost::placeWindow(HWND window, const form::Control& control) {
+  SetWindowPos(window, nullptr, px(control.left()), px(control.top()), px(control.width()),
+               px(control.height()), SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A tool tip that changes while it is shown changes on the screen too.
 void FormHost::onControlChanged(form::Control& control, form::Property property) {
-  const HWND window = windowOf(control);
-  if (!window) {
-    if (property == form::Property::Visible && control.windowed() && control.Visible()) {
-      realize(control);
-    } else {
-      invalidate(control);
-    }
-    return;
+  if (property == form::Property::ToolTip && &control == tipShownFor_) {
+    POINT cursor;
+    GetCursorPos(&cursor);
+    showToolTip(control, cursor);
   }
-  switch (property) {
-    case form::Property::Visible:
-      ShowWindow(window, control.Visible() ? SW_SHOWNA : SW_HIDE);
-      break;
-    case form::Property::Value:
-      if (const NativeKind* native = nativeKind(control.kind()); native && native->showValue) {
-        native->showValue(window, control);
-      }
-      break;
-    case form::Property::Caption:
-      SetWindowTextW(window, widen(control.Caption()).c_str());
-      break;
-    case form::Property::Position:
-    case form::Property::Size:
-      placeChild(control);
-      break;
-    case form::Property::BackStyle:
-      InvalidateRect(window, nullptr, FALSE);
-      break;
-  }
+  controlChanged(control, property);
 }
 
 void FormHost::onMoved() {

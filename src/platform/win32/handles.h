@@ -56,6 +56,10 @@ struct MemoryDcTraits {
   static HDC invalid() { return nullptr; }
   static void close(HDC h) { DeleteDC(h); }
 };
+struct MenuTraits {
+  static HMENU invalid() { return nullptr; }
+  static void close(HMENU h) { DestroyMenu(h); }
+};
 struct IconTraits {
   static HICON invalid() { return nullptr; }
   static void close(HICON h) { DestroyIcon(h); }
@@ -69,6 +73,7 @@ using UniqueFont = Unique<HFONT, GdiTraits<HFONT>>;
 using UniqueBrush = Unique<HBRUSH, GdiTraits<HBRUSH>>;
 using UniqueMemoryDc = Unique<HDC, MemoryDcTraits>;
 using UniqueIcon = Unique<HICON, IconTraits>;
+using UniqueMenu = Unique<HMENU, MenuTraits>;
 
 // Owns one reference to a COM interface.
 template <typename T>

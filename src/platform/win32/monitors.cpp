@@ -13,10 +13,10 @@ BOOL CALLBACK addMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM list) noexcept {
   info.cbSize = sizeof(info);
   if (!GetMonitorInfoW(monitor, &info)) return TRUE;
   UINT dpiX = 96, dpiY = 96;
-  if (FAILED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY)) || dpiX == 0) dpiX = 96;
+  if (FAILED(GetDpiForMonitor(monitor, MDT_EFFECTIVE_DPI, &dpiX, &dpiY))) dpiX = 0;  // 0: 100 %
   const RECT& work = info.rcWork;
   platform::Monitor made{{work.left, work.top, work.right - work.left, work.bottom - work.top},
-                         static_cast<int>(dpiX),
+                         platform::Dpi(static_cast<int>(dpiX)),
                          (info.dwFlags & MONITORINFOF_PRIMARY) != 0};
   try {
     reinterpret_cast<std::vector<platform::Monitor>*>(list)->push_back(made);

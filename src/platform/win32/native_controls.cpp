@@ -11,11 +11,11 @@ namespace win32 {
 
 namespace {
 
-DWORD shownStyle(const form::Control& control) { return control.Visible() ? WS_VISIBLE : 0; }
+DWORD shownStyle(const form::Control& control) { return control.visible() ? WS_VISIBLE : 0; }
 
 HWND makeWindow(DWORD exStyle, const wchar_t* className, const form::Control& control, DWORD style,
                 HWND parent, void* param = nullptr) {
-  const std::wstring caption = widen(control.Caption());
+  const std::wstring caption = widen(control.caption());
   return CreateWindowExW(exStyle, className, caption.c_str(), WS_CHILD | style | shownStyle(control), 0, 0, 0,
                          0, parent, nullptr, GetModuleHandleW(nullptr), param);
 }
@@ -42,11 +42,11 @@ HWND makeListBox(form::Control& control, HWND parent, const wchar_t*) {
 }
 
 void showCheck(HWND window, const form::Control& control) {
-  SendMessageW(window, BM_SETCHECK, control.Value() == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
+  SendMessageW(window, BM_SETCHECK, control.value() == 1 ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 void showScrollPosition(HWND window, const form::Control& control) {
-  SetScrollPos(window, SB_CTL, control.Value(), TRUE);
+  SetScrollPos(window, SB_CTL, control.value(), TRUE);
 }
 
 constexpr std::array<NativeKind, 5> kNativeKinds = {{

@@ -41,19 +41,19 @@ void Painter::windowless(HDC dc, const form::Control& container) const {
   const auto& children = container.children();
   for (auto it = children.rbegin(); it != children.rend(); ++it) {
     const form::Control& c = **it;
-    if (c.windowed() || !c.Visible()) continue;
-    const RECT rect{px(c.Left()), px(c.Top()), px(c.Left() + c.Width()), px(c.Top() + c.Height())};
+    if (c.windowed() || !c.visible()) continue;
+    const RECT rect{px(c.left()), px(c.top()), px(c.left() + c.width()), px(c.top() + c.height())};
     if (c.kind() == form::Kind::Image) {
-      pictures.draw(dc, c.layout().picture, rect.left, rect.top, dpi);
+      pictures.draw(dc, c.layout().picture, rect.left, rect.top, dpi.dots());
       continue;
     }
-    if (c.BackStyle() == 1) fillRect(dc, rect, colorOf(c.layout().backColor));
-    if (c.Caption().empty()) continue;
+    if (c.opaque()) fillRect(dc, rect, colorOf(c.layout().backColor));
+    if (c.caption().empty()) continue;
     const SelectedObject selected(dc, fonts.get(c.layout().font));
     SetTextColor(dc, colorOf(c.layout().foreColor));
     SetBkMode(dc, TRANSPARENT);
     RECT textRect = rect;
-    const std::wstring caption = widen(c.Caption());
+    const std::wstring caption = widen(c.caption());
     DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect,
               DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP |
                   (c.layout().alignment == form::Align::Center ? DT_CENTER : DT_LEFT));
@@ -63,7 +63,7 @@ void Painter::windowless(HDC dc, const form::Control& container) const {
 void Painter::frame(HDC dc, const form::Control& frame, const RECT& client) const {
   fillRect(dc, client, colorOf(frame.layout().backColor));
   const SelectedObject selected(dc, fonts.get(frame.layout().font));
-  const std::wstring caption = widen(frame.Caption());
+  const std::wstring caption = widen(frame.caption());
   RECT textRect{0, 0, 0, 0};
   DrawTextW(dc, caption.c_str(), static_cast<int>(caption.size()), &textRect, DT_CALCRECT | DT_SINGLELINE);
   // A flat, single-line border with the caption set into its top edge.
@@ -83,8 +83,8 @@ void Painter::surface(HDC dc, const form::Control& surface, const RECT& client) 
     frame(dc, surface, client);
   } else {
     fillRect(dc, client, colorOf(options.pictureBoxBackground));
-    if (pictures.has(surface.layout().picture, dpi)) {
-      pictures.drawInto(dc, surface.layout().picture, client, dpi);
+    if (pictures.has(surface.layout().picture, dpi.dots())) {
+      pictures.drawInto(dc, surface.layout().picture, client, dpi.dots());
     } else {
       frameRect(dc, client, colorOf(options.missingPictureBorder));
     }

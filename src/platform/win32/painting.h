@@ -7,6 +7,7 @@
 
 #include "platform/form/form.h"
 #include "platform/form/host_options.h"
+#include "platform/units.h"
 #include "platform/win32/fonts.h"
 #include "platform/win32/pictures.h"
 
@@ -14,21 +15,18 @@ namespace win32 {
 
 COLORREF colorOf(const form::Color& color);
 
-// Twips to pixels at a dpi.
-inline int toPixels(int twips, UINT dpi) { return MulDiv(twips, static_cast<int>(dpi), 1440); }
-
 struct Painter {
   Fonts& fonts;
   Pictures& pictures;
   const form::HostOptions& options;
-  UINT dpi;
+  platform::Dpi dpi;
 
   void surface(HDC dc, const form::Control& surface, const RECT& client) const;
 
  private:
   void frame(HDC dc, const form::Control& frame, const RECT& client) const;
   void windowless(HDC dc, const form::Control& container) const;
-  int px(int twips) const { return toPixels(twips, dpi); }
+  int px(int twips) const { return static_cast<int>(platform::toPixels(twips, dpi)); }
 };
 
 }  // namespace win32

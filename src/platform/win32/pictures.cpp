@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 
+#include "platform/units.h"
 #include "platform/win32/text.h"
 
 namespace win32 {
@@ -147,24 +148,26 @@ SIZE Pictures::naturalSize(std::string_view name) {
   return *found.natural;
 }
 
-const Bitmap& Pictures::pick(std::string_view name, UINT dpi) {
-  const bool wantDouble = dpi * 100 > 96 * 125;
+const Bitmap& Pictures::pick(std::string_view name, int dpi) {
+  const bool wantDouble = dpi * 100 > platform::Dpi().dots() * 125;
   const Bitmap& preferred = decoded(name, wantDouble);
   return preferred.bitmap ? preferred : decoded(name, !wantDouble);
 }
 
-bool Pictures::has(std::string_view name, UINT dpi) {
+bool Pictures::has(std::string_view name, int dpi) {
   return !name.empty() && static_cast<bool>(pick(name, dpi).bitmap);
 }
 
-void Pictures::draw(HDC dc, std::string_view name, int x, int y, UINT dpi) {
+void Pictures::draw(HDC dc, std::string_view name, int x, int y, int dpi) {
   const SIZE size = naturalSize(name);
-  const RECT rect{x, y, x + MulDiv(size.cx, static_cast<int>(dpi), 96),
-                  y + MulDiv(size.cy, static_cast<int>(dpi), 96)};
+  const auto scaled = [dpi](LONG pixels) {
+    return static_cast<LONG>(platform::scaleRounded(pixels, dpi, platform::Dpi().dots()));
+  };
+  const RECT rect{x, y, x + scaled(size.cx), y + scaled(size.cy)};
   drawInto(dc, name, rect, dpi);
 }
 
-void Pictures::drawInto(HDC dc, std::string_view name, const RECT& rect, UINT dpi) {
+void Pictures::drawInto(HDC dc, std::string_view name, const RECT& rect, int dpi) {
   if (name.empty()) return;
   const Bitmap& picked = pick(name, dpi);
   if (!picked.bitmap) return;

@@ -35,10 +35,10 @@ class Pictures {
   SIZE naturalSize(std::string_view name);
 
   // Draws the picture at its natural size scaled to the dpi, top-left at (x, y).
-  void draw(HDC dc, std::string_view name, int x, int y, UINT dpi);
+  void draw(HDC dc, std::string_view name, int x, int y, int dpi);
   // Draws the picture stretched over a rectangle.
-  void drawInto(HDC dc, std::string_view name, const RECT& rect, UINT dpi);
-  bool has(std::string_view name, UINT dpi);
+  void drawInto(HDC dc, std::string_view name, const RECT& rect, int dpi);
+  bool has(std::string_view name, int dpi);
 
  private:
   struct Entry {
@@ -47,7 +47,7 @@ class Pictures {
   };
 
   Entry& entry(std::string_view name);
-  const Bitmap& pick(std::string_view name, UINT dpi);
+  const Bitmap& pick(std::string_view name, int dpi);
   const Bitmap& decoded(std::string_view name, bool doubleSize);
   const Bitmap& resampled(std::string_view name, int width, int height);
   bool haveFactory();

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "platform/win32/handles.h"
@@ -10,27 +11,24 @@
 namespace win32 {
 
 namespace {
-std::wstring subKey(std::string_view app, std::string_view section) {
+std::wstring subKeyOf(std::string_view app, std::string_view section) {
   return L"Software\\" + widen(app) + L"\\" + widen(section);
 }
 }  // namespace
 
-std::optional<std::string> RegistryStore::GetSetting(std::string_view app, std::string_view section,
-                                                     std::string_view key) {
+std::optional<std::wstring> readRegistryText(const std::wstring& subKey, const std::wstring& name,
+                                             std::size_t maxChars) {
   HKEY raw = nullptr;
-  if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey(app, section).c_str(), 0, KEY_QUERY_VALUE, &raw) !=
-      ERROR_SUCCESS) {
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_QUERY_VALUE, &raw) != ERROR_SUCCESS)
     return std::nullopt;
-  }
   const UniqueKey opened(raw);
-  const std::wstring name = widen(key);
   DWORD type = 0;
   DWORD bytes = 0;
   if (RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, nullptr, &bytes) != ERROR_SUCCESS)
     return std::nullopt;
-  // Only text written as REG_SZ is a stored selection; any other type, or an over-long value, is ignored and
-  // replaced by the next change the user makes.
-  if (type != REG_SZ || bytes > (kMaxValueChars + 1) * sizeof(wchar_t)) return std::nullopt;
+  // Only text written as REG_SZ counts; any other type, or an over-long value, is ignored and replaced by the
+  // next change.
+  if (type != REG_SZ || bytes > (maxChars + 1) * sizeof(wchar_t)) return std::nullopt;
   std::vector<wchar_t> buffer(bytes / sizeof(wchar_t) + 1, L'\0');
   DWORD size = static_cast<DWORD>((buffer.size() - 1) * sizeof(wchar_t));
   if (RegQueryValueExW(opened.get(), name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
@@ -43,22 +41,38 @@ std::optional<std::string> RegistryStore::GetSetting(std::string_view app, std::
   const std::wstring_view whole(buffer.data(), std::min<std::size_t>(size / sizeof(wchar_t), buffer.size()));
   const std::wstring_view text = whole.substr(0, whole.find(L'\0'));
   // The size check above lets through one character more when the value was written without its terminator.
-  if (text.size() > kMaxValueChars) return std::nullopt;
-  return narrow(text);
+  if (text.size() > maxChars) return std::nullopt;
+  return std::wstring(text);
 }
 
-void RegistryStore::SaveSetting(std::string_view app, std::string_view section, std::string_view key,
-                                std::string_view value) {
+void writeRegistryText(const std::wstring& subKey, const std::wstring& name, const std::wstring& text) {
   HKEY raw = nullptr;
-  if (RegCreateKeyExW(HKEY_CURRENT_USER, subKey(app, section).c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                      KEY_SET_VALUE, nullptr, &raw, nullptr) != ERROR_SUCCESS) {
+  if (RegCreateKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_SET_VALUE,
+                      nullptr, &raw, nullptr) != ERROR_SUCCESS) {
     return;
   }
   const UniqueKey opened(raw);
-  const std::wstring text = widen(value);
   const auto bytes = static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t));
-  RegSetValueExW(opened.get(), widen(key).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                 bytes);
+  RegSetValueExW(opened.get(), name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()), bytes);
+}
+
+void deleteRegistryValue(const std::wstring& subKey, const std::wstring& name) {
+  HKEY raw = nullptr;
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, subKey.c_str(), 0, KEY_SET_VALUE, &raw) != ERROR_SUCCESS) return;
+  const UniqueKey opened(raw);
+  RegDeleteValueW(opened.get(), name.c_str());
+}
+
+std::optional<std::string> RegistryStore::read(std::string_view app, std::string_view section,
+                                               std::string_view key) {
+  const std::optional<std::wstring> text =
+      readRegistryText(subKeyOf(app, section), widen(key), kMaxValueChars);
+  return text ? std::optional(narrow(*text)) : std::nullopt;
+}
+
+void RegistryStore::write(std::string_view app, std::string_view section, std::string_view key,
+                          std::string_view value) {
+  writeRegistryText(subKeyOf(app, section), widen(key), widen(value));
 }
 
 }  // namespace win32

@@ -17,7 +17,7 @@ TTTOOLINFOW ToolTip::tool() {
 // The tip is an owned, topmost pop-up. It is made on the first hover, long after start-up has pinned the
 // main window: an owned topmost pop-up that already exists keeps Wine from putting its owner in the topmost
 // band.
-void ToolTip::show(HWND owner, std::string_view text, POINT at, HFONT font) {
+void ToolTip::show(HWND owner, std::string_view text, POINT at, HFONT font, int maxWidth) {
   if (!window_) {
     owner_ = owner;
     window_.reset(CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
@@ -29,6 +29,8 @@ void ToolTip::show(HWND owner, std::string_view text, POINT at, HFONT font) {
     setFont(font);
   }
   text_ = widen(text);
+  // Without a maximum width a tip is one line, "\n" and all.
+  SendMessageW(window_.get(), TTM_SETMAXTIPWIDTH, 0, maxWidth);
   TTTOOLINFOW shown = tool();
   SendMessageW(window_.get(), TTM_UPDATETIPTEXTW, 0, reinterpret_cast<LPARAM>(&shown));
   SendMessageW(window_.get(), TTM_TRACKPOSITION, 0, MAKELPARAM(at.x, at.y));

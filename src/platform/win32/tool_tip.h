@@ -18,8 +18,9 @@ class ToolTip {
   ToolTip(const ToolTip&) = delete;
   ToolTip& operator=(const ToolTip&) = delete;
 
-  // Shows the text with its top-left corner at a point of the screen. The tip window is made on first use.
-  void show(HWND owner, std::string_view text, POINT at, HFONT font);
+  // Shows the text with its top-left corner at a point of the screen, broken at each "\n" and wherever a line
+  // would be wider than `maxWidth` pixels. The tip window is made on first use.
+  void show(HWND owner, std::string_view text, POINT at, HFONT font, int maxWidth);
   void hide();
   // A new font for the next tips (after a change of scale).
   void setFont(HFONT font);

@@ -1,165 +1,193 @@
-// fakebrowser: stands in for a browser under Wine.
+// fakebrowser: stands in for a browser under Wine, acting on messages by its engine's rules as read from the
+// browsers' own sources, so that a test fails where the real browser would ignore a refresh or jump forward.
 //
-//   fakebrowser.exe LOG READY X Y [--structure] [--hang] CLASS COUNT [CLASS COUNT]...
+//   fakebrowser.exe LOG X Y [--structure] [--hang] CLASS COUNT [CLASS COUNT]...
 //
-// --hang stops reading messages once the windows are ready, as a hung browser does.
-//
-// Registers the given window classes ("IEFrame", "Chrome_WidgetWin_1", ...), opens visible top-level frames
-// of them one after another (so the last one made is the frontmost) and logs every activate / key message
-// *posted* to them: "<microseconds> <hwnd> <ACTIVATE|KEYDOWN|KEYUP|MARK> <wParam> <lParam>", the last two in
-// hex. MARK is WM_APP+1, which the tests post themselves as a "you have seen everything before this" marker.
-// All windows live on one thread, so messages one sender posts to several of them are logged in posting
-// order. The tests run copies of it under the browsers' program names (chrome.exe, ...) and under
-// look-alikes' (Code.exe, ...).
-//
-// --structure adds the other top-level windows the real browsers make. For each Chrome frame a visible and a
-// hidden popup owned by it, directly above it, and once a hidden unowned helper window in front of everything
-// of the class; for each Firefox frame a visible owned popup, and once a floating video (always on top,
-// without a minimise box) in front of everything.
-//
-// The ready file gets "<hwnd> <class> <role>" per window in creation order (role frame, popup, hidden-popup,
-// utility or pip), written once every window is shown, under a temporary name first so no reader sees half of
-// it.
+// Opens COUNT frames of each class (the last made in front), shown without activation, and logs
+// "<microseconds> <hwnd> <WHAT> <wParam hex> <lParam hex>" for each posted or typed ACTIVATE, KEYDOWN,
+// APPCOMMAND and MARK (WM_APP+1, the tests' "you have seen everything before this"), each RELOAD it performs
+// (wParam: F5's key code or WM_APPCOMMAND) and each RAISE (the frame activated itself for real). One thread
+// holds every window, so the log keeps the order of one sender's posts. --structure adds the other top-level
+// windows of real browsers: per Chrome frame an owned popup, once a hidden helper; per
+// Firefox frame an owned popup, once a floating video (topmost, no minimise box). --hang reads no message
+// once ready. Before anything else the log lists each window as "<role>:<class>" (role frame, popup,
+// utility or pip), then READY.
+#include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cwchar>
 #include <string>
+#include <utility>
 #include <vector>
-
-#include "common.h"
 
 namespace {
 
-constexpr UINT kMarkMessage = WM_APP + 1;
-constexpr int kWidth = 200, kHeight = 150, kStagger = 24;
-
+enum class Engine { Chromium, Gecko, Legacy };
 struct Made {
   HWND hwnd;
   std::wstring cls;
-  const char* role;
+  std::string role;
+  Engine engine;
+  bool believesActive = false;
 };
-
 std::vector<Made> g_made;
+std::wstring g_log;
 int g_liveFrames = 0;
+constexpr std::pair<UINT, const char*> kLogged[] = {
+    {WM_ACTIVATE, "ACTIVATE"}, {WM_KEYDOWN, "KEYDOWN"}, {WM_APPCOMMAND, "APPCOMMAND"}, {WM_APP + 1, "MARK"}};
 
-const char* messageName(UINT message) {
-  return message == WM_ACTIVATE    ? "ACTIVATE"
-         : message == WM_KEYDOWN   ? "KEYDOWN"
-         : message == WM_KEYUP     ? "KEYUP"
-         : message == kMarkMessage ? "MARK"
-                                   : nullptr;
-}
-
-// Opened for each line and written with one WriteFile at its end: the tests may read it at any moment, and no
-// line is ever half written or left in a buffer.
-void logLine(const std::wstring& path, const MSG& msg, const char* name) {
-  char line[160];
-  const int length = std::snprintf(
-      line, sizeof line, "%llu %ld %s 0x%llx 0x%llx\n", support::microsecondsNow(), HandleToLong(msg.hwnd),
-      name, static_cast<unsigned long long>(msg.wParam), static_cast<unsigned long long>(msg.lParam));
-  HANDLE file =
-      CreateFileW(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, line, static_cast<DWORD>(length), &written, nullptr);
-  CloseHandle(file);
-}
-
-bool writeReady(const std::wstring& path) {
-  const std::wstring temporary = path + L".tmp";
-  FILE* file = _wfopen(temporary.c_str(), L"wb");
-  if (!file) return false;
-  for (const Made& made : g_made)
-    std::fprintf(file, "%ld %ls %s\n", HandleToLong(made.hwnd), made.cls.c_str(), made.role);
+void log(HWND hwnd, const char* what, WPARAM wParam, LPARAM lParam) {
+  LARGE_INTEGER frequency, counter;  // QueryPerformanceCounter: the tests' and the benchmarks' clock
+  QueryPerformanceFrequency(&frequency);
+  QueryPerformanceCounter(&counter);
+  // Opened for each line and written at once as it closes: a reader never sees half a line or a buffered one.
+  FILE* file = _wfopen(g_log.c_str(), L"ab");
+  std::fprintf(file, "%.0f %ld %s 0x%llx 0x%llx\n", counter.QuadPart * 1e6 / frequency.QuadPart,
+               HandleToLong(hwnd), what, static_cast<unsigned long long>(wParam),
+               static_cast<unsigned long long>(lParam));
   std::fclose(file);
-  return MoveFileExW(temporary.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+}
+
+Made* frameOf(HWND hwnd) {
+  const auto it = std::find_if(g_made.begin(), g_made.end(),
+                               [&](auto& m) { return m.hwnd == hwnd && m.role == "frame"; });
+  return it == g_made.end() ? nullptr : &*it;
+}
+
+// ui/aura/native_window_occlusion_tracker_win.cc: a window fully covered by the windows above it is occluded.
+bool covered(HWND hwnd) {
+  RECT rect, box;
+  GetWindowRect(hwnd, &rect);
+  HRGN left = CreateRectRgnIndirect(&rect);
+  for (HWND above = GetWindow(hwnd, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
+    if (!IsWindowVisible(above) || IsIconic(above) || !GetWindowRect(above, &rect)) continue;
+    HRGN part = CreateRectRgnIndirect(&rect);
+    CombineRgn(left, left, part, RGN_DIFF);
+    DeleteObject(part);
+  }
+  const bool none = GetRgnBox(left, &box) == NULLREGION;
+  DeleteObject(left);
+  return none;
+}
+
+// ui/views/win/hwnd_message_handler.cc HWNDMessageHandler::Activate: restored, on top, in the foreground.
+void raise(Made& frame) {
+  log(frame.hwnd, "RAISE", 0, 0);
+  if (IsIconic(frame.hwnd)) ShowWindow(frame.hwnd, SW_RESTORE);
+  SetWindowPos(frame.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(frame.hwnd);
+  frame.believesActive = true;
+}
+
+// What a frame does with a posted or typed message, by its engine.
+void act(Made& frame, const MSG& msg) {
+  const bool activation = msg.message == WM_ACTIVATE && LOWORD(msg.wParam) != WA_INACTIVE;
+  const bool f5 = msg.message == WM_KEYDOWN && msg.wParam == VK_F5;
+  const bool command =
+      msg.message == WM_APPCOMMAND && GET_APPCOMMAND_LPARAM(msg.lParam) == APPCOMMAND_BROWSER_REFRESH;
+  const bool minimised = IsIconic(frame.hwnd);
+  switch (frame.engine) {
+    case Engine::Chromium:
+      // hwnd_message_handler.cc PostProcessActivateMessage: active = state != WA_INACTIVE && !minimized. A
+      // minimised root window cannot be activated inside, so ui/views/focus/focus_manager.cc activates the
+      // widget for real.
+      if (activation && minimised) raise(frame);
+      if (msg.message == WM_ACTIVATE && !minimised) frame.believesActive = activation;
+      // content/browser/renderer_host/render_widget_host_impl.cc: F5 reaches the accelerators (IDC_RELOAD)
+      // only from a page that is not hidden, and a key reaches the page only through the focused view that
+      // desktop_native_widget_aura.cc restores on activation.
+      if (f5 && frame.believesActive && !minimised && !covered(frame.hwnd))
+        log(frame.hwnd, "RELOAD", VK_F5, 0);
+      // chrome/browser/ui/views/frame/browser_view.cc: APPCOMMAND_BROWSER_REFRESH is IDC_RELOAD in any state;
+      // the reload focuses the tab, which activates a frame that does not believe it is active.
+      if (command && !frame.believesActive) raise(frame);
+      if (command) log(frame.hwnd, "RELOAD", WM_APPCOMMAND, 0);
+      break;
+    case Engine::Gecko:
+      // widget/windows/nsWindow.cpp: WM_KEYDOWN goes to ProcessKeyDownMessage with no activation check,
+      // WM_ACTIVATE only sets sJustGotActivate, a command not from a key is browser.js's "Reload".
+      if (f5 || command) log(frame.hwnd, "RELOAD", f5 ? VK_F5 : WM_APPCOMMAND, 0);
+      break;
+    case Engine::Legacy:  // Internet Explorer, Opera's own engine: F5 once activated
+      if (msg.message == WM_ACTIVATE) frame.believesActive = activation;
+      if (f5 && frame.believesActive) log(frame.hwnd, "RELOAD", VK_F5, 0);
+      break;
+  }
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  // The program lives as long as one of its frames does; popups and helper windows go with it.
-  if (message == WM_DESTROY) {
-    for (const Made& made : g_made) {
-      if (made.hwnd == hwnd && std::string(made.role) == "frame" && --g_liveFrames == 0) PostQuitMessage(0);
-    }
-    return 0;
-  }
+  Made* frame = frameOf(hwnd);
+  // A real activation or deactivation, sent by the window manager.
+  if (message == WM_ACTIVATE && frame)
+    frame->believesActive = LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam);
+  if (message == WM_DESTROY && frame && --g_liveFrames == 0) PostQuitMessage(0);
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-// Shown without activation: the tests keep the keyboard focus where they put it.
-bool make(const std::wstring& cls, const char* role, const wchar_t* title, support::WindowSpec spec) {
-  spec.show = spec.show == SW_HIDE ? SW_HIDE : SW_SHOWNOACTIVATE;
-  HWND hwnd = support::makeWindow(cls.c_str(), title, spec);
-  if (hwnd) g_made.push_back({hwnd, cls, role});
-  return hwnd != nullptr;
+bool make(const std::wstring& cls, const char* role, DWORD exStyle, DWORD style, RECT at, HWND owner,
+          int show) {
+  HWND hwnd = CreateWindowExW(exStyle, cls.c_str(), L"", style, at.left, at.top, at.right, at.bottom, owner,
+                              nullptr, GetModuleHandleW(nullptr), nullptr);
+  if (!hwnd) return false;
+  ShowWindow(hwnd, show);
+  const Engine engine = cls == L"Chrome_WidgetWin_1"   ? Engine::Chromium
+                        : cls == L"MozillaWindowClass" ? Engine::Gecko
+                                                       : Engine::Legacy;
+  g_made.push_back({hwnd, cls, role, engine});
+  return true;
 }
 
-// The windows of one class, with the real browser's other windows around them when `structure` is set.
 bool makeClass(const std::wstring& cls, int count, int x, int y, bool structure) {
-  const bool chrome = structure && cls == L"Chrome_WidgetWin_1";
-  const bool firefox = structure && cls == L"MozillaWindowClass";
-  for (int i = 0; i < count; ++i, x += kStagger, y += kStagger) {
-    const std::wstring title = L"fake " + cls + L" " + std::to_wstring(g_made.size());
-    if (!make(cls, "frame", title.c_str(), {.x = x, .y = y, .width = kWidth, .height = kHeight}))
+  const bool chrome = structure && cls == L"Chrome_WidgetWin_1",
+             firefox = structure && cls == L"MozillaWindowClass";
+  for (int i = 0; i < count; ++i, x += 24, y += 24, ++g_liveFrames) {
+    if (!make(cls, "frame", 0, WS_OVERLAPPEDWINDOW, {x, y, 200, 150}, nullptr, SW_SHOWNOACTIVATE))
       return false;
-    const HWND frame = g_made.back().hwnd;
-    ++g_liveFrames;
-    // Owned popups sit directly above their owner: a status bubble over the frame's bottom left.
-    const support::WindowSpec bubble{
-        .style = WS_POPUP, .x = x + 8, .y = y + kHeight - 30, .width = 80, .height = 20, .owner = frame};
-    if ((chrome || firefox) && !make(cls, "popup", L"", bubble)) return false;
-    if (chrome && !make(cls, "hidden-popup", L"", {.style = WS_POPUP, .owner = frame, .show = SW_HIDE}))
+    if ((chrome || firefox) &&
+        !make(cls, "popup", 0, WS_POPUP, {x + 8, y + 120, 80, 20}, g_made.back().hwnd, SW_SHOWNOACTIVATE))
       return false;
   }
-  if (chrome && !make(cls, "utility", L"", {.style = WS_POPUP, .show = SW_HIDE})) return false;
-  return !firefox || make(cls, "pip", L"Picture-in-Picture",
-                          {.exStyle = WS_EX_TOPMOST,
-                           .style = WS_POPUP | WS_THICKFRAME,
-                           .x = x + 300,
-                           .y = y + 300,
-                           .width = 160,
-                           .height = 90});
+  if (chrome && !make(cls, "utility", 0, WS_POPUP, {0, 0, 10, 10}, nullptr, SW_HIDE)) return false;
+  return !firefox || make(cls, "pip", WS_EX_TOPMOST, WS_POPUP | WS_THICKFRAME, {x + 300, y + 300, 160, 90},
+                          nullptr, SW_SHOWNOACTIVATE);
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  int argc = 0;
+  int argc = 0, i = 4;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  if (!argv || argc < 7) return 2;
-  const std::wstring log = argv[1], ready = argv[2];
-  const int x = std::wcstol(argv[3], nullptr, 10), y = std::wcstol(argv[4], nullptr, 10);
-  bool structure = false, hang = false;
-  int i = 5;
-  for (; i < argc && argv[i][0] == L'-'; ++i) {
-    structure = structure || std::wcscmp(argv[i], L"--structure") == 0;
-    hang = hang || std::wcscmp(argv[i], L"--hang") == 0;
+  if (!argv || argc < 6) return 2;
+  g_log = argv[1];
+  std::wstring options;
+  for (; i < argc && argv[i][0] == L'-'; ++i) options += argv[i];
+  for (; i + 1 < argc; i += 2) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = windowProc;
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    wc.lpszClassName = argv[i];
+    const int offset = 24 * static_cast<int>(g_made.size());
+    if (!RegisterClassW(&wc) ||
+        !makeClass(argv[i], std::wcstol(argv[i + 1], nullptr, 10), std::wcstol(argv[2], nullptr, 10) + offset,
+                   std::wcstol(argv[3], nullptr, 10) + offset,
+                   options.find(L"--structure") != std::wstring::npos))
+      return 3;
   }
-  std::vector<std::pair<std::wstring, int>> classes;
-  for (; i + 1 < argc; i += 2) classes.emplace_back(argv[i], std::wcstol(argv[i + 1], nullptr, 10));
-  if (classes.empty()) return 2;
-
-  for (const auto& [cls, count] : classes) {
-    if (!support::registerClass(cls.c_str(), windowProc)) return 3;
-    if (!makeClass(cls, count, x + kStagger * static_cast<int>(g_made.size()),
-                   y + kStagger * static_cast<int>(g_made.size()), structure)) {
-      return 4;
-    }
-  }
-  if (!writeReady(ready)) return 5;
-  // A browser that stopped pumping messages: posts still queue up, nothing is ever read.
-  while (hang) Sleep(INFINITE);
+  for (const Made& made : g_made)
+    log(made.hwnd, (made.role + ":" + std::string(made.cls.begin(), made.cls.end())).c_str(), 0, 0);
+  log(nullptr, "READY", 0, 0);
+  while (options.find(L"--hang") != std::wstring::npos) Sleep(INFINITE);  // posts queue up, nothing is read
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
-    // Only posted (and hardware) messages come out of GetMessage; the WM_ACTIVATE that a real activation
-    // *sends* goes straight to the window procedure and is not logged. Logged messages are swallowed, not
-    // dispatched: DefWindowProc would answer a posted WM_ACTIVATE by taking the focus and spoil the next
-    // chord typed.
-    if (const char* name = messageName(msg.message); name && msg.hwnd) {
-      logLine(log, msg, name);
+    // Posted and typed messages come out of GetMessage. They are acted on here and not dispatched:
+    // DefWindowProc would answer a posted WM_ACTIVATE by taking the keyboard focus.
+    const char* what = nullptr;
+    for (const auto& [message, name] : kLogged) what = msg.message == message ? name : what;
+    if (what && msg.hwnd) {
+      log(msg.hwnd, what, msg.wParam, msg.lParam);
+      if (Made* frame = frameOf(msg.hwnd)) act(*frame, msg);
       continue;
     }
     TranslateMessage(&msg);
