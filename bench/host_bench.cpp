@@ -56,7 +56,7 @@ void RefreshDispatch(benchmark::State& state, std::vector<std::vector<platform::
     frames.push_back(wm.openBrowser(b));
   }
   wm.createWindow("Chrome_WidgetWin_1", {.process = wm.window(frames[1])->process, .owner = frames[1]});
-  wm.openProgram("C:\\VS Code\\Code.exe", "Chrome_WidgetWin_1");
+  wm.createWindow("Chrome_WidgetWin_1", {.process = wm.startProcess("C:\\VS Code\\Code.exe")});
   for (auto _ : state) {
     benchmark::DoNotOptimize(refresh::refreshTicked(desktop, tiles));
     // The fake keeps every posted message; empty the queues so that memory stays flat.

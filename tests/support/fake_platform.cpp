@@ -6,16 +6,14 @@
 
 namespace fake {
 
-Hwnd WindowManager::createWindow(const std::string& className, const WindowSpec& spec) {
+Hwnd WindowManager::createWindow(const std::string& className, Window made) {
+  made.hwnd = nextHandle_ += 0x10;
+  made.className = className;
   // WS_OVERLAPPEDWINDOW (caption, system menu, sizing frame, minimise and maximise boxes).
-  std::int32_t style = 0x00CF0000;
-  std::int32_t exStyle = spec.toolWindow ? win32::kWsExToolWindow : 0;
-  if (spec.pictureInPicture) {
-    style &= ~win32::kWsMinimizeBox;
-    exStyle |= win32::kWsExTopmost;
-  }
-  nextHandle_ += 0x10;
-  windows_.insert(windows_.begin(), Window{spec, nextHandle_, className, style, exStyle, std::nullopt, {}});
+  made.style = made.pictureInPicture ? 0x00CF0000 & ~win32::kWsMinimizeBox : 0x00CF0000;
+  made.exStyle =
+      (made.toolWindow ? win32::kWsExToolWindow : 0) | (made.pictureInPicture ? win32::kWsExTopmost : 0);
+  windows_.insert(windows_.begin(), std::move(made));
   return nextHandle_;
 }
 
@@ -25,12 +23,12 @@ std::uint32_t WindowManager::startProcess(std::optional<std::string> imagePath) 
   return id;
 }
 
-Hwnd WindowManager::openBrowser(platform::Browser browser, WindowSpec spec) {
+Hwnd WindowManager::openBrowser(platform::Browser browser, Window made) {
   const auto rule =
       std::ranges::find(win32::kBrowserWindowRules, browser, &win32::BrowserWindowRule::browser);
-  spec.process = startProcess("C:\\Program Files\\" + std::string(rule->imageName) + "\\Application\\" +
+  made.process = startProcess("C:\\Program Files\\" + std::string(rule->imageName) + "\\Application\\" +
                               std::string(rule->imageName));
-  return createWindow(rule->windowClass, spec);
+  return createWindow(rule->windowClass, std::move(made));
 }
 
 void WindowManager::show(Hwnd hwnd) {
@@ -46,7 +44,7 @@ Window* WindowManager::window(Hwnd hwnd) {
 }
 
 Hwnd WindowManager::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className) {
-  if (parent != kDesktop && parent != 0) return 0;
+  if (parent != GetDesktopWindow()) return 0;
   auto it = windows_.begin();
   if (childAfter != 0) {
     it = std::ranges::find(windows_, childAfter, &Window::hwnd);
@@ -92,20 +90,16 @@ bool WindowManager::SetWindowPos(Hwnd hwnd, Hwnd insertAfter, int, int, int, int
   return w != nullptr;
 }
 
-class Clock::Handle : public platform::Timer {
- public:
-  Handle(Clock& clock, std::uint64_t id) : clock_(clock), id_(id) {}
-  ~Handle() override {
-    std::erase_if(clock_.pending_, [this](const Pending& p) { return p.id == id_; });
-  }
-
- private:
-  Clock& clock_;
-  std::uint64_t id_;
-};
-
 std::unique_ptr<platform::Timer> Clock::once(std::chrono::milliseconds delay,
                                              std::function<void()> callback) {
+  struct Handle : platform::Timer {
+    Clock& clock;
+    std::uint64_t id;
+    Handle(Clock& c, std::uint64_t i) : clock(c), id(i) {}
+    ~Handle() override {
+      std::erase_if(clock.pending_, [this](const Pending& p) { return p.id == id; });
+    }
+  };
   pending_.push_back({now_ + delay.count(), nextId_, std::move(callback)});
   return std::make_unique<Handle>(*this, nextId_++);
 }
@@ -126,26 +120,19 @@ void Clock::advance(std::int64_t ms) {
 
 void Keyboard::press(int key, platform::KeySide side, bool repeat) {
   if (std::ranges::find(down_, std::pair{key, side}) == down_.end()) down_.emplace_back(key, side);
-  type({key, side, true, repeat});
+  if (const Handler onKey = onKey_) onKey({key, side, true, repeat});
 }
 
 void Keyboard::release(int key, platform::KeySide side) {
   releaseUnheard(key, side);
-  type({key, side, false, false});
+  if (const Handler onKey = onKey_) onKey({key, side, false, false});  // the handler may stop the watch
 }
-
-void Keyboard::releaseUnheard(int key, platform::KeySide side) { std::erase(down_, std::pair{key, side}); }
 
 bool Keyboard::isDown(int key, platform::KeySide side) {
   return std::ranges::any_of(down_, [&](const auto& d) {
     return d.first == key &&
            (side == platform::KeySide::Any || d.second == side || d.second == platform::KeySide::Any);
   });
-}
-
-void Keyboard::type(const platform::KeyEvent& event) {
-  const Handler onKey = onKey_;  // the handler may stop the watch
-  if (onKey) onKey(event);
 }
 
 bool Keyboard::start(Handler onKey) {

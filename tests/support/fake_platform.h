@@ -26,8 +26,8 @@ struct Posted {
   std::intptr_t lParam;
 };
 
-// How a new window is made; the default is an ordinary visible frame of no process.
-struct WindowSpec {
+// A top-level window: how it is made (by default an ordinary visible frame of no process) and its state.
+struct Window {
   std::uint32_t process = 0;
   Hwnd owner = 0;
   bool visible = true;
@@ -36,33 +36,22 @@ struct WindowSpec {
   bool toolWindow = false;
   // A floating video window as Chrome and Firefox make it: always on top, without a minimise box.
   bool pictureInPicture = false;
-};
-
-// A window as it was made, and its state now.
-struct Window : WindowSpec {
   Hwnd hwnd = 0;
-  std::string className;
-  std::int32_t style = 0;
-  std::int32_t exStyle = 0;
-  std::optional<std::uint8_t> alpha;  // set by SetLayeredWindowAttributes with LWA_ALPHA
-  std::vector<Posted> queue;
+  std::string className{};
+  std::int32_t style = 0, exStyle = 0;
+  std::optional<std::uint8_t> alpha{};  // set by SetLayeredWindowAttributes with LWA_ALPHA
+  std::vector<Posted> queue{};
 };
 
 class WindowManager : public win32::User32 {
  public:
-  static constexpr Hwnd kDesktop = 0x10010;
-
   // Creates a top-level window in front of all others, as a newly created window is.
-  Hwnd createWindow(const std::string& className, const WindowSpec& spec = {});
+  Hwnd createWindow(const std::string& className, Window made = {});
   // A running program, by the full path of its program file; nothing: one we may not open (elevated or
   // protected).
   std::uint32_t startProcess(std::optional<std::string> imagePath);
   // A browser's own program, installed where its installer puts it, with one frame; returns the frame.
-  Hwnd openBrowser(platform::Browser browser, WindowSpec spec = {});
-  // Another program with one visible frame of the given class; returns the frame.
-  Hwnd openProgram(const std::string& imagePath, const std::string& className) {
-    return createWindow(className, {.process = startProcess(imagePath)});
-  }
+  Hwnd openBrowser(platform::Browser browser, Window made = {});
   void destroyWindow(Hwnd hwnd) {
     std::erase_if(windows_, [hwnd](const Window& w) { return w.hwnd == hwnd; });
   }
@@ -71,11 +60,10 @@ class WindowManager : public win32::User32 {
   Window* window(Hwnd hwnd);
   // Every top-level window, front to back.
   const std::vector<Window>& windows() const { return windows_; }
-  // The messages posted to a living window, in order.
   const std::vector<Posted>& posted(Hwnd hwnd) { return window(hwnd)->queue; }
   bool watchingShownWindows() const { return static_cast<bool>(onShown_); }
 
-  Hwnd GetDesktopWindow() override { return kDesktop; }
+  Hwnd GetDesktopWindow() override { return 1; }
   Hwnd FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className) override;
   std::string GetClassNameA(Hwnd hwnd) override { return window(hwnd) ? window(hwnd)->className : ""; }
   bool PostMessageA(Hwnd hwnd, std::uint32_t msg, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -119,7 +107,6 @@ class Clock : public platform::Timers {
     std::uint64_t id;
     std::function<void()> callback;
   };
-  class Handle;
   std::int64_t now_ = 1'000'000;
   std::uint64_t nextId_ = 0;
   std::vector<Pending> pending_;
@@ -135,11 +122,11 @@ class Keyboard : public platform::KeyboardWatch {
   void release(int key, platform::KeySide side = platform::KeySide::Any);
   // The key's release goes to a window of higher privilege, or the secure desktop: the system knows, no
   // event comes.
-  void releaseUnheard(int key, platform::KeySide side = platform::KeySide::Any);
+  void releaseUnheard(int key, platform::KeySide side = platform::KeySide::Any) {
+    std::erase(down_, std::pair{key, side});
+  }
   bool watching() const { return static_cast<bool>(onKey_); }
-
-  // Neither events nor polling can be had.
-  bool refuseWatching = false;
+  bool refuseWatching = false;  // neither events nor polling can be had
 
   bool start(Handler onKey) override;
   void stop() override { onKey_ = nullptr; }
@@ -147,8 +134,6 @@ class Keyboard : public platform::KeyboardWatch {
   std::int64_t nowMs() override { return clock_.nowMs(); }
 
  private:
-  void type(const platform::KeyEvent& event);
-
   Clock& clock_;
   Handler onKey_;
   std::vector<std::pair<int, platform::KeySide>> down_;
@@ -163,11 +148,9 @@ class SettingsStore : public platform::SettingsStore {
   }
   void write(std::string_view app, std::string_view section, std::string_view key,
              std::string_view value) override {
-    if (refuseWrites) return;
-    ++writes;
-    values_[path(app, section, key)] = value;
+    if (!refuseWrites) values_[path(app, section, key)] = value;
+    writes += !refuseWrites;
   }
-
   // The program's own values, by key.
   std::optional<std::string> get(std::string_view key) { return read("VaskF5", "Refresh", key); }
   void set(std::string_view key, std::string value) {
@@ -186,19 +169,13 @@ class SettingsStore : public platform::SettingsStore {
 class ProcessServices : public platform::ProcessServices {
  public:
   bool anotherCopyRuns() override { return anotherCopyRunning; }
-  void showMessage(std::string_view text) override { messages.emplace_back(text); }
+  void showMessage(std::string_view) override { ++messages; }
   void quit() override { ended = true; }
   bool startsWithSession() override { return sessionStartsThisCopy; }
-  void setStartsWithSession(bool on) override {
-    ++sessionEntryWrites;
-    sessionStartsThisCopy = on;
-  }
+  void setStartsWithSession(bool on) override { sessionStartsThisCopy = on, ++sessionEntryWrites; }
 
-  bool anotherCopyRunning = false;
-  std::vector<std::string> messages;
-  bool ended = false;
-  bool sessionStartsThisCopy = false;
-  int sessionEntryWrites = 0;
+  bool anotherCopyRunning = false, ended = false, sessionStartsThisCopy = false;
+  int messages = 0, sessionEntryWrites = 0;
 };
 
 // The fakes together, as the program's logic is handed them, with the Windows desktop's rule on top.

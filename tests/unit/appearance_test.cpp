@@ -14,37 +14,18 @@ class Appearance : public testing_app::App {
   fake::Hwnd own() { return form.window.value; }
 };
 
-// Digit keys fade the program's own window, with or without Alt, and 0 makes it opaque. It is made layered
-// once and stays so when opaque again, keeping its other extended styles.
-TEST_F(Appearance, DigitKeys) {
-  p.wm.window(own())->exStyle = 0x100;
-  for (int zero : {48, 96}) {  // the top row, the numeric pad
-    int previous = 0;
-    for (int digit = 1; digit <= 9; ++digit) {
-      form.keyDown(zero + digit, 0);
-      ASSERT_TRUE(alpha(own()).has_value()) << zero + digit;
-      EXPECT_GT(*alpha(own()), previous) << "key " << zero + digit;
-      EXPECT_LT(*alpha(own()), 255) << "key " << zero + digit;
-      previous = *alpha(own());
-    }
-    form.keyDown(zero, form::kAltKey);
-    EXPECT_EQ(alpha(own()), 255) << "key " << zero;
-    EXPECT_EQ(p.wm.window(own())->exStyle, 0x100 | win32::kWsExLayered);
-  }
-  form.keyDown(97, 0);
-  const auto faintest = alpha(own());
-  for (int key : {65, 106, 112, 13}) {
-    form.keyDown(key, form::kShiftKey);
-    EXPECT_EQ(alpha(own()), faintest) << "key " << key << " changes nothing";
-  }
-  EXPECT_FALSE(p.process.ended);
-}
-
 // A slider fades its tile's browser over the whole range, or the program's own window when that browser is
-// not running; the program's own window never gets fainter than the faintest digit key.
+// not running; the program's own window never gets fainter than the faintest digit key, and 0 makes it opaque
+// again, still layered and keeping its other styles. Keys without a level change nothing.
 TEST_F(Appearance, Sliders) {
-  form.keyDown(97, 0);
+  p.wm.window(own())->exStyle = 0x100;
+  form.keyDown(97, 0);  // numeric pad 1, the faintest
   const auto faintest = alpha(own());
+  for (int key : {65, 106, 112, 13}) form.keyDown(key, 0);
+  EXPECT_EQ(alpha(own()), faintest) << "keys without a level";
+  form.keyDown(48, form::kAltKey);
+  EXPECT_EQ(alpha(own()), 255) << "0, with Alt too";
+  EXPECT_EQ(p.wm.window(own())->exStyle, 0x100 | win32::kWsExLayered);
   const auto ie = p.wm.openBrowser(Browser::InternetExplorer);
   for (int asked : {0, 5, -5}) {
     main.setOpacity({}, asked);

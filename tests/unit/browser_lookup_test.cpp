@@ -82,7 +82,7 @@ TEST(BrowserLookup, GeneratedDesktops) {
       names[wm.startProcess(program.empty() ? std::nullopt : std::optional(path))] = program;
     }
     for (int n = static_cast<int>(random() % 14); n > 0; --n) {
-      fake::WindowSpec spec{.process = std::next(names.begin(), random() % names.size())->first,
+      fake::Window spec{.process = std::next(names.begin(), random() % names.size())->first,
                             .visible = !chance(4),
                             .minimised = chance(6),
                             .cloaked = chance(6),
@@ -145,7 +145,7 @@ TEST(BrowserLookup, Engines) {
     const char* what;
     Browser browser;
     const char* cls;  // when it differs from the browser's first row
-    fake::WindowSpec spec;
+    fake::Window spec;
     std::vector<std::uint32_t> now, afterShown;
   } rows[] = {
       {"Chrome", Browser::Chrome, nullptr, {}, chromium, {}},
@@ -159,7 +159,7 @@ TEST(BrowserLookup, Engines) {
   };
   for (const auto& row : rows) {
     Session s;
-    fake::WindowSpec spec = row.spec;
+    fake::Window spec = row.spec;
     spec.process = s.p.wm.startProcess("C:\\b\\" + std::string(ruleOf(row.browser).imageName));
     const Hwnd frame = s.p.wm.createWindow(row.cls ? row.cls : ruleOf(row.browser).windowClass, spec);
     const auto messages = [&] {
@@ -210,7 +210,7 @@ TEST(BrowserLookup, Families) {
   const Hwnd brave = wm.openBrowser(Browser::Brave);
   const Hwnd chrome = wm.openBrowser(Browser::Chrome);
   const Hwnd hidden = wm.openBrowser(Browser::Edge, {.cloaked = true});
-  wm.openProgram("C:\\VS Code\\Code.exe", "Chrome_WidgetWin_1");
+  wm.createWindow("Chrome_WidgetWin_1", {.process = wm.startProcess("C:\\VS Code\\Code.exe")});
   s.main.toggleBrowser(Browser::Edge);
   EXPECT_EQ(s.p.settings.get("Browsers"), "chrome,msedge,firefox,opera,iexplore,");
   s.save();
