@@ -14,77 +14,55 @@ using ui::Tile;
 using Started = testing_app::Started;
 using Moving = testing_app::App;
 
-TEST(StartUp, SecondCopy) {
-  Session s;
-  s.p.process.anotherCopyRunning = true;
-  s.p.settings.set("Apps", "ie,");
-  s.main.start();
-  EXPECT_TRUE(s.p.process.ended);
-  EXPECT_FALSE(s.p.keyboard.watching());
-  EXPECT_EQ(s.value("ieBox"), 0);
-  EXPECT_EQ(s.p.wm.window(s.form.window.value)->exStyle, 0) << "not even pinned";
-}
-
-// Whatever is stored is the user's last choice, automatic refresh included: a box is ticked exactly when its
-// exact token is among the comma-separated ones. Only an absent value is a first start, which ticks Chrome
-// and automatic refresh. Nothing is written back. Every start pins the window and makes the tiles
-// transparent.
-TEST(StartUp, StoredSelection) {
-  const char* boxes[][3] = {{"ie", "ieBox", "ieTick"},
-                            {"chrome", "chromeBox", "chromeTick"},
-                            {"firefox", "firefoxBox", "firefoxTick"},
-                            {"opera", "operaBox", "operaTick"},
-                            {"autorefresh", "autoRefreshBox", "autoRefreshTick"}};
-  for (const std::optional<std::string>& stored : std::vector<std::optional<std::string>>{
-           std::nullopt, "", ",,,", "ie,firefox,autorefresh,", "opera,opera,", "Chrome,IE,AUTOREFRESH,",
-           "chrome;ie", " ie, chrome ,ie;,", std::string("ie\0,firefox,", 12),
-           std::string(40000, ',') + "ie,"}) {
-    SCOPED_TRACE(stored ? stored->substr(0, 40) : "nothing stored");
-    Session s;
-    if (stored) s.p.settings.set("Apps", *stored);
-    s.main.start();
-    const std::string ticked = stored ? "," + *stored + "," : ",chrome,autorefresh,";
-    for (const auto& [token, box, tick] : boxes) {
-      const bool present = ticked.find("," + std::string(token) + ",") != std::string::npos;
-      EXPECT_EQ(s.value(box), present ? 1 : 0) << box;
-      EXPECT_EQ(s.visible(tick), present) << tick;
-    }
-    EXPECT_EQ(s.p.keyboard.watching(), s.value("autoRefreshBox") == 1);
-    EXPECT_EQ(s.p.settings.writes, 0);
-    EXPECT_TRUE(s.p.wm.window(s.form.window.value)->exStyle & win32::kWsExTopmost);
-    for (auto tile : {"chromeTile", "ieTile", "firefoxTile", "operaTile"}) {
-      EXPECT_FALSE(s.main.control(tile).opaque()) << tile;
-    }
-  }
-}
-
-// The browsers chosen for each tile: unknown tokens are ignored; absent, the tiles' four browsers. Opera and
-// Internet Explorer, alone in their tiles, cannot be unchosen. The delay: a whole number of milliseconds up
-// to two seconds, anything else none.
-TEST(StartUp, StoredBrowsersAndDelay) {
+// What a start applies. A stored selection is the user's last choice, automatic refresh included: only exact
+// tokens tick, and only an absent value is a first start (Chrome and automatic refresh). Stored browsers
+// ignore unknown tokens, and Opera and Internet Explorer, alone in their tiles, cannot be unchosen. A delay
+// is a whole number of milliseconds up to two seconds, anything else none. Nothing is written back; every
+// start pins the window and makes the tiles transparent; a second copy ends without touching anything.
+TEST(StartUp, StoredValues) {
   const struct {
-    std::optional<std::string> browsers, delay;
-    std::string chosen;  // as stored again
-    const char* delayShown;
+    std::optional<std::string> apps, browsers, delay;
+    const char *ticked, *chosen, *delayShown;
   } rows[] = {
-      {std::nullopt, std::nullopt, "chrome,firefox,opera,iexplore,", "0 毫秒"},
-      {"", "600", "opera,iexplore,", "600 毫秒"},
-      {"brave,zen,Chrome,safari,,brave", "2000", "brave,zen,opera,iexplore,", "2000 毫秒"},
-      {"msedge", "2001", "msedge,opera,iexplore,", "0 毫秒"},
-      {"vivaldi,librewolf,waterfox,", "-5", "vivaldi,librewolf,waterfox,opera,iexplore,", "0 毫秒"},
-      {"chrome,", " 100", "chrome,opera,iexplore,", "0 毫秒"},
-      {"chrome,", "1e3", "chrome,opera,iexplore,", "0 毫秒"},
+      {{}, {}, {}, "chrome,autorefresh,", "chrome,firefox,opera,iexplore,", "0 毫秒"},
+      {"", "", "600", "", "opera,iexplore,", "600 毫秒"},
+      {",,,", "brave,zen,Chrome,safari,,brave", "2000", "", "brave,zen,opera,iexplore,", "2000 毫秒"},
+      {"ie,firefox,autorefresh,", "msedge", "2001", "ie,firefox,autorefresh,", "msedge,opera,iexplore,",
+       "0 毫秒"},
+      {"opera,opera,", "vivaldi,librewolf,waterfox,", "-5", "opera,",
+       "vivaldi,librewolf,waterfox,opera,iexplore,", "0 毫秒"},
+      {"Chrome,IE,AUTOREFRESH,", "chrome,", " 100", "", "chrome,opera,iexplore,", "0 毫秒"},
+      {" ie, chrome ,ie;,", "chrome,", "1e3", "", "chrome,opera,iexplore,", "0 毫秒"},
+      {std::string("ie\0,firefox,", 12), {}, {}, "firefox,", "chrome,firefox,opera,iexplore,", "0 毫秒"},
+      {std::string(40000, ',') + "ie,", {}, {}, "ie,", "chrome,firefox,opera,iexplore,", "0 毫秒"},
   };
   for (const auto& row : rows) {
     Session s;
-    if (row.browsers) s.p.settings.set("Browsers", *row.browsers);
-    if (row.delay) s.p.settings.set("Delay", *row.delay);
+    for (const auto& [key, value] :
+         {std::pair{"Apps", row.apps}, {"Browsers", row.browsers}, {"Delay", row.delay}})
+      if (value) s.p.settings.set(key, *value);
     s.main.start();
+    std::string ticked;
+    for (const char* token : {"ie", "chrome", "firefox", "opera"}) {
+      ticked += s.value(std::string(token) + "Box") ? std::string(token) + "," : "";
+      EXPECT_EQ(s.visible(std::string(token) + "Tick"), s.value(std::string(token) + "Box") == 1) << token;
+      EXPECT_FALSE(s.main.control(std::string(token) + "Tile").opaque()) << token;
+    }
+    ticked += s.value("autoRefreshBox") ? "autorefresh," : "";
+    EXPECT_EQ(ticked, row.ticked) << row.apps.value_or("nothing stored").substr(0, 40);
+    EXPECT_EQ(s.visible("autoRefreshTick"), s.p.keyboard.watching());
     EXPECT_EQ(settings::formatBrowserChoice(s.main.browserChoice()), row.chosen)
         << row.browsers.value_or("-");
     EXPECT_EQ(s.main.control("delayValue").caption(), row.delayShown) << row.delay.value_or("-");
     EXPECT_EQ(s.p.settings.writes, 0);
+    EXPECT_TRUE(s.p.wm.window(s.form.window.value)->exStyle & win32::kWsExTopmost);
   }
+  Session second;
+  second.p.process.anotherCopyRunning = true;
+  second.p.settings.set("Apps", "ie,");
+  second.main.start();
+  EXPECT_TRUE(second.p.process.ended && !second.p.keyboard.watching() && second.value("ieBox") == 0);
+  EXPECT_EQ(second.p.wm.window(second.form.window.value)->exStyle, 0) << "a second copy is not even pinned";
 }
 
 // Each click lands on a tile's label or its visible tick, or on automatic refresh's label or small tick,
