@@ -4,7 +4,7 @@
 import subprocess
 
 from harness import Browsers, CHROME, EXE, RUN_KEY, SC_RESTORE, TIMEOUT, WM_SYSCOMMAND, WineCase, windows_path
-from xharness import REPO
+from xharness import REPO, pixel
 
 WS_EX_TOPMOST, WS_EX_TOOLWINDOW, WS_EX_APPWINDOW, WM_CANCELMODE = 0x8, 0x80, 0x40000, 0x1F
 BUTTON_STYLES = WS_EX_TOOLWINDOW | WS_EX_APPWINDOW  # no taskbar button, or one
@@ -29,8 +29,8 @@ class Window(WineCase):
     def ticks(self, dpi=96, tick="tick.png") -> set:  # the tiles whose tick picture is drawn, pixel for pixel
         x, y, width, height = (int(v) for v in self.probe("rect", self.main).split())  # a borderless window
         pixels, shown = self.display.grab(x, y, width, height), picture(tick)
-        return {tile for tile in ("ie", "chrome", "firefox", "opera") if all(pixels.at(
-            *(a + b for a, b in zip(self.box(f"{tile}Tick", dpi, 0, 0), at))) == c for at, c in shown.items())}
+        return {tile for tile in ("ie", "chrome", "firefox", "opera") if all(pixel(
+            pixels, *(a + b for a, b in zip(self.box(f"{tile}Tick", dpi, 0, 0), at))) == c for at, c in shown.items())}
 
     def drag(self, by, button=1, end=True) -> None:  # on the background, in steps
         x, y = (a + b for a, b in zip(self.place(), self.box("background", fx=0.5, fy=0.75)))
