@@ -36,6 +36,13 @@ constexpr std::int64_t toTwips(std::int64_t pixels, Dpi dpi) {
   return scaleRounded(pixels, kTwipsPerInch, dpi.dots());
 }
 
+// A window coordinate in pixels, kept well inside what window systems take: coordinates far beyond any screen
+// upset some window managers, and a drag far off screen is clamped rather than wrapped.
+constexpr int windowCoordinate(std::int64_t pixels) {
+  constexpr std::int64_t kFarthest = 30000;
+  return static_cast<int>(pixels < -kFarthest ? -kFarthest : pixels > kFarthest ? kFarthest : pixels);
+}
+
 // A position in fractional pixels, as a pointer's arrives from some window systems, in fractional twips.
 constexpr double fractionalTwips(double pixels, Dpi dpi) { return pixels * kTwipsPerInch / dpi.dots(); }
 

@@ -7,8 +7,6 @@ namespace gtk {
 
 namespace {
 
-// Window coordinates far beyond any screen upset some window managers; a drag is clamped well inside them.
-constexpr std::int64_t kMaxCoordinate = 30000;
 
 // Fallbacks for the layout's face: any installed CJK face rather than boxes.
 constexpr const char* kFallbackFaces = ", WenQuanYi Micro Hei, Noto Sans CJK SC, sans-serif";
@@ -39,10 +37,7 @@ std::string fontFamilies(const form::Font& font) {
   return font.face.empty() ? std::string("sans-serif") : std::string(font.face) + kFallbackFaces;
 }
 
-int px(std::int64_t twips) {
-  return static_cast<int>(
-      std::clamp<std::int64_t>(platform::toPixels(twips, platform::Dpi{}), -kMaxCoordinate, kMaxCoordinate));
-}
+int px(std::int64_t twips) { return platform::windowCoordinate(platform::toPixels(twips, platform::Dpi{})); }
 
 GdkRectangle Painter::textSize(GtkWidget* widget, const form::Control& label) {
   const GObjectPtr<PangoLayout> text = layout(widget, label.layout().font, label.caption());

@@ -77,8 +77,8 @@ bool FormHost::create() {
   const platform::PixelPoint at = form_.position();
   dpi_ = form_.dpi();
   top_.reset(CreateWindowExW(WS_EX_TOOLWINDOW, windowClass_.c_str(), widen(form_.caption()).c_str(),
-                             WS_POPUP | WS_MINIMIZEBOX | WS_CLIPCHILDREN, screenCoordinate(at.x),
-                             screenCoordinate(at.y), px(form_.clientWidth()), px(form_.clientHeight()),
+                             WS_POPUP | WS_MINIMIZEBOX | WS_CLIPCHILDREN, platform::windowCoordinate(at.x),
+                             platform::windowCoordinate(at.y), px(form_.clientWidth()), px(form_.clientHeight()),
                              nullptr, nullptr, instance_, this));
   if (!top_) return false;
   form_.window = {fromHwnd(top_.get())};

@@ -19,9 +19,6 @@
 
 namespace win32 {
 
-// A window coordinate in pixels, clamped well inside what window managers handle.
-int screenCoordinate(std::int64_t pixels);
-
 class FormHost final : public form::HostWindows<HWND> {
  public:
   FormHost(HINSTANCE instance, form::Form& form, const form::HostOptions& options);

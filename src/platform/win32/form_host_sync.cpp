@@ -12,11 +12,6 @@
 
 namespace win32 {
 
-// Window coordinates far beyond any screen upset some window managers; a drag is clamped well inside them.
-int screenCoordinate(std::int64_t pixels) {
-  constexpr std::int64_t kMaxCoordinate = 30000;
-  return static_cast<int>(std::clamp(pixels, -kMaxCoordinate, kMaxCoordinate));
-}
 
 // ---- Windows of the controls ----
 
@@ -122,7 +117,7 @@ void FormHost::onControlChanged(form::Control& control, form::Property property)
 
 void FormHost::onMoved() {
   const platform::PixelPoint at = form_.position();
-  SetWindowPos(top_.get(), nullptr, screenCoordinate(at.x), screenCoordinate(at.y), 0, 0,
+  SetWindowPos(top_.get(), nullptr, platform::windowCoordinate(at.x), platform::windowCoordinate(at.y), 0, 0,
                SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
