@@ -1,6 +1,5 @@
 #include "platform/gtk/painter.h"
 
-#include <algorithm>
 #include <cmath>
 
 namespace gtk {

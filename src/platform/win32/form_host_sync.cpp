@@ -4,7 +4,6 @@
 // After windows.h, which it needs.
 #include <commctrl.h>
 
-#include <algorithm>
 
 #include "platform/win32/form_host.h"
 #include "platform/win32/native_controls.h"
