@@ -66,7 +66,6 @@ class Main {
   void startDrag(const form::MouseEvent& e);
   void followDrag();
   void endDrag();
-  bool dragging() const { return dragging_; }
   void minimize();
   void openPanel();
   void closePanel();
