@@ -14,7 +14,7 @@ import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parents[1]))
-from xharness import Display, HarnessError, wait_until  # noqa: E402
+from xharness import SAVE, SETTLE_SECONDS, Display, HarnessError, wait_until  # noqa: E402
 
 BUILD = Path(__file__).resolve().parents[2] / "build" / "windows"
 EXE = Path(os.environ.get("VASKF5_EXE", BUILD / "VaskF5.exe")).resolve()
@@ -22,12 +22,12 @@ SUPPORT = Path(os.environ.get("VASKF5_SUPPORT_DIR", BUILD / "tests/win32/support
 WORK = Path(os.environ.get("VASKF5_WORK_DIR", BUILD / "tests/win32")).resolve()
 MAIN, KEY = "VaskF5Main", r"HKCU\Software\VaskF5\Refresh"
 RUN_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Run"
-CHROME, FIREFOX, IE, OPERA = "Chrome_WidgetWin_1", "MozillaWindowClass", "IEFrame", "OperaWindowClass"
-PROGRAM = {CHROME: "chrome.exe", FIREFOX: "firefox.exe", IE: "iexplore.exe", OPERA: "opera.exe"}
-# A bound that only decides when to give up; a person's key press; the time that proves an absence, far above the
-# program's timer ticks, so it can hide a fault but never invent one.
-TIMEOUT, HOLD, SETTLE = 20.0, 0.08, 0.5
+CHROME, FIREFOX, IE = "Chrome_WidgetWin_1", "MozillaWindowClass", "IEFrame"
+PROGRAM = {CHROME: "chrome.exe", FIREFOX: "firefox.exe", IE: "iexplore.exe"}
+TIMEOUT = 20.0  # only decides when to give up
 WM_SYSCOMMAND, SC_MINIMIZE, SC_RESTORE, MARK = 0x112, 0xF020, 0xF120, 0x8001
+# A window as another process sees it; alpha -1 when none is set, xid its X window.
+Seen = collections.namedtuple("Seen", "left top width height iconic exstyle alpha xid")
 
 
 def windows_path(path) -> str:  # through the Z: drive every prefix maps to /
@@ -65,51 +65,43 @@ def template(display: Display) -> Path:  # ``wineboot -i`` takes seconds: once p
     return prefix
 
 
-# Fake browsers: (class, count) under the browser's own name or ``image``, or (class, count, image). A browser's own
-# program also makes the popups, helper window and floating video real ones make.
+# Fake browsers, one program each: (class, frames) under the browser's own program name, or (class, frames, image).
+# A frame is labelled by its program and age: "chrome[1]" was made after "chrome[0]" and lies in front of it.
 class Browsers:
-    def __init__(self, case, windows, name="browsers", y=20, image=None, options=()):
-        self.case, self.label, self.logs, self.processes, self.marked, requests = case, {}, [], [], [], {}
-        for cls, count, *program in windows:
-            requests.setdefault((program or [image or PROGRAM[cls]])[0], []).extend([cls, count])
-        for number, (program, request) in enumerate(requests.items()):
+    def __init__(self, case, programs, name="browsers", hang=False):
+        self.case, self.label, self.logs, self.processes, self.marked = case, {}, [], [], []
+        for number, (cls, count, *image) in enumerate(programs):
+            program = (image or [PROGRAM[cls]])[0]
             log, executable = case.out / f"{name}-{program}.log", case.temp / program
             shutil.copyfile(SUPPORT / "fakebrowser.exe", executable)
-            self.processes.append(case.spawn([executable, windows_path(log), 700 + 40 * number, y,
-                                              *["--structure"] * (program in PROGRAM.values()), *options, *request]))
-            self.logs.append(log)
+            self.processes.append(case.spawn([executable, windows_path(log), 700 + 40 * number, 20, cls, count,
+                                              *["--hang"] * hang]))
             wait_until(lambda: b"READY" in log.read_bytes() if log.is_file() else self.processes[-1].poll() is not None,
                        f"the fake {program}", TIMEOUT)
-            frames, stem = collections.Counter(), program[:-4].lower()  # "chrome[1]": the last frame made is in front
-            for _, hwnd, what, *_ in map(str.split, log.read_text().splitlines()):
-                role, _, cls = what.partition(":")
-                frames[cls] += role == "frame"
-                if cls:  # a window; the last line says READY
-                    self.label[(last := int(hwnd))] = f"{stem}[{frames[cls] - 1}]" + f".{role}" * (role != "frame")
-            self.marked.append(last)  # the program's last window, for the marker
+            frames = [int(h) for _, h, what, *_ in map(str.split, log.read_text().splitlines()) if what == "FRAME"]
+            self.label |= {hwnd: f"{program[:-4].lower()}[{age}]" for age, hwnd in enumerate(frames)}
+            self.logs.append(log)
+            self.marked.append(frames[0])  # a window of the program's one thread, for the marker
         self.hwnd = {label: hwnd for hwnd, label in self.label.items()}
 
-    def lines(self, since=None) -> list[tuple]:  # (seconds, label, what, wParam) in time order
-        found = []
-        for number, log in enumerate(self.logs):
-            text = log.read_bytes().decode().split("\n")[:-1][since[number] if since else 0:] if log.is_file() else []
-            found += [(int(stamp) / 1e6, self.label.get(int(hwnd), hwnd), what, int(wparam, 16))
-                      for stamp, hwnd, what, wparam, _ in map(str.split, text)]
-        return sorted(found)
+    def lines(self, since=None) -> list[tuple]:  # (seconds, label, what) in time order, from a checkpoint on
+        new = [log.read_bytes().decode().split("\n")[since[n] if since else 0:-1] for n, log in enumerate(self.logs)]
+        return sorted((int(stamp) / 1e6, self.label.get(int(hwnd), hwnd), what)
+                      for text in new for stamp, hwnd, what, *_ in map(str.split, text))
 
     def checkpoint(self) -> tuple:
-        return tuple(log.read_bytes().count(b"\n") if log.is_file() else 0 for log in self.logs)
+        return tuple(log.read_bytes().count(b"\n") for log in self.logs)
 
     def acts(self, since=None) -> collections.Counter:  # e.g. {"chrome[0] RELOAD": 1}
-        return collections.Counter(f"{label} {what}" for _, label, what, _ in self.lines(since)
+        return collections.Counter(f"{label} {what}" for _, label, what in self.lines(since)
                                    if what in ("RELOAD", "RAISE"))
 
     def settle(self) -> None:  # time to post anything more, then a marker behind everything each program has queued
-        time.sleep(SETTLE)
+        time.sleep(SETTLE_SECONDS)
+        mark = self.checkpoint()
         for hwnd in self.marked:
-            marks = sum(line[2] == "MARK" for line in self.lines())
             self.case.probe("post", hwnd, MARK, 0, 0)
-            wait_until(lambda: sum(line[2] == "MARK" for line in self.lines()) > marks, "the marker", TIMEOUT)
+        wait_until(lambda: sum(what == "MARK" for *_, what in self.lines(mark)) == len(self.marked), "markers", TIMEOUT)
 
 
 def reloads(*labels) -> collections.Counter:
@@ -117,6 +109,8 @@ def reloads(*labels) -> collections.Counter:
 
 
 class WineCase(unittest.TestCase):  # a class shares a display and prefix; each case stops what it started
+    dpi = 96  # the display's scale as the program reads it when it starts
+
     @classmethod
     def setUpClass(cls) -> None:
         cls.base = WORK / "wine-test-output" / f"{cls.__module__}.{cls.__name__}"
@@ -172,15 +166,18 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
     def probe(self, *args) -> str:
         return self.wine([SUPPORT / "probe.exe", *args]).strip()
 
-    def windows(self, parent=0, cls="") -> list:  # top-level or child windows: hwnd, visible, class, text; front first
-        listed = self.probe("windows", parent, cls).splitlines()
+    def windows(self, parent=0) -> list:  # top-level or child windows: hwnd, visible, class, title; front first
+        listed = self.probe("windows", parent).splitlines()
         return [(int(hwnd), shown == "1", c, text[1:-1]) for hwnd, shown, c, text in (n.split(" ", 3) for n in listed)]
 
-    def find(self, cls: str) -> list[int]:
-        return [w[0] for w in self.windows(0, cls)]
+    def find(self, cls: str, shown=False) -> list[int]:  # the top-level windows of a class, or only the visible ones
+        return [hwnd for hwnd, visible, c, _ in self.windows() if c == cls and (visible or not shown)]
 
     def wait_window(self, cls: str) -> int:
-        return wait_until(lambda: [w[0] for w in self.windows(0, cls) if w[1]], f"a window of {cls}", TIMEOUT)[0]
+        return wait_until(lambda: self.find(cls, shown=True), f"a window of {cls}", TIMEOUT)[0]
+
+    def seen(self, hwnd: int) -> Seen:
+        return Seen(*map(int, self.probe("window", hwnd).split()))
 
     # Two Wine processes take a focus change in either order, and now and then the desktop ends up in front: then the
     # window is made the foreground window from the Windows side too.
@@ -188,16 +185,10 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
         for attempt, timeout in enumerate((3.0, 5.0)):
             if attempt:
                 self.probe("activate", hwnd)
-            self.display.xdotool("windowfocus", wait_until(lambda: self.probe("xid", hwnd).strip("0"), "an X window"))
+            self.display.xdotool("windowfocus", wait_until(lambda: self.seen(hwnd).xid, "an X window"))
             with contextlib.suppress(TimeoutError):
                 return wait_until(lambda: self.probe("foreground") == str(hwnd), "the foreground", timeout)
         raise TimeoutError(f"window {hwnd} never became the foreground window")
-
-    def keys(self, *steps: str) -> None:  # xdotool key steps such as "keydown ctrl", each held like a person's
-        self.display.xdotool(*[word for step in steps for word in (*step.split(), "sleep", HOLD)])
-
-    def tap(self, *keys: str) -> None:  # pressed in order, let go in reverse
-        self.keys(*[f"keydown {k}" for k in keys], *[f"keyup {k}" for k in reversed(keys)])
 
     def reg_add(self, kind: str, data: str, name="Apps", key=KEY, terminated=True) -> None:
         # ``wine reg add`` always ends text with a NUL; ASCII text without it goes through a REGEDIT4 file.
@@ -217,16 +208,16 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
 
     # -- the program and its window ---------------------------------------------------------------------------------
 
-    def scene(self, windows, apps=None, values=None, launch=True, **options) -> tuple[Browsers, int]:
-        browsers = Browsers(self, windows, **options)
+    def scene(self, programs, launch=True, **values) -> tuple[Browsers, int]:  # fake browsers, the editor, the program
+        browsers = Browsers(self, programs)
         self.spawn([SUPPORT / "probe.exe", "pad"])
         pad = self.wait_window("Edit")
         if launch:
-            self.launch(apps, **(values or {}))
+            self.launch(**values)
         return browsers, pad
 
-    def launch(self, apps=None, exe=EXE, **values) -> int:
-        for name, data in (({"Apps": apps} if apps is not None else {}) | values).items():
+    def launch(self, exe=EXE, **values) -> int:  # the program started, these values stored first
+        for name, data in values.items():
             self.reg_add("REG_SZ", data, name)
         for _ in range(2):  # Wine now and then fails to set up a new process's first window: one more start
             self.program = self.spawn([exe])
@@ -234,44 +225,38 @@ class WineCase(unittest.TestCase):  # a class shares a display and prefix; each 
             if self.program.poll() in (None, 0):
                 break
         self.main = self.wait_window(MAIN)
-        self.xid = wait_until(lambda: self.probe("xid", self.main).strip("0"), "the program's X window")
+        self.xid = wait_until(lambda: self.seen(self.main).xid, "the program's X window")
         return self.main
 
     def stop(self) -> None:
         self.kill(self.program)
         wait_until(lambda: not self.find(MAIN), "the program's window to go", TIMEOUT)
 
-    def wait_for(self, read, what: str, expected=True, timeout=TIMEOUT):  # expected True: anything true
-        seen = [None]
-
-        def reached():
-            seen[0] = read()
-            return (bool(seen[0]) if expected is True else seen[0] == expected) and (seen[0] or True)
+    def wait_for(self, read, what: str, expected=True, timeout=TIMEOUT) -> None:  # expected True: anything true
         with contextlib.suppress(TimeoutError):
-            return wait_until(reached, what, timeout, 0.1)
-        self.fail(f"{what}: expected {expected!r}, last seen {seen[0]!r}")
+            return wait_until(lambda: bool(read()) if expected is True else read() == expected, what, timeout, 0.1)
+        self.fail(f"{what}: expected {expected!r}, last seen {read()!r}")
 
-    def box(self, name: str, dpi=96, fx=None, fy=None) -> tuple:  # place and size, or a point, in window pixels
-        left, top, width, height = self.layout[name]
-        rect = (left, top, width, height) if fx is None else (left + width * fx, top + height * fy)
-        return tuple(int((t * dpi + 720) // 1440) for t in rect)  # rounded as the host rounds
+    def box(self, name: str, fx=None, fy=None) -> tuple:  # place and size, or a point, in window pixels at self.dpi
+        x, y, width, height = self.layout[name]
+        rect = (x, y, width, height) if fx is None else (x + width * fx, y + height * fy)
+        return tuple(int((t * self.dpi + 720) // 1440) for t in rect)  # rounded as the host rounds
 
-    def click(self, where, button=1) -> None:
-        x, y = self.box(where, fx=0.5, fy=0.5) if isinstance(where, str) else where
-        self.display.xdotool("mousemove", "--window", self.xid, x, y, "sleep", 0.1, "mousedown", button, "sleep", HOLD,
-                             "mouseup", button, "mousemove", 1270, 790)
+    def click(self, where, button=1) -> None:  # a control's centre or a point; then the pointer out of the way
+        self.display.click(self.xid, *(self.box(where, 0.5, 0.5) if isinstance(where, str) else where), button)
+        self.display.xdotool("mousemove", 1270, 790)
 
     def open_panel(self) -> None:
         self.click("panelButton")
         self.wait_for(lambda: any(v and t == "设置勾选的浏览器" for _, v, _, t in self.windows(self.main)), "the panel")
 
-    # The save chord (or ``keys``) typed into a window: what the browsers did once ``count`` acts showed and anything
-    # extra had time to.
-    def chord(self, target: int, browsers: Browsers, keys=None, count=0) -> collections.Counter:
+    # The save chord, or other keys (xdotool's arguments or a function that types), typed into a window: what the
+    # browsers did once ``count`` acts showed and anything extra had time to.
+    def typed(self, target: int, browsers: Browsers, keys=SAVE, count=0) -> collections.Counter:
         self.focus(target)
         mark = browsers.checkpoint()
-        (keys or (lambda: self.tap("ctrl", "s")))()
+        keys() if callable(keys) else self.display.xdotool(*keys)
         with contextlib.suppress(TimeoutError):
-            wait_until(lambda: sum(browsers.acts(mark).values()) >= count, f"{count} acts", TIMEOUT if count else 0)
+            wait_until(lambda: sum(browsers.acts(mark).values()) >= count, f"{count} acts", TIMEOUT)
         browsers.settle()
         return browsers.acts(mark)

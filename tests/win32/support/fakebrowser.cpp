@@ -1,193 +1,161 @@
 // fakebrowser: stands in for a browser under Wine, acting on messages by its engine's rules as read from the
 // browsers' own sources, so that a test fails where the real browser would ignore a refresh or jump forward.
 //
-//   fakebrowser.exe LOG X Y [--structure] [--hang] CLASS COUNT [CLASS COUNT]...
+//   fakebrowser.exe LOG X Y CLASS COUNT [--hang]
 //
-// Opens COUNT frames of each class (the last made in front), shown without activation, and logs
-// "<microseconds> <hwnd> <WHAT> <wParam hex> <lParam hex>" for each posted or typed ACTIVATE, KEYDOWN,
+// Opens COUNT frames of the class (the last made in front), shown without activation, and logs
+// "<microseconds> <hwnd> <WHAT> <wParam hex> <lParam hex>" for each posted or typed ACTIVATE, KEYDOWN, KEYUP,
 // APPCOMMAND and MARK (WM_APP+1, the tests' "you have seen everything before this"), each RELOAD it performs
 // (wParam: F5's key code or WM_APPCOMMAND) and each RAISE (the frame activated itself for real). One thread
-// holds every window, so the log keeps the order of one sender's posts. --structure adds the other top-level
-// windows of real browsers: per Chrome frame an owned popup, once a hidden helper; per
-// Firefox frame an owned popup, once a floating video (topmost, no minimise box). --hang reads no message
-// once ready. Before anything else the log lists each window as "<role>:<class>" (role frame, popup,
-// utility or pip), then READY.
+// holds every window, so the log keeps the order of one sender's posts. Chromium and Gecko frames come with
+// the other top-level windows real browsers make, which the lookup must pass over: per Chrome frame an owned
+// popup, once a hidden helper; per Firefox frame an owned popup, once a floating video (topmost, no minimise
+// box). --hang reads no message once ready. Before anything else the log lists the frames, front last, then
+// READY.
 #include <windows.h>
 
-#include <algorithm>
 #include <cstdio>
 #include <cwchar>
+#include <map>
 #include <string>
-#include <utility>
-#include <vector>
 
 namespace {
 
 enum class Engine { Chromium, Gecko, Legacy };
-struct Made {
-  HWND hwnd;
-  std::wstring cls;
-  std::string role;
-  Engine engine;
-  bool believesActive = false;
-};
-std::vector<Made> g_made;
-std::wstring g_log;
-int g_liveFrames = 0;
-constexpr std::pair<UINT, const char*> kLogged[] = {
-    {WM_ACTIVATE, "ACTIVATE"}, {WM_KEYDOWN, "KEYDOWN"}, {WM_APPCOMMAND, "APPCOMMAND"}, {WM_APP + 1, "MARK"}};
+std::map<HWND, bool> g_believesActive;  // the frames, and whether each believes it is the active window
+FILE* g_log = nullptr;                  // unbuffered: a reader sees each line once it is whole
+const wchar_t* g_class = L"";
+Engine g_engine = Engine::Legacy;
+// The messages logged as they are taken from the queue, and their names in the log.
+constexpr UINT kLogged[] = {WM_ACTIVATE, WM_KEYDOWN, WM_KEYUP, WM_APPCOMMAND, WM_APP + 1};
+constexpr const char* kLoggedAs[] = {"ACTIVATE", "KEYDOWN", "KEYUP", "APPCOMMAND", "MARK"};
 
-void log(HWND hwnd, const char* what, WPARAM wParam, LPARAM lParam) {
+void log(HWND hwnd, const char* what, WPARAM wParam = 0, LPARAM lParam = 0) {
   LARGE_INTEGER frequency, counter;  // QueryPerformanceCounter: the tests' and the benchmarks' clock
   QueryPerformanceFrequency(&frequency);
   QueryPerformanceCounter(&counter);
-  // Opened for each line and written at once as it closes: a reader never sees half a line or a buffered one.
-  FILE* file = _wfopen(g_log.c_str(), L"ab");
-  std::fprintf(file, "%.0f %ld %s 0x%llx 0x%llx\n", counter.QuadPart * 1e6 / frequency.QuadPart,
-               HandleToLong(hwnd), what, static_cast<unsigned long long>(wParam),
-               static_cast<unsigned long long>(lParam));
-  std::fclose(file);
+  std::fprintf(g_log, "%.0f %ld %s 0x%llx 0x%llx\n", counter.QuadPart * 1e6 / frequency.QuadPart,
+               HandleToLong(hwnd), what, static_cast<UINT64>(wParam), static_cast<UINT64>(lParam));
 }
 
-Made* frameOf(HWND hwnd) {
-  const auto it = std::find_if(g_made.begin(), g_made.end(),
-                               [&](auto& m) { return m.hwnd == hwnd && m.role == "frame"; });
-  return it == g_made.end() ? nullptr : &*it;
-}
-
-// ui/aura/native_window_occlusion_tracker_win.cc: a window fully covered by the windows above it is occluded.
+// ui/aura/native_window_occlusion_tracker_win.cc: a window fully covered by the windows above it is occluded
+// (here by one of them, as the tests cover a frame).
 bool covered(HWND hwnd) {
-  RECT rect, box;
+  RECT rect, above, both;
   GetWindowRect(hwnd, &rect);
-  HRGN left = CreateRectRgnIndirect(&rect);
-  for (HWND above = GetWindow(hwnd, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
-    if (!IsWindowVisible(above) || IsIconic(above) || !GetWindowRect(above, &rect)) continue;
-    HRGN part = CreateRectRgnIndirect(&rect);
-    CombineRgn(left, left, part, RGN_DIFF);
-    DeleteObject(part);
+  for (HWND w = GetWindow(hwnd, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV)) {
+    if (IsWindowVisible(w) && !IsIconic(w) && GetWindowRect(w, &above) &&
+        IntersectRect(&both, &rect, &above) && EqualRect(&both, &rect))
+      return true;
   }
-  const bool none = GetRgnBox(left, &box) == NULLREGION;
-  DeleteObject(left);
-  return none;
+  return false;
 }
 
 // ui/views/win/hwnd_message_handler.cc HWNDMessageHandler::Activate: restored, on top, in the foreground.
-void raise(Made& frame) {
-  log(frame.hwnd, "RAISE", 0, 0);
-  if (IsIconic(frame.hwnd)) ShowWindow(frame.hwnd, SW_RESTORE);
-  SetWindowPos(frame.hwnd, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
-  SetForegroundWindow(frame.hwnd);
-  frame.believesActive = true;
+void raise(HWND frame) {
+  log(frame, "RAISE");
+  if (IsIconic(frame)) ShowWindow(frame, SW_RESTORE);
+  SetWindowPos(frame, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+  SetForegroundWindow(frame);
+  g_believesActive[frame] = true;
 }
 
 // What a frame does with a posted or typed message, by its engine.
-void act(Made& frame, const MSG& msg) {
+void act(HWND frame, const MSG& msg) {
+  bool& believesActive = g_believesActive[frame];
   const bool activation = msg.message == WM_ACTIVATE && LOWORD(msg.wParam) != WA_INACTIVE;
   const bool f5 = msg.message == WM_KEYDOWN && msg.wParam == VK_F5;
   const bool command =
       msg.message == WM_APPCOMMAND && GET_APPCOMMAND_LPARAM(msg.lParam) == APPCOMMAND_BROWSER_REFRESH;
-  const bool minimised = IsIconic(frame.hwnd);
-  switch (frame.engine) {
+  const bool minimised = IsIconic(frame);
+  switch (g_engine) {
     case Engine::Chromium:
       // hwnd_message_handler.cc PostProcessActivateMessage: active = state != WA_INACTIVE && !minimized. A
       // minimised root window cannot be activated inside, so ui/views/focus/focus_manager.cc activates the
       // widget for real.
       if (activation && minimised) raise(frame);
-      if (msg.message == WM_ACTIVATE && !minimised) frame.believesActive = activation;
+      if (msg.message == WM_ACTIVATE && !minimised) believesActive = activation;
       // content/browser/renderer_host/render_widget_host_impl.cc: F5 reaches the accelerators (IDC_RELOAD)
       // only from a page that is not hidden, and a key reaches the page only through the focused view that
       // desktop_native_widget_aura.cc restores on activation.
-      if (f5 && frame.believesActive && !minimised && !covered(frame.hwnd))
-        log(frame.hwnd, "RELOAD", VK_F5, 0);
+      if (f5 && believesActive && !minimised && !covered(frame)) log(frame, "RELOAD", VK_F5);
       // chrome/browser/ui/views/frame/browser_view.cc: APPCOMMAND_BROWSER_REFRESH is IDC_RELOAD in any state;
       // the reload focuses the tab, which activates a frame that does not believe it is active.
-      if (command && !frame.believesActive) raise(frame);
-      if (command) log(frame.hwnd, "RELOAD", WM_APPCOMMAND, 0);
+      if (command && !believesActive) raise(frame);
+      if (command) log(frame, "RELOAD", WM_APPCOMMAND);
       break;
     case Engine::Gecko:
       // widget/windows/nsWindow.cpp: WM_KEYDOWN goes to ProcessKeyDownMessage with no activation check,
       // WM_ACTIVATE only sets sJustGotActivate, a command not from a key is browser.js's "Reload".
-      if (f5 || command) log(frame.hwnd, "RELOAD", f5 ? VK_F5 : WM_APPCOMMAND, 0);
+      if (f5 || command) log(frame, "RELOAD", f5 ? VK_F5 : WM_APPCOMMAND);
       break;
     case Engine::Legacy:  // Internet Explorer, Opera's own engine: F5 once activated
-      if (msg.message == WM_ACTIVATE) frame.believesActive = activation;
-      if (f5 && frame.believesActive) log(frame.hwnd, "RELOAD", VK_F5, 0);
+      if (msg.message == WM_ACTIVATE) believesActive = activation;
+      if (f5 && believesActive) log(frame, "RELOAD", VK_F5);
       break;
   }
 }
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  Made* frame = frameOf(hwnd);
+  const bool frame = g_believesActive.contains(hwnd);
   // A real activation or deactivation, sent by the window manager.
   if (message == WM_ACTIVATE && frame)
-    frame->believesActive = LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam);
-  if (message == WM_DESTROY && frame && --g_liveFrames == 0) PostQuitMessage(0);
+    g_believesActive[hwnd] = LOWORD(wParam) != WA_INACTIVE && !HIWORD(wParam);
+  // The program ends with its last frame.
+  if (message == WM_DESTROY && frame && g_believesActive.erase(hwnd) && g_believesActive.empty())
+    PostQuitMessage(0);
   return DefWindowProcW(hwnd, message, wParam, lParam);
 }
 
-bool make(const std::wstring& cls, const char* role, DWORD exStyle, DWORD style, RECT at, HWND owner,
-          int show) {
-  HWND hwnd = CreateWindowExW(exStyle, cls.c_str(), L"", style, at.left, at.top, at.right, at.bottom, owner,
+HWND make(DWORD exStyle, DWORD style, RECT at, HWND owner, int show) {
+  HWND hwnd = CreateWindowExW(exStyle, g_class, L"", style, at.left, at.top, at.right, at.bottom, owner,
                               nullptr, GetModuleHandleW(nullptr), nullptr);
-  if (!hwnd) return false;
-  ShowWindow(hwnd, show);
-  const Engine engine = cls == L"Chrome_WidgetWin_1"   ? Engine::Chromium
-                        : cls == L"MozillaWindowClass" ? Engine::Gecko
-                                                       : Engine::Legacy;
-  g_made.push_back({hwnd, cls, role, engine});
-  return true;
-}
-
-bool makeClass(const std::wstring& cls, int count, int x, int y, bool structure) {
-  const bool chrome = structure && cls == L"Chrome_WidgetWin_1",
-             firefox = structure && cls == L"MozillaWindowClass";
-  for (int i = 0; i < count; ++i, x += 24, y += 24, ++g_liveFrames) {
-    if (!make(cls, "frame", 0, WS_OVERLAPPEDWINDOW, {x, y, 200, 150}, nullptr, SW_SHOWNOACTIVATE))
-      return false;
-    if ((chrome || firefox) &&
-        !make(cls, "popup", 0, WS_POPUP, {x + 8, y + 120, 80, 20}, g_made.back().hwnd, SW_SHOWNOACTIVATE))
-      return false;
-  }
-  if (chrome && !make(cls, "utility", 0, WS_POPUP, {0, 0, 10, 10}, nullptr, SW_HIDE)) return false;
-  return !firefox || make(cls, "pip", WS_EX_TOPMOST, WS_POPUP | WS_THICKFRAME, {x + 300, y + 300, 160, 90},
-                          nullptr, SW_SHOWNOACTIVATE);
+  if (hwnd) ShowWindow(hwnd, show);
+  return hwnd;
 }
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-  int argc = 0, i = 4;
+  int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   if (!argv || argc < 6) return 2;
-  g_log = argv[1];
-  std::wstring options;
-  for (; i < argc && argv[i][0] == L'-'; ++i) options += argv[i];
-  for (; i + 1 < argc; i += 2) {
-    WNDCLASSW wc{};
-    wc.lpfnWndProc = windowProc;
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    wc.lpszClassName = argv[i];
-    const int offset = 24 * static_cast<int>(g_made.size());
-    if (!RegisterClassW(&wc) ||
-        !makeClass(argv[i], std::wcstol(argv[i + 1], nullptr, 10), std::wcstol(argv[2], nullptr, 10) + offset,
-                   std::wcstol(argv[3], nullptr, 10) + offset,
-                   options.find(L"--structure") != std::wstring::npos))
+  if (!(g_log = _wfopen(argv[1], L"ab"))) return 2;
+  std::setvbuf(g_log, nullptr, _IONBF, 0);
+  const std::wstring cls = g_class = argv[4];
+  g_engine = cls == L"Chrome_WidgetWin_1"   ? Engine::Chromium
+             : cls == L"MozillaWindowClass" ? Engine::Gecko
+                                            : Engine::Legacy;
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = windowProc;
+  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  wc.lpszClassName = g_class;
+  if (!RegisterClassW(&wc)) return 3;
+  int x = std::wcstol(argv[2], nullptr, 10), y = std::wcstol(argv[3], nullptr, 10);
+  for (int i = std::wcstol(argv[5], nullptr, 10); i > 0; --i, x += 24, y += 24) {
+    const HWND frame = make(0, WS_OVERLAPPEDWINDOW, {x, y, 200, 150}, nullptr, SW_SHOWNOACTIVATE);
+    if (!frame || (g_engine != Engine::Legacy &&
+                   !make(0, WS_POPUP, {x + 8, y + 120, 80, 20}, frame, SW_SHOWNOACTIVATE)))
       return 3;
+    g_believesActive[frame] = false;
+    log(frame, "FRAME");
   }
-  for (const Made& made : g_made)
-    log(made.hwnd, (made.role + ":" + std::string(made.cls.begin(), made.cls.end())).c_str(), 0, 0);
-  log(nullptr, "READY", 0, 0);
-  while (options.find(L"--hang") != std::wstring::npos) Sleep(INFINITE);  // posts queue up, nothing is read
+  if ((g_engine == Engine::Chromium && !make(0, WS_POPUP, {0, 0, 10, 10}, nullptr, SW_HIDE)) ||
+      (g_engine == Engine::Gecko && !make(WS_EX_TOPMOST, WS_POPUP | WS_THICKFRAME,
+                                          {x + 300, y + 300, 160, 90}, nullptr, SW_SHOWNOACTIVATE)))
+    return 3;
+  log(nullptr, "READY");
+  while (argc > 6) Sleep(INFINITE);  // --hang: posts queue up, nothing is read
 
   MSG msg;
   while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
     // Posted and typed messages come out of GetMessage. They are acted on here and not dispatched:
     // DefWindowProc would answer a posted WM_ACTIVATE by taking the keyboard focus.
     const char* what = nullptr;
-    for (const auto& [message, name] : kLogged) what = msg.message == message ? name : what;
+    for (int i = 0; i < 5; ++i) what = msg.message == kLogged[i] ? kLoggedAs[i] : what;
     if (what && msg.hwnd) {
       log(msg.hwnd, what, msg.wParam, msg.lParam);
-      if (Made* frame = frameOf(msg.hwnd)) act(*frame, msg);
+      if (g_believesActive.contains(msg.hwnd)) act(msg.hwnd, msg);
       continue;
     }
     TranslateMessage(&msg);

@@ -1,14 +1,15 @@
 // probe: answers questions about windows from outside, and acts as another program would, for the Wine tests.
 //
-//   windows <hwnd|0> [class]           its child windows (0: the top-level ones), front to back:
+//   windows <hwnd|0>                   its child windows (0: the top-level ones), front to back:
 //                                      hwnd visible class "title"
+//   window <hwnd>                      left top width height iconic exstyle alpha (-1: none) X-window
 //   foreground | key-security <subkey> <SDDL>
 //   pad                                an editor: an edit control alone in a window at 600,400, its text what
-//   was typed poll-s <log>                       polls S every millisecond, as games and macro tools do,
-//   logging "took"
+//                                      was typed
+//   poll-s <log>                       polls S every millisecond, as games and macro tools do, logging "took"
 //                                      each time it took S's shared pressed-since bit
 //   send <hold ms> <+|-><vk>[e]...     SendInput: + presses, - lets go, e marks an extended key
-//   alpha | exstyle | iconic | rect | gettext | xid | activate <hwnd>
+//   gettext | activate <hwnd>
 //   place <hwnd> <x> <y> <w> <h>       moves a window to the top of its band without activating it
 //   post <hwnd> <msg> <wparam> <lparam>
 //
@@ -33,20 +34,13 @@ bool say(const std::wstring& text) {
   return std::printf("%s\n", utf8.c_str()) >= 0;
 }
 
-struct Listing {
-  const wchar_t* cls;
-  std::wstring text;
-};
-
 BOOL CALLBACK list(HWND hwnd, LPARAM listing) {
-  auto& to = *reinterpret_cast<Listing*>(listing);
   wchar_t cls[256] = {}, title[1024] = {};
   GetClassNameW(hwnd, cls, 256);
   InternalGetWindowText(hwnd, title, 1024);  // never sends a message
-  if (!to.cls || _wcsicmp(cls, to.cls) == 0) {
-    to.text += std::to_wstring(HandleToLong(hwnd)) + (IsWindowVisible(hwnd) ? L" 1 " : L" 0 ") + cls +
-               L" \"" + title + L"\"\n";
-  }
+  *reinterpret_cast<std::wstring*>(listing) += std::to_wstring(HandleToLong(hwnd)) +
+                                               (IsWindowVisible(hwnd) ? L" 1 " : L" 0 ") + cls + L" \"" +
+                                               title + L"\"\n";
   return TRUE;
 }
 
@@ -84,31 +78,28 @@ bool setKeySecurity(const wchar_t* subkey, const wchar_t* sddl) {
 
 bool pollS(const wchar_t* path) {
   FILE* log = _wfopen(path, L"ab");
-  for (GetAsyncKeyState('S'), std::fputs("ready\n", log);; Sleep(1), std::fflush(log)) {
+  for (GetAsyncKeyState('S'), std::fputs("ready\n", log);; Sleep(1), std::fflush(log))
     if (GetAsyncKeyState('S') & 1) std::fputs("took\n", log);
-  }
 }
 
 bool aboutWindow(const std::wstring& command, HWND hwnd, int argc, wchar_t** argv) {
-  const LONG ex = GetWindowLongW(hwnd, GWL_EXSTYLE);
-  if (BYTE alpha = 0; command == L"alpha") {
+  if (RECT w{}; command == L"window" && GetWindowRect(hwnd, &w)) {
+    const LONG ex = GetWindowLongW(hwnd, GWL_EXSTYLE);
+    BYTE alpha = 0;
     DWORD flags = 0;
-    const bool set = (ex & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) &&
-                     (flags & LWA_ALPHA);
-    return say(set ? std::to_wstring(alpha) : L"none");
+    const bool faded = (ex & WS_EX_LAYERED) && GetLayeredWindowAttributes(hwnd, nullptr, &alpha, &flags) &&
+                       (flags & LWA_ALPHA);
+    // winex11 keeps each top-level window's X window as this property.
+    const auto xid = reinterpret_cast<ULONG_PTR>(GetPropA(hwnd, "__wine_x11_whole_window"));
+    return std::printf("%ld %ld %ld %ld %d %lu %d %llu\n", w.left, w.top, w.right - w.left, w.bottom - w.top,
+                       IsIconic(hwnd) ? 1 : 0, static_cast<unsigned long>(ex), faded ? alpha : -1,
+                       static_cast<unsigned long long>(xid)) > 0;
   }
-  if (command == L"exstyle") return say(std::to_wstring(static_cast<unsigned long>(ex)));
-  if (command == L"iconic") return say(IsIconic(hwnd) ? L"1" : L"0");
-  if (RECT w{}; command == L"rect" && GetWindowRect(hwnd, &w))
-    return std::printf("%ld %ld %ld %ld\n", w.left, w.top, w.right - w.left, w.bottom - w.top) > 0;
   // Gives up on a window that does not answer: that is what the tests want to find out.
   if (wchar_t text[4096] = {}; command == L"gettext")
     return SendMessageTimeoutW(hwnd, WM_GETTEXT, 4096, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, 2000,
                                nullptr) &&
            say(text);
-  // winex11 keeps each top-level window's X window as this property.
-  if (command == L"xid")
-    return say(std::to_wstring(reinterpret_cast<ULONG_PTR>(GetPropA(hwnd, "__wine_x11_whole_window"))));
   if (command == L"activate") return SetForegroundWindow(hwnd);
   if (command == L"place" && argc == 7)
     return SetWindowPos(hwnd, HWND_TOP, number(argv[3]), number(argv[4]), number(argv[5]), number(argv[6]),
@@ -129,11 +120,10 @@ bool run(int argc, wchar_t** argv) {
   }
   if (argc < 3) return false;
   HWND hwnd = static_cast<HWND>(LongToHandle(static_cast<LONG>(number(argv[2]))));
-  Listing listing{argc > 3 && *argv[3] ? argv[3] : nullptr, L""};
-  if (command == L"windows") {
+  if (std::wstring listing; command == L"windows") {
     hwnd ? EnumChildWindows(hwnd, list, reinterpret_cast<LPARAM>(&listing))
          : EnumWindows(list, reinterpret_cast<LPARAM>(&listing));
-    return say(listing.text);
+    return say(listing);
   }
   if (command == L"send") return send(argc, argv);
   if (command == L"key-security" && argc == 4) return setKeySecurity(argv[2], argv[3]);
