@@ -8,9 +8,6 @@
 
 namespace testing_app {
 
-using platform::KeySide;
-constexpr int kCtrl = platform::kKeyControl, kS = platform::kKeyS;
-
 struct Session {
   fake::Platform p;
   ui::Main main{p.services};
@@ -23,8 +20,7 @@ struct Session {
   // The middle of a control, as a person clicks it (twips of the client area).
   std::pair<float, float> middleOf(std::string_view name) {
     const form::Control& c = main.control(name);
-    return {static_cast<float>(c.absoluteLeft() + c.width() / 2),
-            static_cast<float>(c.absoluteTop() + c.height() / 2)};
+    return {c.absoluteLeft() + c.width() / 2.f, c.absoluteTop() + c.height() / 2.f};
   }
   // A click at a point of the client area, through the calls a host makes; returns the name of the control
   // that took the press.
@@ -38,17 +34,10 @@ struct Session {
     const auto [x, y] = middleOf(name);
     return clickAt(x, y, button);
   }
-  void drag(float fromX, float fromY, float toX, float toY) {
-    form.mouseDown(fromX, fromY, form::kLeftButton, 0);
-    form.mouseMove(toX, toY, form::kLeftButton, 0);
-    form.mouseUp(toX, toY, 0, 0);
-  }
   // Ctrl then S, as a person saves.
   void save() {
-    p.keyboard.press(kCtrl, KeySide::Left);
-    p.keyboard.press(kS);
-    p.keyboard.release(kS);
-    p.keyboard.release(kCtrl, KeySide::Left);
+    for (int key : {platform::kKeyControl, platform::kKeyS}) p.keyboard.press(key, platform::KeySide::Left);
+    for (int key : {platform::kKeyS, platform::kKeyControl}) p.keyboard.release(key, platform::KeySide::Left);
   }
 };
 

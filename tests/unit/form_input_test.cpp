@@ -166,18 +166,18 @@ TEST_F(Input, LabelsFitTheirCaptions) {
   form.add(
       {.name = "sized", .kind = Kind::Label, .rect = {0, 0, 900, 300}, .caption = "a", .autoSize = true});
   form.add({.name = "fixed", .kind = Kind::Label, .rect = {0, 0, 900, 300}, .caption = "b"});
-  const auto size = [](const form::Control& l) { return std::pair(l.width(), l.height()); };
   for (const auto& [dpi, measured, sized, fixed] :
-       {std::tuple{96, platform::PixelPoint{39, 13}, std::pair(600, 195), std::pair(900, 300)},
-        std::tuple{144, platform::PixelPoint{89, 20}, std::pair(900, 200), std::pair(900, 300)},
-        std::tuple{120, platform::PixelPoint{99, 25}, std::pair(1200, 300), std::pair(1200, 300)}}) {
+       {std::tuple{144, platform::PixelPoint{89, 20}, form::Rect{0, 0, 900, 200}, form::Rect{0, 0, 900, 300}},
+        std::tuple{120, platform::PixelPoint{99, 25}, form::Rect{0, 0, 1200, 300},
+                   form::Rect{0, 0, 1200, 300}}}) {
     form.setDpi(platform::Dpi(dpi));
-    form.fitLabels([&](const form::Control& l) -> std::optional<platform::PixelPoint> {
-      return l.caption().empty() ? std::nullopt : std::optional(measured);
-    });
-    EXPECT_EQ(size(c("sized")), sized) << dpi;
-    EXPECT_EQ(size(c("fixed")), fixed) << dpi;
-    EXPECT_EQ(size(c("label")), std::pair(500, 500)) << "no caption";
+    form.fitLabels(
+        [&](const form::Control& l) { return l.caption().empty() ? std::nullopt : std::optional(measured); });
+    for (const auto& [name, expected] :
+         {std::pair{"sized", sized}, {"fixed", fixed}, {"label", c("label").layout().rect}})
+      EXPECT_EQ(std::tie(c(name).rect().width, c(name).rect().height),
+                std::tie(expected.width, expected.height))
+          << name << dpi;
   }
 }
 
