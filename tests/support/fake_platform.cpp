@@ -45,11 +45,8 @@ Window* WindowManager::window(Hwnd hwnd) {
 
 Hwnd WindowManager::FindWindowExA(Hwnd parent, Hwnd childAfter, const char* className) {
   if (parent != GetDesktopWindow()) return 0;
-  auto it = windows_.begin();
-  if (childAfter != 0) {
-    it = std::ranges::find(windows_, childAfter, &Window::hwnd);
-    if (it != windows_.end()) ++it;
-  }
+  auto it = childAfter ? std::ranges::find(windows_, childAfter, &Window::hwnd) : windows_.begin();
+  if (childAfter && it != windows_.end()) ++it;
   // The window manager compares class names without regard to case.
   it = std::find_if(it, windows_.end(), [className](const Window& w) {
     return !className || strcasecmp(w.className.c_str(), className) == 0;

@@ -95,12 +95,8 @@ TEST_F(Input, Capture) {
 // A press also focuses the window it lands on when that can take the focus: the control itself when windowed,
 // else the surface it is drawn on.
 TEST_F(Input, ClicksAndFocus) {
-  struct Case {
-    float downX, downY, upX, upY;
-    int button;
-    bool clicks;
-    const char* focused;
-  } cases[] = {
+  // Press and release points, the button, whether it clicks, and which control has the focus after.
+  const std::tuple<float, float, float, float, int, bool, const char*> cases[] = {
       {1500, 1100, 1500, 1100, kL, true, "bar"},  // the scroll bar
       {200, 2200, 250, 2250, kL, true, "bar"},    // a label on the frame: a frame never takes the focus
       {200, 300, 550, 550, kL, true, "pad"},      // anywhere on the label drawn on the pad
@@ -109,14 +105,14 @@ TEST_F(Input, ClicksAndFocus) {
       {2000, 200, 2000, 300, kL, true, "pad"},    // the pad itself
       {200, 300, 5000, 300, kL, false, "pad"},    // released outside the form
   };
-  for (const Case& t : cases) {
-    form.mouseDown(t.downX, t.downY, t.button, 0);
-    form.mouseUp(t.upX, t.upY, 0, 0);
-    const auto events = take();
-    EXPECT_EQ(events.back().ends_with("click"), t.clicks) << events.back();
-    EXPECT_EQ(events.back().ends_with("menu"), t.button == kR) << events.back();
-    EXPECT_EQ(form.captured(), nullptr);
-    EXPECT_EQ(form.focused()->name(), t.focused) << events.back();
+  for (const auto& [downX, downY, upX, upY, button, clicks, focused] : cases) {
+    form.mouseDown(downX, downY, button, 0);
+    form.mouseUp(upX, upY, 0, 0);
+    const std::string last = take().back();
+    EXPECT_EQ(
+        std::tuple(last.ends_with("click"), last.ends_with("menu"), form.captured(), form.focused()->name()),
+        std::tuple(clicks, button == kR, nullptr, std::string(focused)))
+        << last;
   }
 }
 
