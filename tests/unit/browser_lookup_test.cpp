@@ -123,56 +123,54 @@ TEST(BrowserLookup, GeneratedDesktops) {
 // What each engine is posted, and when: a Chromium frame that is minimised or on another desktop is owed one
 // refresh however many saves come, sent when the user shows it; the others are asked at once.
 TEST(BrowserLookup, Engines) {
-  using win32::kWmActivate, win32::kWmAppCommand, win32::kWmKeyDown, win32::kWmKeyUp;
-  const auto legacy = std::vector<std::uint32_t>{kWmActivate, kWmKeyDown, kWmKeyUp};
-  const auto chromium = std::vector<std::uint32_t>{kWmActivate, kWmAppCommand};
-  const auto gecko = std::vector<std::uint32_t>{kWmKeyDown, kWmKeyUp};
+  // The messages posted to a frame since the last look: an activation (WA_ACTIVE, from nobody), the browser's
+  // refresh command (naming the frame, from no device), F5 down and up; anything else is "?".
+  const auto posted = [](fake::WindowManager& wm, Hwnd frame) {
+    std::string got;
+    for (const fake::Posted& m : std::exchange(wm.window(frame)->queue, {})) {
+      const bool f5 = m.wParam == 0x74;
+      got += m.msg == win32::kWmActivate && m.wParam == 1 && m.lParam == 0 ? "activate "
+             : m.msg == win32::kWmAppCommand && m.wParam == std::uintptr_t(frame) && m.lParam >> 16 == 0x1003
+                 ? "refresh "
+             : m.msg == win32::kWmKeyDown && f5 ? "F5 "
+             : m.msg == win32::kWmKeyUp && f5   ? "up "
+                                                : "? ";
+    }
+    return got;
+  };
   const struct {
-    const char* what;
     Browser browser;
-    const char* cls;  // when it differs from the browser's first row
-    fake::Window spec;
-    std::vector<std::uint32_t> now, afterShown;
+    const char* cls;  // when it is not the browser's first row's
+    fake::Window made;
+    const char *now, *afterShown;
   } rows[] = {
-      {"Chrome", Browser::Chrome, nullptr, {}, chromium, {}},
-      {"Chrome minimised", Browser::Chrome, nullptr, {.minimised = true}, {}, chromium},
-      {"Edge on another desktop", Browser::Edge, nullptr, {.cloaked = true}, {}, chromium},
-      {"today's Opera", Browser::Opera, nullptr, {.minimised = true}, {}, chromium},
-      {"Opera before 2013", Browser::Opera, "OperaWindowClass", {.minimised = true}, legacy, {}},
-      {"Firefox minimised", Browser::Firefox, nullptr, {.minimised = true}, gecko, {}},
-      {"Zen on another desktop", Browser::Zen, nullptr, {.cloaked = true}, gecko, {}},
-      {"Internet Explorer", Browser::InternetExplorer, nullptr, {}, legacy, {}},
+      {Browser::Chrome, nullptr, {}, "activate refresh ", ""},
+      {Browser::Chrome, nullptr, {.minimised = true}, "", "activate refresh "},
+      {Browser::Edge, nullptr, {.cloaked = true}, "", "activate refresh "},
+      {Browser::Opera, nullptr, {.minimised = true}, "", "activate refresh "},           // today's Opera
+      {Browser::Opera, "OperaWindowClass", {.minimised = true}, "activate F5 up ", ""},  // Opera before 2013
+      {Browser::Firefox, nullptr, {.minimised = true}, "F5 up ", ""},
+      {Browser::Zen, nullptr, {.cloaked = true}, "F5 up ", ""},
+      {Browser::InternetExplorer, nullptr, {}, "activate F5 up ", ""},
   };
   for (const auto& row : rows) {
     Session s;
-    fake::Window spec = row.spec;
-    spec.process = s.p.wm.startProcess("C:\\b\\" + std::string(ruleOf(row.browser).imageName));
-    const Hwnd frame = s.p.wm.createWindow(row.cls ? row.cls : ruleOf(row.browser).windowClass, spec);
-    const auto messages = [&] {
-      std::vector<std::uint32_t> got;
-      for (const fake::Posted& m : std::exchange(s.p.wm.window(frame)->queue, {})) {
-        got.push_back(m.msg);
-        // Activation: WA_ACTIVE from nobody; the command: the browser's refresh, from no device; keys: F5.
-        const auto expected = m.msg == kWmActivate ? std::pair<std::uintptr_t, std::intptr_t>(1, 0)
-                              : m.msg == kWmAppCommand
-                                  ? std::pair(static_cast<std::uintptr_t>(frame), m.lParam)
-                                  : std::pair<std::uintptr_t, std::intptr_t>(0x74, m.lParam);
-        EXPECT_EQ(std::pair(m.wParam, m.lParam), expected) << row.what;
-        EXPECT_TRUE(m.msg != kWmAppCommand || m.lParam >> 16 == 0x1003) << row.what;
-      }
-      return got;
-    };
+    fake::Window made = row.made;
+    made.process = s.p.wm.startProcess("C:\\b\\" + std::string(ruleOf(row.browser).imageName));
+    const Hwnd frame = s.p.wm.createWindow(row.cls ? row.cls : ruleOf(row.browser).windowClass, made);
+    SCOPED_TRACE(std::string(ruleOf(row.browser).imageName) + (made.minimised ? " minimised" : "") +
+                 (made.cloaked ? " on another desktop" : ""));
     for (int save = 0; save < 3; ++save) {
       s.p.desktop.refresh({{frame}, row.browser});
-      EXPECT_EQ(messages(), row.now) << row.what << ", save " << save;
+      EXPECT_EQ(posted(s.p.wm, frame), row.now) << "save " << save;
     }
     s.p.wm.show(s.p.wm.createWindow("Notepad"));
-    EXPECT_EQ(messages(), std::vector<std::uint32_t>{}) << row.what << ": another window shown";
+    EXPECT_EQ(posted(s.p.wm, frame), "") << "another window shown";
     s.p.wm.show(frame);
-    EXPECT_EQ(messages(), row.afterShown) << row.what << ": once shown, whatever was owed, once";
+    EXPECT_EQ(posted(s.p.wm, frame), row.afterShown) << "once shown, whatever was owed, once";
     s.p.wm.show(frame);
-    EXPECT_EQ(messages(), std::vector<std::uint32_t>{}) << row.what;
-    EXPECT_FALSE(s.p.wm.watchingShownWindows()) << row.what << ": nothing owed, nothing watched";
+    EXPECT_EQ(posted(s.p.wm, frame), "");
+    EXPECT_FALSE(s.p.wm.watchingShownWindows()) << "nothing owed, nothing watched";
   }
   Session s;
   const Hwnd closed = s.p.wm.openBrowser(Browser::Chrome, {.minimised = true});
