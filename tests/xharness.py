@@ -34,10 +34,9 @@ CHROMIUM = ["--no-first-run", "--no-default-browser-check", "--disable-gpu", "--
             "--window-size=760,600", *(["--no-sandbox"] if os.geteuid() == 0 else [])]
 # Firefox without its first-run tabs and bars, which would take the place of the page.
 FIREFOX = "".join(f'user_pref("{key}", {value});' for key, value in {
-    "browser.shell.checkDefaultBrowser": "false", "browser.aboutwelcome.enabled": "false",
-    "browser.startup.homepage_override.mstone": '"ignore"', "startup.homepage_welcome_url": '""',
-    "datareporting.policy.dataSubmissionEnabled": "false",
-    "toolkit.telemetry.reportingpolicy.firstRun": "false"}.items())
+    "browser.shell.checkDefaultBrowser": "false", "datareporting.policy.dataSubmissionEnabled": "false",
+    "browser.startup.homepage_override.mstone": '"ignore"', "toolkit.telemetry.reportingpolicy.firstRun": "false",
+    "browser.aboutwelcome.enabled": "false", "startup.homepage_welcome_url": '""'}.items())
 # A request for the page: wall clock when it arrived, the name of the window that asked (?w=NAME), the page's version.
 Load = namedtuple("Load", "at_ns name version")
 Region = namedtuple("Region", "width height data")  # pixels of a rectangle of the screen, 3 bytes each
@@ -82,8 +81,7 @@ def layout() -> dict[str, tuple[int, ...]]:
 
 
 def centre(name: str) -> tuple[int, int]:
-    left, top, width, height = layout()[name]
-    return left + width // 2, top + height // 2
+    return (box := layout()[name])[0] + box[2] // 2, box[1] + box[3] // 2
 
 
 def _interrupt(signum, _frame):
@@ -96,15 +94,11 @@ class Display:  # a private X server on a free display number, with openbox unle
         self.screen, self.window_manager, self.processes = screen, window_manager, []
         self.env = {key: value for key, value in os.environ.items() if key != "WAYLAND_DISPLAY"}
 
-    def start(self, **extra_env: str) -> "Display":
+    def start(self) -> "Display":  # what did start is stopped at exit, also when the start fails half-way
         for signum in (signal.SIGTERM, signal.SIGHUP):
             signal.signal(signum, _interrupt)
         atexit.register(self.stop)
-        try:
-            self._start(**extra_env)
-        except BaseException:
-            self.stop()  # what did start is not left running
-            raise
+        self._start()
         return self
 
     def _start(self, **extra_env: str) -> None:
@@ -137,37 +131,32 @@ class Display:  # a private X server on a free display number, with openbox unle
 
     # Starts a program on the display, in its own session, and remembers it to stop it later.
     def spawn(self, args: list, env: dict | None = None, **kwargs) -> subprocess.Popen:
-        kwargs = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL, **kwargs}
-        process = subprocess.Popen([str(a) for a in args], env=env or self.env, start_new_session=True, **kwargs)
-        self.processes.append(process)
-        return process
+        kwargs = {"stdout": subprocess.DEVNULL, "stderr": subprocess.DEVNULL, "env": env or self.env, **kwargs}
+        self.processes.append(subprocess.Popen([str(a) for a in args], start_new_session=True, **kwargs))
+        return self.processes[-1]
 
     def report(self, *args) -> "Reporter":  # a program started on the display, its stdout read line by line
         return Reporter(self.spawn(list(args), stdout=subprocess.PIPE, text=True))
 
     def stop_process(self, process: subprocess.Popen) -> None:
         process.terminate()
-        try:
+        with contextlib.suppress(subprocess.TimeoutExpired):
             process.wait(timeout=10)
-        except subprocess.TimeoutExpired:
-            process.kill()
+        process.kill()  # nothing once it has ended
         process.wait()
         self.processes = [p for p in self.processes if p is not process]
 
     def stop(self) -> None:
-        for process in [p for p in self.processes if p.poll() is None]:
-            process.send_signal(signal.SIGTERM)
+        for process in self.processes:
+            process.terminate()  # all at once, then each waited for; nothing once one has ended
         while self.processes:
             self.stop_process(self.processes[-1])
 
     # The real vaskf5 (run by ``prefix`` when given) once its window is on screen, and its window id.
-    def start_vaskf5(self, config: Path, runtime: Path, prefix: tuple = (), **extra_env: str):
-        runtime.mkdir(mode=0o700, parents=True, exist_ok=True)
-        program = self.spawn([*prefix, PROGRAM], env={**self.env, "XDG_CONFIG_HOME": str(config),
-                                                      "XDG_RUNTIME_DIR": str(runtime), **extra_env})
+    def start_vaskf5(self, prefix: tuple = (), **extra_env: str):
+        program = self.spawn([*prefix, PROGRAM], env={**self.env, **extra_env})
         found = wait_until(lambda: self.xdotool("search", "--onlyvisible", "--pid", program.pid, "--name",
-                                                "^Vask F5$"), "the window of vaskf5", START_TIMEOUT)
-        wait_until(lambda: "IsViewable" in self.run("xwininfo", "-id", found.split()[0]), "vaskf5 on screen")
+                                                "^Vask F5$"), "the window of vaskf5 on screen", START_TIMEOUT)
         return program, int(found.split()[0])
 
     def run(self, *args) -> str:
@@ -205,17 +194,13 @@ class Display:  # a private X server on a free display number, with openbox unle
     def open_panel(self, xid) -> None:
         left, top, _, height = layout()["panel"]
         point = [a + b for a, b in zip(self.geometry(xid), (left, top + height // 2))]  # far from the button's tip
-        skin = pixel(self.grab(*point, 1, 1), 0, 0)
+        skin = self.grab(*point, 1, 1)
         self.click(xid, *centre("panelButton"))
-        wait_until(lambda: pixel(self.grab(*point, 1, 1), 0, 0) != skin, "the open settings panel")
+        wait_until(lambda: self.grab(*point, 1, 1) != skin, "the open settings panel")
 
-    # The screen's pixels in a rectangle of root coordinates; also saved as a PNG when ``keep`` is given.
-    def grab(self, x: int, y: int, width: int, height: int, keep: Path | None = None) -> Region:
+    def grab(self, x: int, y: int, width: int, height: int) -> Region:  # the screen's pixels, in root coordinates
         data = subprocess.run(["import", "-display", self.env["DISPLAY"], "-window", "root", "-crop",
                                f"{width}x{height}+{x}+{y}", "-depth", "8", "rgb:-"], capture_output=True).stdout
-        if keep:
-            keep.parent.mkdir(parents=True, exist_ok=True)
-            subprocess.run(["convert", "-size", f"{width}x{height}", "-depth", "8", "rgb:-", keep], input=data)
         return Region(width, height, data)
 
 
@@ -233,8 +218,7 @@ class PageServer(http.server.ThreadingHTTPServer):  # serves the page at /page.h
                 self.end_headers()
                 self.wfile.write(body if url.path == "/page.html" else b"")
 
-            def log_message(self, *args):
-                pass
+            log_message = lambda *args: None  # noqa: E731
 
         super().__init__(("127.0.0.1", 0), Handler)
         threading.Thread(target=self.serve_forever, daemon=True).start()
@@ -267,21 +251,20 @@ class X11Env(Display):
         require("chromium", "firefox-esr", EDITOR)
         self.temp = Path(tempfile.mkdtemp(prefix=f"vaskf5-x11-{self.name}-"))
         self.settings = self.temp / "XDG_CONFIG_HOME" / "vaskf5" / "settings.ini"
-        (self.temp / "HOME").mkdir(mode=0o700)
+        for folder in ("HOME", "XDG_RUNTIME_DIR", "XDG_CONFIG_HOME/vaskf5"):
+            (self.temp / folder).mkdir(mode=0o700, parents=True)
         super()._start(**{key: str(self.temp / key) for key in ("HOME", "XDG_CONFIG_HOME", "XDG_RUNTIME_DIR")})
         (self.temp / "page.html").write_text('<!doctype html><html><body><p id="v">0</p></body></html>\n')
         self.server = PageServer(self.temp / "page.html")
         for browser in list(self.browsers):
             self.start_browser(browser)
-        self.editor = self.report(EDITOR, "VaskEditor", "600x200+500+700", self.server.page)
+        self.editor = self.report(EDITOR, "VaskEditor", self.server.page)
         self.windows["editor"] = editor = int(self.editor.wait_line("created", timeout=START_TIMEOUT).split()[1])
         try:
             self.editor.wait_line("ready", timeout=3.0)
         except TimeoutError:  # openbox, freshly started, sometimes ignores a first map request; asking again works
             self.xdotool("windowmap", editor)
         wait_until(lambda: not self.window_manager or "window state" in self.prop(editor, "WM_STATE"), "the editor")
-        if self.browsers:
-            self.use(["chrome", "firefox"])
 
     def stop(self) -> None:
         super().stop()
@@ -319,10 +302,8 @@ class X11Env(Display):
         if fresh or not self.program or self.program.poll() is not None or self.program_state != (ticked, prefix):
             if self.program:
                 self.stop_process(self.program)
-            self.settings.parent.mkdir(parents=True, exist_ok=True)
-            self.settings.write_text("[Refresh]\nApps=" + "".join(f"{app}," for app in [*ticked, "autorefresh"]) + "\n")
-            runtime = Path(self.env["XDG_RUNTIME_DIR"])
-            self.program, self.windows["vaskf5"] = self.start_vaskf5(self.settings.parents[1], runtime, prefix)
+            self.settings.write_text("[Refresh]\nApps=" + ",".join([*ticked, "autorefresh"]) + ",\n")
+            self.program, self.windows["vaskf5"] = self.start_vaskf5(prefix)
             self.program_state = (ticked, prefix)
         self.activate(self.windows["editor"])
 
@@ -336,12 +317,9 @@ class X11Env(Display):
     def place(self, xid: int, x: int, y: int, width: int, height: int) -> None:
         self.xdotool("windowsize", "--sync", xid, width, height, "windowmove", "--sync", xid, x, y)
 
-    def hidden(self, xid: int) -> bool:  # minimised, as the window manager marks it
-        return "_NET_WM_STATE_HIDDEN" in self.prop(xid, "_NET_WM_STATE")
-
-    def minimise(self, xid: int) -> None:
+    def minimise(self, xid: int) -> None:  # and marked so by the window manager
         self.xdotool("windowminimize", "--sync", xid)
-        wait_until(lambda: self.hidden(xid), f"window {xid} minimised")
+        wait_until(lambda: "_NET_WM_STATE_HIDDEN" in self.prop(xid, "_NET_WM_STATE"), f"window {xid} minimised")
 
     # How often each browser loaded the page after ``keys`` (xdotool arguments) were typed, waiting for ``expected``.
     def loads_after(self, keys: list, expected: dict[str, int]) -> dict[str, int]:

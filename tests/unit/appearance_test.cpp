@@ -27,10 +27,7 @@ TEST_F(Appearance, Sliders) {
   EXPECT_EQ(alpha(own()), 255) << "0, with Alt too";
   EXPECT_EQ(p.wm.window(own())->exStyle, 0x100 | win32::kWsExLayered);
   const auto ie = p.wm.openBrowser(Browser::InternetExplorer);
-  for (int asked : {0, 5, -5}) {
-    main.setOpacity({}, asked);
-    EXPECT_EQ(alpha(own()), faintest) << asked;
-  }
+  for (int asked : {0, 5, -5}) EXPECT_EQ((main.setOpacity({}, asked), alpha(own())), faintest) << asked;
   main.setOpacity({}, 300);
   EXPECT_EQ(alpha(own()), 255) << "out of range is clamped";
   main.control("ieOpacity").setValue(0);

@@ -56,7 +56,6 @@ TEST_F(SaveChord, Gestures) {
       {"S let go after Ctrl", "+ctrl +s -ctrl -s", 1},
       {"held long, the keyboard repeating", "+ctrl *ctrl +s *s *s *ctrl -s *ctrl -ctrl", 1},
       {"copy, then save, in one hold", "+ctrl +c -c +s -s -ctrl", 1},
-      {"save, then close the tab, in one hold", "+ctrl +s -s +w -w -ctrl", 1},
       {"S twice in one hold", "+ctrl +s -s +s -s -ctrl", 1},
       {"a letter still held as Ctrl is let go", "+ctrl +s +a -ctrl -a -s", 1},
       {"Ctrl+Shift+S", "+ctrl +shift +s -s -shift -ctrl", 1},

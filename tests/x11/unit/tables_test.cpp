@@ -19,7 +19,6 @@ constexpr KeySide kNone = KeySide::Any;
 TEST(KeyTable, Meanings) {
   constexpr unsigned kUsSPlace = 39;
   const std::tuple<const char*, unsigned, x11::KeyTable::Groups, x11::KeyMeaning> rows[] = {
-      {"right Shift", 62, {{XK_Shift_R}}, {16, KeySide::Right}},
       {"left Alt", 64, {{XK_Alt_L, XK_Meta_L}}, {18, KeySide::Left}},
       {"right Super", 134, {{XK_Super_R}}, {91, KeySide::Right}},
       {"ru, then us", kUsSPlace, {{XK_Cyrillic_yeru, XK_Cyrillic_YERU}, {XK_s, XK_S}}, {83, kNone}},
