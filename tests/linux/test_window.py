@@ -93,12 +93,15 @@ class Window(unittest.TestCase):
         wait_until(lambda: ticks(self.grab())["firefox"], "the tiles again")
 
     def test_states(self):
-        # Minimised by its mark and restored, translucent by its keys; a second copy leaves it alone, Alt+F4 ends it;
-        # without X the program says so.
+        # Minimised by its mark (whose tool tip shows first) and restored, translucent by its keys; a second copy
+        # leaves it alone, Alt+F4 ends it; without X the program says so.
         self.start()
         state = lambda: (display.prop(self.xid, "WM_STATE").partition("window state: ")[2].split()[0],  # noqa: E731
                          "_NET_WM_STATE_SKIP_TASKBAR" not in display.prop(self.xid, "_NET_WM_STATE"))  # a taskbar entry
-        display.click(self.xid, *centre("minimizeMark"))
+        display.xdotool("mousemove", "--window", self.xid, *centre("minimizeMark"))
+        wait_until(lambda: [w for w in display.xdotool("search", "--onlyvisible", "--pid", self.process.pid).split()
+                            if "_TOOLTIP" in display.prop(w, "_NET_WM_WINDOW_TYPE")], "a tool tip")
+        display.xdotool("click", 1)
         wait_until(lambda: state() == ("Iconic", True), f"minimised, with a taskbar entry ({state()})")
         display.xdotool("windowactivate", self.xid)
         wait_until(lambda: state() == ("Normal", False), f"restored, no taskbar entry ({state()})")

@@ -53,7 +53,6 @@ TEST_F(SaveChord, Gestures) {
     int saves;
   } rows[] = {
       {"Ctrl held, S pressed and let go, Ctrl let go", "+ctrl +s -s -ctrl", 1},
-      {"S let go after Ctrl", "+ctrl +s -ctrl -s", 1},
       {"held long, the keyboard repeating", "+ctrl *ctrl +s *s *s *ctrl -s *ctrl -ctrl", 1},
       {"copy, then save, in one hold", "+ctrl +c -c +s -s -ctrl", 1},
       {"S twice in one hold", "+ctrl +s -s +s -s -ctrl", 1},
@@ -61,8 +60,6 @@ TEST_F(SaveChord, Gestures) {
       {"Ctrl+Shift+S", "+ctrl +shift +s -s -shift -ctrl", 1},
       {"both Ctrl keys: the hold ends with the last", "+ctrl +rctrl +s -s -ctrl", 0},
       {"  ... here", "-rctrl", 1},
-      {"Ctrl alone", "+ctrl -ctrl", 0},
-      {"S alone", "+s -s", 0},
       {"S before Ctrl", "+s +ctrl -s -ctrl", 0},
       {"Ctrl let go, then S", "+ctrl -ctrl +s -s", 0},
       {"Ctrl+Alt+S", "+ctrl +alt +s -s -alt -ctrl", 0},
