@@ -69,11 +69,10 @@ TEST(Placement, StoredPositionText) {
 // Conversions round to the nearest, halves away from zero; a scale a window system reports as none is 100 %;
 // a pointer position that is no number, or lies beyond any desktop, is no position.
 TEST(Units, RoundAndGuard) {
-  EXPECT_EQ(platform::Dpi(0), platform::Dpi(96));
-  EXPECT_EQ(platform::Dpi(-120).dots(), 96);
+  EXPECT_EQ(std::pair(platform::Dpi(0).dots(), platform::Dpi(-120).dots()), std::pair(96, 96));
   EXPECT_EQ(platform::toPixels(3255, platform::Dpi(96)), 217);
-  EXPECT_EQ(platform::toPixels(-22, platform::Dpi(96)), -1);
-  EXPECT_EQ(platform::toPixels(7, platform::Dpi(96)), 0);
+  EXPECT_EQ(platform::toPixels(8, platform::Dpi(96)), 1) << "the nearest, not cut off";
+  EXPECT_EQ(platform::toPixels(-15, platform::Dpi(144)), -2) << "a half, away from zero";
   EXPECT_EQ(platform::toTwips(217, platform::Dpi(144)), 2170);
   EXPECT_EQ(platform::wholeTwips(-2.5), -3);
   for (double bad : {std::nan(""), 1e12, -std::numeric_limits<double>::infinity()})

@@ -47,6 +47,9 @@ class Families(WineCase):
                 self.display.xdotool(*chord("Down") * (item + 1), *chord("Return"))
                 self.wait_for(lambda: self.reg_read("Browsers"), "the stored choice", ("REG_SZ", stored))
                 self.assertEqual(self.typed(editor, browsers, count=len(refreshed)), reloads(*refreshed), "as chosen")
+        self.display.xdotool("mousemove", "--window", self.xid, *self.box("chromeTile", 0.5, 0.5))  # its tool tip
+        self.wait_for(lambda: [self.probe("gettext", tip) for tip in self.find("tooltips_class32", shown=True)],
+                      "the tile's tool tip", ["点击勾选\n刷新：Microsoft Edge、Brave\n右键单击选择浏览器"])
 
 
 class Chords(WineCase):
